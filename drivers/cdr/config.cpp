@@ -1,0 +1,203 @@
+#include "drivers/cdr/config.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "drivers/cdr/sim_drive.h"
+#include "platform/codepage.h"
+
+namespace cdr {
+namespace {
+
+using nlohmann::json;
+
+// Nesting any real configuration stays far below; deeper input is refused
+// before it can reach recursive code.
+constexpr int kMaxDepth = 32;
+
+using Factory = std::unique_ptr<Drive> (*)(const json& entry, const DriveContext& context);
+
+struct Backend {
+  const char* type;
+  std::uint32_t defaultMode;
+  Factory make;
+};
+
+const Backend kBackends[] = {
+    {"simulated", kCdAccessDevices, &makeSimulatedDrive},
+};
+
+const Backend* backendFor(const std::string& type) {
+  for (const Backend& b : kBackends)
+    if (type == b.type) return &b;
+  return nullptr;
+}
+
+std::unique_ptr<Drive> makeDrive(const json& entry, const std::string& configDir,
+                                 std::uint32_t accessMode, const std::string& where,
+                                 const Warn& warn) {
+  if (!entry.is_object()) throw ConfigError("not an object");
+  const json* type = cfg::find(entry, "type");
+  if (!type || !type->is_string()) throw ConfigError("\"type\" must be a string");
+  const Backend* backend = backendFor(type->get_ref<const std::string&>());
+  if (!backend) throw ConfigError("unknown type \"" + displayName(type->get_ref<const std::string&>()) + "\"");
+
+  const std::uint32_t mode = cfg::uintField(entry, "mode", kCdAccessDevices,
+                                            kCdAccessDevicesAndImages, backend->defaultMode);
+  if (mode > accessMode) return nullptr;
+
+  const json* name = cfg::find(entry, "name");
+  if (!name || !name->is_string() || name->get_ref<const std::string&>().empty())
+    throw ConfigError("\"name\" must be a non-empty string");
+
+  DriveContext context;
+  context.configDir = configDir;
+  context.name = displayName(name->get_ref<const std::string&>());
+  context.note = [&](const std::string& line) { warn(where + ": " + line); };
+  return backend->make(entry, context);
+}
+
+}  // namespace
+
+std::string displayName(std::string_view utf8) {
+  std::string name = platform::utf8ToCp1252(utf8);
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  if (name.size() >= kCdDeviceNameBytes) name.resize(kCdDeviceNameBytes - 1);
+  return name;
+}
+
+std::vector<std::unique_ptr<Drive>> parseDrives(std::string_view text, const std::string& configDir,
+                                                std::uint32_t accessMode, const Warn& warn) {
+  std::vector<std::unique_ptr<Drive>> drives;
+  json root;
+  try {
+    const json::parser_callback_t limitDepth = [](int depth, json::parse_event_t, json&) {
+      if (depth > kMaxDepth) throw ConfigError("nested deeper than " + std::to_string(kMaxDepth));
+      return true;
+    };
+    root = json::parse(text.begin(), text.end(), limitDepth, true, true);
+  } catch (const std::exception& e) {
+    warn(std::string("not valid JSON: ") + e.what() + ": no drives");
+    return drives;
+  }
+  const json* list = root.is_object() ? cfg::find(root, "drives") : nullptr;
+  if (!list || !list->is_array()) {
+    warn("no \"drives\" array: no drives");
+    return drives;
+  }
+  if (list->size() > kMaxDrives)
+    warn("only the first " + std::to_string(kMaxDrives) + " of " + std::to_string(list->size()) +
+         " drives are read");
+
+  const std::size_t count = std::min(list->size(), kMaxDrives);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string where = "drive " + std::to_string(i + 1);
+    try {
+      if (auto drive = makeDrive((*list)[i], configDir, accessMode, where, warn))
+        drives.push_back(std::move(drive));
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& e) {
+      warn(where + " skipped: " + e.what());
+    }
+  }
+  return drives;
+}
+
+std::vector<std::unique_ptr<Drive>> loadDrives(const std::string& path, std::uint32_t accessMode,
+                                               const Warn& warn) {
+  std::vector<std::unique_ptr<Drive>> none;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    warn(std::string("cannot open: ") + std::strerror(errno) + ": no drives");
+    return none;
+  }
+  std::string text;
+  struct stat st {};
+  const char* problem = nullptr;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    problem = "not a regular file";
+  } else if (static_cast<std::uint64_t>(st.st_size) > kMaxConfigBytes) {
+    problem = "larger than 1 MiB";
+  } else {
+    // Read to the end rather than trusting st_size: the file may change.
+    char chunk[16384];
+    for (;;) {
+      const ssize_t got = ::read(fd, chunk, sizeof chunk);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        problem = "cannot be read";
+        break;
+      }
+      if (got == 0) break;
+      if (text.size() + static_cast<std::size_t>(got) > kMaxConfigBytes) {
+        problem = "larger than 1 MiB";
+        break;
+      }
+      text.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  if (problem) {
+    warn(std::string(problem) + ": no drives");
+    return none;
+  }
+  const std::string dir = std::filesystem::path(path).parent_path().string();
+  return parseDrives(text, dir, accessMode, warn);
+}
+
+namespace cfg {
+
+const json* find(const json& object, const char* key) {
+  const auto it = object.find(key);
+  return it == object.end() ? nullptr : &*it;
+}
+
+std::uint32_t toUint(const json& value, const std::string& what, std::uint32_t lo,
+                     std::uint32_t hi) {
+  const std::string range =
+      what + " must be an integer from " + std::to_string(lo) + " to " + std::to_string(hi);
+  if (value.is_number_unsigned()) {
+    const auto v = value.get<std::uint64_t>();
+    if (v >= lo && v <= hi) return static_cast<std::uint32_t>(v);
+  } else if (value.is_number_integer()) {
+    const auto v = value.get<std::int64_t>();
+    if (v >= 0 && static_cast<std::uint64_t>(v) >= lo && static_cast<std::uint64_t>(v) <= hi)
+      return static_cast<std::uint32_t>(v);
+  }
+  throw ConfigError(range);
+}
+
+std::uint32_t uintField(const json& object, const char* key, std::uint32_t lo, std::uint32_t hi,
+                        std::uint32_t fallback) {
+  const json* value = find(object, key);
+  return value ? toUint(*value, std::string("\"") + key + "\"", lo, hi) : fallback;
+}
+
+bool boolField(const json& object, const char* key, bool fallback) {
+  const json* value = find(object, key);
+  if (!value) return fallback;
+  if (!value->is_boolean()) throw ConfigError(std::string("\"") + key + "\" must be true or false");
+  return value->get<bool>();
+}
+
+void checkKeys(const json& object, std::initializer_list<const char*> known,
+               const std::string& where, const Warn& note) {
+  for (const auto& item : object.items()) {
+    bool found = false;
+    for (const char* k : known) found = found || item.key() == k;
+    if (!found) note(where + "unknown key \"" + displayName(item.key()) + "\" ignored");
+  }
+}
+
+}  // namespace cfg
+}  // namespace cdr

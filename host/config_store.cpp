@@ -1,0 +1,193 @@
+#include "host/config_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "platform/codepage.h"
+
+namespace qomhost {
+namespace {
+
+constexpr int kFileFormat = 1;
+
+bool makeFolders(const std::string& folder) {
+  std::string partial;
+  std::stringstream parts(folder);
+  std::string part;
+  if (!folder.empty() && folder[0] == '/') partial = "/";
+  while (std::getline(parts, part, '/')) {
+    if (part.empty()) continue;
+    partial += part;
+    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    partial += '/';
+  }
+  struct stat st {};
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string timestamp() {
+  char text[32];
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  ::localtime_r(&now, &tm);
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
+  return text;
+}
+
+}  // namespace
+
+std::string ConfigStore::defaultFolder() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
+    return std::string(xdg) + "/qomhost";
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : ".") + "/.config/qomhost";
+}
+
+ConfigStore::ConfigStore(std::string folder)
+    : folder_(std::move(folder)), path_(folder_ + "/config.json") {}
+
+bool ConfigStore::load() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  groups_.clear();
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) != 0 && errno == ENOENT) return false;
+  std::ifstream in(path_, std::ios::binary);
+  if (!in || !S_ISREG(st.st_mode)) {
+    std::fprintf(stderr, "qomhost: cannot read %s; using defaults and not saving changes\n",
+                 path_.c_str());
+    writable_ = false;
+    return false;
+  }
+  std::string problem;
+  try {
+    nlohmann::json doc = nlohmann::json::parse(in);
+    if (!doc.is_object() || !doc.contains("groups") || !doc["groups"].is_object())
+      throw std::runtime_error("no \"groups\" object");
+    for (auto& [guid, group] : doc["groups"].items()) {
+      if (!group.is_object() || !group.contains("values") || !group["values"].is_object())
+        throw std::runtime_error("group " + guid + " has no \"values\" object");
+      GroupValues values;
+      if (group.contains("name") && group["name"].is_string()) values.name = group["name"];
+      for (auto& [item, value] : group["values"].items()) {
+        if (!value.is_string()) throw std::runtime_error("value of " + item + " is not a text");
+        values.values[platform::utf8ToCp1252(item)] =
+            platform::utf8ToCp1252(value.get<std::string>());
+      }
+      groups_[guid] = std::move(values);
+    }
+    return true;
+  } catch (const std::exception& e) {
+    problem = e.what();
+  }
+  groups_.clear();
+  const std::string aside = path_ + ".corrupt-" + timestamp();
+  if (std::rename(path_.c_str(), aside.c_str()) == 0) {
+    std::fprintf(stderr, "qomhost: %s is damaged (%s); kept as %s, using defaults\n",
+                 path_.c_str(), problem.c_str(), aside.c_str());
+  } else {
+    std::fprintf(stderr,
+                 "qomhost: %s is damaged (%s) and cannot be set aside (%s); using defaults "
+                 "and not saving changes\n",
+                 path_.c_str(), problem.c_str(), std::strerror(errno));
+    writable_ = false;
+  }
+  return false;
+}
+
+std::optional<std::string> ConfigStore::storedValue(const std::string& groupGuid,
+                                                    const std::string& item) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto g = groups_.find(groupGuid);
+  if (g == groups_.end()) return std::nullopt;
+  auto v = g->second.values.find(item);
+  if (v == g->second.values.end()) return std::nullopt;
+  return v->second;
+}
+
+void ConfigStore::attach(qom::ConfigGroup* group) {
+  const std::string guid = group->guid().toString();
+  for (int i = 0; i < group->itemCount(); ++i) {
+    qom::ConfigItem* item = group->itemAt(i);
+    if (item == nullptr) continue;
+    if (auto value = storedValue(guid, item->name())) {
+      if (!item->setText(value->c_str()))
+        std::fprintf(stderr, "qomhost: stored value of %s is not valid for it; default kept\n",
+                     platform::cp1252ToUtf8(item->name()).c_str());
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    groups_[guid].name = group->name();
+  }
+  group->setObserver(this);
+}
+
+void ConfigStore::detach(qom::ConfigGroup* group) { group->setObserver(nullptr); }
+
+void ConfigStore::itemChanged(qom::ConfigGroup* group, qom::ConfigItem* item) {
+  if (group == nullptr || item == nullptr) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  GroupValues& values = groups_[group->guid().toString()];
+  values.name = group->name();
+  values.values[item->name()] = item->text();
+  save();
+}
+
+bool ConfigStore::save() {
+  if (!writable_) return false;
+  nlohmann::json doc;
+  doc["format"] = kFileFormat;
+  doc["groups"] = nlohmann::json::object();
+  for (const auto& [guid, group] : groups_) {
+    nlohmann::json values = nlohmann::json::object();
+    for (const auto& [item, value] : group.values)
+      values[platform::cp1252ToUtf8(item)] = platform::cp1252ToUtf8(value);
+    doc["groups"][guid] = {{"name", platform::cp1252ToUtf8(group.name)}, {"values", values}};
+  }
+  const std::string text = doc.dump(2) + "\n";
+
+  if (!makeFolders(folder_)) {
+    std::fprintf(stderr, "qomhost: cannot create %s: %s\n", folder_.c_str(), std::strerror(errno));
+    return false;
+  }
+  // Write a temporary file beside the real one, flush it to disk and rename
+  // it over the old file, so a crash leaves either the old or the new file.
+  const std::string temp = path_ + ".tmp";
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  bool ok = fd >= 0;
+  std::size_t done = 0;
+  while (ok && done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  ok = ok && ::fsync(fd) == 0;
+  if (fd >= 0) ok = ::close(fd) == 0 && ok;
+  ok = ok && std::rename(temp.c_str(), path_.c_str()) == 0;
+  if (!ok) {
+    std::fprintf(stderr, "qomhost: cannot save %s: %s\n", path_.c_str(), std::strerror(errno));
+    ::unlink(temp.c_str());
+  }
+  return ok;
+}
+
+int ConfigStore::dispatch(int message, void* result, void** args, int argCount) {
+  (void)result;
+  if (message != kMsgItemChanged) return 0;
+  itemChanged(qom::dispatchArg<qom::ConfigGroup*>(args, argCount, 0),
+              qom::dispatchArg<qom::ConfigItem*>(args, argCount, 1));
+  return 1;
+}
+
+}  // namespace qomhost

@@ -1,0 +1,52 @@
+#pragma once
+// The host's configuration store: every component group's values in one
+// JSON file (UTF-8), written atomically on each change. A corrupt or
+// unreadable file is reported, set aside under a new name and replaced by
+// defaults; it is never overwritten silently.
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "sdk/config.h"
+
+namespace qomhost {
+
+class ConfigStore final : public qom::ConfigObserver {
+ public:
+  // Folder of the file: `dir` when given, else $XDG_CONFIG_HOME/qomhost,
+  // else $HOME/.config/qomhost.
+  static std::string defaultFolder();
+
+  explicit ConfigStore(std::string folder);
+  // Reads the file; false when it was missing (defaults apply). A bad file is
+  // reported and set aside here.
+  bool load();
+  const std::string& filePath() const { return path_; }
+
+  // Loads the stored values into a group's items, then watches the group.
+  void attach(qom::ConfigGroup* group);
+  void detach(qom::ConfigGroup* group);
+
+  std::optional<std::string> storedValue(const std::string& groupGuid,
+                                         const std::string& item) const;
+
+  int dispatch(int message, void* result, void** args, int argCount) override;
+
+ private:
+  void itemChanged(qom::ConfigGroup* group, qom::ConfigItem* item);
+  bool save();  // mutex_ held
+
+  std::string folder_;
+  std::string path_;
+  mutable std::mutex mutex_;
+  // group GUID text -> (group name, item -> value in Windows-1252)
+  struct GroupValues {
+    std::string name;
+    std::map<std::string, std::string> values;
+  };
+  std::map<std::string, GroupValues> groups_;
+  bool writable_ = true;  // false after a file could not be set aside
+};
+
+}  // namespace qomhost

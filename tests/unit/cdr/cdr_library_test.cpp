@@ -21,26 +21,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#define CDR_FUNCTIONS(X)                                                                  \
+  X(Initialize2) X(GetDeviceCount) X(GetDevices) X(TestUnitReady) X(ReadTOC) X(Eject) X(Load) \
+  X(Lock) X(Unlock) X(GetMaxBuffer) X(AllocateBuffer) X(FreeBuffer) X(ReadCDDA) X(SetSpeed)   \
+  X(GetSpeed) X(PrepareCDDA) X(ReadCDText) X(LockVolume) X(UnlockVolume)
+
 struct CdrApi {
-  CD_Initialize2_t Initialize2;
-  CD_GetDeviceCount_t GetDeviceCount;
-  CD_GetDevices_t GetDevices;
-  CD_TestUnitReady_t TestUnitReady;
-  CD_ReadTOC_t ReadTOC;
-  CD_Eject_t Eject;
-  CD_Load_t Load;
-  CD_Lock_t Lock;
-  CD_Unlock_t Unlock;
-  CD_GetMaxBuffer_t GetMaxBuffer;
-  CD_AllocateBuffer_t AllocateBuffer;
-  CD_FreeBuffer_t FreeBuffer;
-  CD_ReadCDDA_t ReadCDDA;
-  CD_SetSpeed_t SetSpeed;
-  CD_GetSpeed_t GetSpeed;
-  CD_PrepareCDDA_t PrepareCDDA;
-  CD_ReadCDText_t ReadCDText;
-  CD_LockVolume_t LockVolume;
-  CD_UnlockVolume_t UnlockVolume;
+#define CDR_DECLARE(name) CD_##name##_t name;
+  CDR_FUNCTIONS(CDR_DECLARE)
+#undef CDR_DECLARE
 };
 
 std::string libraryPath() {
@@ -61,32 +50,14 @@ const CdrApi* loadApi(std::string& why) {
     }
     static CdrApi a{};
     bool ok = true;
-    auto bind = [&](auto& fn, const char* name) {
-      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(lib, name));
-      if (!fn) {
-        error += std::string(" missing ") + name;
-        ok = false;
-      }
-    };
-    bind(a.Initialize2, "CD_Initialize2");
-    bind(a.GetDeviceCount, "CD_GetDeviceCount");
-    bind(a.GetDevices, "CD_GetDevices");
-    bind(a.TestUnitReady, "CD_TestUnitReady");
-    bind(a.ReadTOC, "CD_ReadTOC");
-    bind(a.Eject, "CD_Eject");
-    bind(a.Load, "CD_Load");
-    bind(a.Lock, "CD_Lock");
-    bind(a.Unlock, "CD_Unlock");
-    bind(a.GetMaxBuffer, "CD_GetMaxBuffer");
-    bind(a.AllocateBuffer, "CD_AllocateBuffer");
-    bind(a.FreeBuffer, "CD_FreeBuffer");
-    bind(a.ReadCDDA, "CD_ReadCDDA");
-    bind(a.SetSpeed, "CD_SetSpeed");
-    bind(a.GetSpeed, "CD_GetSpeed");
-    bind(a.PrepareCDDA, "CD_PrepareCDDA");
-    bind(a.ReadCDText, "CD_ReadCDText");
-    bind(a.LockVolume, "CD_LockVolume");
-    bind(a.UnlockVolume, "CD_UnlockVolume");
+#define CDR_BIND(name)                                                         \
+  a.name = reinterpret_cast<CD_##name##_t>(dlsym(lib, "CD_" #name));          \
+  if (!a.name) {                                                               \
+    error += " missing CD_" #name;                                             \
+    ok = false;                                                                \
+  }
+    CDR_FUNCTIONS(CDR_BIND)
+#undef CDR_BIND
     return ok ? &a : nullptr;
   }();
   why = error;
@@ -172,7 +143,7 @@ class CdrLibrary : public ::testing::Test {
   std::string warnings;
 };
 
-TEST_F(CdrLibrary, ConfigurationProblemsCostOnlyTheBadParts) {
+TEST_F(CdrLibrary, ConfigurationProblemsCostOnlyTheBadEntries) {
   unsetenv("CDR_CONFIG");
   EXPECT_EQ(initAsIs(), 0u);
   EXPECT_NE(warnings.find("CDR_CONFIG is not set"), std::string::npos);

@@ -1,0 +1,42 @@
+#pragma once
+// Runs the real rondel.qom in an in-process host with simulated drives.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host_session.h"
+#include "support/temp_dir.h"
+
+namespace testing_support {
+
+// A drive library configuration with simulated drives of the given names.
+inline std::string simDrivesConfig(const std::vector<std::string>& names) {
+  std::string drives;
+  for (const std::string& name : names) {
+    if (!drives.empty()) drives += ",\n";
+    drives += R"(  {"type": "simulated", "name": ")" + name +
+              R"(", "tracks": [{"sectors": 13230}, {"sectors": 9000}]})";
+  }
+  return "{\"drives\": [\n" + drives + "\n]}\n";
+}
+
+class HostFixture {
+ public:
+  explicit HostFixture(const std::vector<std::string>& driveNames)
+      : cdrConfig_("CDR_CONFIG", dir_.write("cdr.json", simDrivesConfig(driveNames))) {}
+
+  std::unique_ptr<qomhost::HostSession> start() {
+    qomhost::HostSession::Options options;
+    options.configFolder = configFolder();
+    options.baseFolder = binDir();
+    return std::make_unique<qomhost::HostSession>(options);
+  }
+  std::string configFolder() const { return dir_.file("config"); }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+  ScopedEnv cdrConfig_;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,100 @@
+// qomhost's command line, run as a separate process.
+#include <gtest/gtest.h>
+
+#include "host_fixture.h"
+#include "support/run_command.h"
+
+using testing_support::runCommand;
+
+namespace {
+
+struct Cli {
+  testing_support::TempDir dir;
+  std::string host = testing_support::binDir() + "/qomhost";
+
+  testing_support::CommandResult run(std::vector<std::string> args) {
+    args.insert(args.begin(), {host, "--config-dir", dir.file("config")});
+    return runCommand(args);
+  }
+};
+
+}  // namespace
+
+TEST(QomhostCli, ConfigListShowsTheFourteenItemsWithDefaultsInOrder) {
+  Cli cli;
+  testing_support::ScopedEnv noDrives("CDR_CONFIG", cli.dir.write("cdr.json", R"({"drives": []})"));
+  auto r = cli.run({"config", "list"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Format = 1: MPEG Layer-3 [.mp3] - 112 kbit/s\n"
+            "Eject = 0\n"
+            "Use Output Folder = 0\n"
+            "Output Folder = C:\\My Audio Files\n"
+            "Output Filename 1 = <artist> - <track>\n"
+            "Output Filename 2 = <artist> - <album>\\<number>. <track>\n"
+            "Output Filename 3 = <album>\\<number>. <artist> - <track>\n"
+            "Device = \n"
+            "Resync = 0\n"
+            "Use Freedb = 1\n"
+            "Freedb Server = gnudb.gnudb.org\n"
+            "Use Proxy = 0\n"
+            "Proxy Server = \n"
+            "EMail = rondel@example.org\n");
+}
+
+TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
+  Cli cli;
+  testing_support::ScopedEnv drives(
+      "CDR_CONFIG", cli.dir.write("cdr.json", testing_support::simDrivesConfig({"SIM Drive A", "SIM Drive B"})));
+
+  auto bad = cli.run({"config", "set", "Eject", "2"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("0 or 1"), std::string::npos) << bad.err;
+  for (const char* value : {"yes", "", "01", " 1"})
+    EXPECT_EQ(cli.run({"config", "set", "Eject", value}).exitCode, 2) << value;
+
+  auto unknown = cli.run({"config", "get", "eject"});  // names are exact
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_NE(unknown.err.find("unknown configuration key"), std::string::npos) << unknown.err;
+  EXPECT_EQ(cli.run({"config", "set", "Nope", "1"}).exitCode, 2);
+  EXPECT_NE(cli.run({"config"}).exitCode, 0);
+  EXPECT_NE(cli.run({"frobnicate"}).exitCode, 0);
+
+  EXPECT_EQ(cli.run({"config", "set", "Eject", "1"}).exitCode, 0);
+  EXPECT_EQ(cli.run({"config", "get", "Eject"}).out, "1\n");
+
+  // A drive that is gone is kept, with a note.
+  auto gone = cli.run({"config", "set", "Device", "Gone Drive"});
+  EXPECT_EQ(gone.exitCode, 0);
+  EXPECT_NE(gone.err.find("not one of the values"), std::string::npos) << gone.err;
+  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "Gone Drive\n");
+  auto known = cli.run({"config", "set", "Device", "SIM Drive B"});
+  EXPECT_EQ(known.exitCode, 0);
+  EXPECT_EQ(known.err.find("not one of the values"), std::string::npos) << known.err;
+
+  // Texts travel as UTF-8 outside and come back unchanged.
+  EXPECT_EQ(cli.run({"config", "set", "Output Folder", "C:\\Musique é"}).exitCode, 0);
+  EXPECT_EQ(cli.run({"config", "get", "Output Folder"}).out, "C:\\Musique é\n");
+
+  auto help = cli.run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("drives"), std::string::npos);
+}
+
+TEST(QomhostCli, DrivesListsTheLibrarysDrivesInOrder) {
+  Cli cli;
+  {
+    testing_support::ScopedEnv drives(
+        "CDR_CONFIG", cli.dir.write("cdr.json", testing_support::simDrivesConfig({"Zeta", "Alpha", "Mid"})));
+    auto r = cli.run({"drives"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0\tZeta\n1\tAlpha\n2\tMid\n");
+  }
+  {
+    testing_support::ScopedEnv none("CDR_CONFIG", cli.dir.write("none.json", R"({"drives": []})"));
+    auto r = cli.run({"drives"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("no drives"), std::string::npos);
+  }
+}

@@ -1,0 +1,61 @@
+#pragma once
+// Runs a program with arguments and collects its exit code and output.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace testing_support {
+
+struct CommandResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string drain(int fd) {
+  std::string text;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+  return text;
+}
+
+// Output goes through files, so a chatty program cannot block on a full pipe.
+inline CommandResult runCommand(const std::vector<std::string>& argv) {
+  CommandResult result;
+  char outName[] = "/tmp/rondel-out-XXXXXX";
+  char errName[] = "/tmp/rondel-err-XXXXXX";
+  int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+  posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  ::lseek(outFd, 0, SEEK_SET);
+  ::lseek(errFd, 0, SEEK_SET);
+  result.out = drain(outFd);
+  result.err = drain(errFd);
+  ::close(outFd);
+  ::close(errFd);
+  ::unlink(outName);
+  ::unlink(errName);
+  return result;
+}
+
+}  // namespace testing_support

@@ -46,7 +46,8 @@ std::int32_t Registry::initialize(std::uint32_t accessMode) {
   std::vector<std::unique_ptr<Drive>> drives;
   const char* path = std::getenv("CDR_CONFIG");
   if (!path || !*path) {
-    warnLine("CDR_CONFIG is not set: no drives");
+    // Nothing configured is an ordinary state (the component then shows no
+    // drive), not something to warn about on every start.
   } else {
     const std::string prefix = std::string("CDR_CONFIG ") + path + ": ";
     drives = loadDrives(path, accessMode, [&](const std::string& text) { warnLine(prefix + text); });

@@ -321,3 +321,25 @@ TEST(ComponentLifecycle, SettingsSurviveARestartAndADamagedFileIsSetAside) {
   // Host ready chose a device again, which was saved to a fresh, valid file.
   EXPECT_NE(testing_support::readFile(file).find("SIM Drive A"), std::string::npos);
 }
+
+TEST(ComponentLifecycle, HostCarriesOutPreferencesOpenForAComponent) {
+  HostFixture fixture({});
+  auto session = fixture.start();
+  qomhost::HostCore& host = session->host();
+  std::string opened;
+  host.setOpenPreferencesHandler([&](const std::string& guid) { opened = guid; });
+
+  // Found the way the toolkit finds it: through the host API by type and name.
+  qom::HostApi& api = host;
+  EXPECT_EQ(api.serviceFind(qom::kServiceAction, "Preferences:open"), nullptr);
+  qom::ServiceFactory* factory = api.serviceFind(qom::kServiceAction, "Preferences:OPEN");
+  ASSERT_NE(factory, nullptr);
+  auto* action = static_cast<qom::ActionService*>(factory->getInterface());
+  ASSERT_NE(action, nullptr);
+  const std::string guid = kRondelGuid.toString();
+  EXPECT_EQ(guid, "{DAC1B44B-F86A-4150-A6B4-DE7A638702F7}");
+  EXPECT_EQ(action->run("Preferences:OPEN", guid.c_str()), 1);
+  factory->releaseInterface(action);
+  EXPECT_EQ(opened, guid);
+  EXPECT_EQ(host.preferencesRequests(), std::vector<std::string>{guid});
+}

@@ -146,7 +146,7 @@ class CdrLibrary : public ::testing::Test {
 TEST_F(CdrLibrary, ConfigurationProblemsCostOnlyTheBadEntries) {
   unsetenv("CDR_CONFIG");
   EXPECT_EQ(initAsIs(), 0u);
-  EXPECT_NE(warnings.find("CDR_CONFIG is not set"), std::string::npos);
+  EXPECT_EQ(warnings, "") << "no configuration is not worth a warning";
 
   setenv("CDR_CONFIG", (dir / "absent.json").c_str(), 1);
   EXPECT_EQ(initAsIs(), 0u);

@@ -21,13 +21,14 @@ constexpr int kComponentApiVersion = 7;
 
 namespace compmsg {
 // The component object's messages; all arrive on the host's lifecycle thread.
+// "Values" are std::intptr_t (pointer-sized), commands and indexes int.
 constexpr int kGetName = 100;          // -> const char*
 constexpr int kGetGuid = 120;          // -> Guid
 constexpr int kRegister = 200;         // HostApi*
 constexpr int kHostReady = 400;        //
 constexpr int kDestroy = 410;          //
-constexpr int kReservedQuery = 420;    // two ints -> int 0
-constexpr int kNotify = 500;           // command, four values -> int
+constexpr int kReservedQuery = 420;    // two values -> int 0
+constexpr int kNotify = 500;           // int command, four values -> int
 constexpr int kCommand = 600;          // five values -> int 0
 constexpr int kGetConfigGroup = 800;   // index -> ConfigGroup* (index 0 only)
 constexpr int kSetModuleHandle = 900;  // ModuleHandle

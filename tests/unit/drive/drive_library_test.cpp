@@ -1,0 +1,397 @@
+// The drive library loader against the fake libraries in
+// build/bin/testdrives/<variant>/cdr.dll (see fake_cdr.cpp). The drive state
+// is process-wide, so every test starts and ends with CloseDrives().
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/module.h"
+#include "platform/sysinfo.h"
+#include "platform/winpath.h"
+#include "rondel/drive/cd_drive.h"
+#include "rondel/drive/drive_library.h"
+#include "rondel/shell/library_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::kPlatformWin32Nt;
+using platform::kPlatformWin32Windows;
+
+std::string binDir() {
+  if (const char* dir = std::getenv("RONDEL_BIN_DIR"); dir != nullptr && dir[0] != '\0') return dir;
+  const std::string exe = platform::executablePath();
+  return exe.substr(0, exe.rfind('/'));
+}
+
+std::string variantDir(const std::string& variant) { return binDir() + "/testdrives/" + variant; }
+std::string variantLibrary(const std::string& variant) { return variantDir(variant) + "/cdr.dll"; }
+
+// Whether some handle still keeps the file loaded in this process.
+bool isLoaded(const std::string& path) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return false;
+  dlclose(handle);
+  return true;
+}
+
+// The test's own reference to a fake library: keeps that copy loaded across
+// the loader's unload and reload, and reads the copy's probes.
+class FakeLibrary {
+ public:
+  enum Mode { kLoad, kAttachToLoaded };
+  explicit FakeLibrary(const std::string& variant, Mode mode = kLoad) {
+    handle_ = dlopen(variantLibrary(variant).c_str(),
+                     RTLD_NOW | RTLD_LOCAL | (mode == kAttachToLoaded ? RTLD_NOLOAD : 0));
+    if (handle_ == nullptr) return;
+    initializeCalls_ =
+        reinterpret_cast<std::uint32_t (*)(std::uint32_t)>(dlsym(handle_, "FakeCdr_InitializeCalls"));
+    lastDevice_ = reinterpret_cast<std::int32_t (*)()>(dlsym(handle_, "FakeCdr_LastDevice"));
+  }
+  ~FakeLibrary() {
+    if (handle_ != nullptr) dlclose(handle_);
+  }
+  FakeLibrary(const FakeLibrary&) = delete;
+  FakeLibrary& operator=(const FakeLibrary&) = delete;
+
+  bool usable() const { return handle_ != nullptr && initializeCalls_ && lastDevice_; }
+  std::uint32_t initializeCalls(std::uint32_t mode) const { return initializeCalls_(mode); }
+  std::int32_t lastDevice() const { return lastDevice_(); }
+  void* symbol(const char* name) const { return dlsym(handle_, name); }
+
+ private:
+  void* handle_ = nullptr;
+  std::uint32_t (*initializeCalls_)(std::uint32_t) = nullptr;
+  std::int32_t (*lastDevice_)() = nullptr;
+};
+
+std::vector<const void*> functionTable(const rondel::CdrFunctions& f) {
+  auto p = [](auto fn) { return reinterpret_cast<const void*>(fn); };
+  return {p(f.CD_Initialize2),   p(f.CD_GetDeviceCount), p(f.CD_GetDevices),
+          p(f.CD_TestUnitReady), p(f.CD_ReadTOC),        p(f.CD_Eject),
+          p(f.CD_Load),          p(f.CD_Lock),           p(f.CD_Unlock),
+          p(f.CD_GetMaxBuffer),  p(f.CD_AllocateBuffer), p(f.CD_FreeBuffer),
+          p(f.CD_ReadCDDA),      p(f.CD_SetSpeed),       p(f.CD_GetSpeed),
+          p(f.CD_PrepareCDDA),   p(f.CD_ReadCDText),     p(f.CD_LockVolume),
+          p(f.CD_UnlockVolume)};
+}
+
+bool tableEmpty() {
+  for (const void* fn : functionTable(rondel::cdr()))
+    if (fn != nullptr) return false;
+  return true;
+}
+
+bool tableFull() {
+  for (const void* fn : functionTable(rondel::cdr()))
+    if (fn == nullptr) return false;
+  return true;
+}
+
+class DriveLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rondel::CloseDrives();
+    platform::setSystemPlatformIdForTesting(kPlatformWin32Nt);
+  }
+  void TearDown() override {
+    rondel::CloseDrives();
+    platform::setSystemPlatformIdForTesting(std::nullopt);
+    rondel::setLibraryFolder("");
+  }
+
+  // Points the loader at a variant's folder, in Windows form as the
+  // component keeps it.
+  static void useVariant(const std::string& variant) {
+    const std::string folder = platform::toWindowsPath(variantDir(variant));
+    ASSERT_FALSE(folder.empty()) << variantDir(variant);
+    rondel::setLibraryFolder(folder);
+  }
+
+  // Checks the state after an attempt that must yield no drive.
+  static void expectNoDrives(const std::string& variant) {
+    EXPECT_EQ(rondel::driveCount(), 0u);
+    EXPECT_EQ(rondel::driveAt(0), nullptr);
+    EXPECT_EQ(rondel::findDriveByName("Fake A"), -1);
+    EXPECT_TRUE(tableEmpty());
+    EXPECT_FALSE(isLoaded(variantLibrary(variant))) << "left loaded after failing";
+  }
+
+  static constexpr int kFamilies[] = {kPlatformWin32Nt, kPlatformWin32Windows};
+};
+
+TEST_F(DriveLibraryTest, OpenDrives_CompleteLibrary_ListsDrivesInLibraryOrderOnEitherFamily) {
+  ASSERT_NO_FATAL_FAILURE(useVariant("complete"));
+  for (int family : kFamilies) {
+    SCOPED_TRACE(family);
+    platform::setSystemPlatformIdForTesting(family);
+    FakeLibrary fake("complete");
+    ASSERT_TRUE(fake.usable());
+
+    ASSERT_EQ(rondel::OpenDrives(), 3u);
+    ASSERT_EQ(rondel::driveCount(), 3u);
+    const char* names[] = {"Fake A", "Fake B", "Fake C"};
+    for (std::uint32_t i = 0; i < 3; ++i) {
+      const rondel::CdDrive* drive = rondel::driveAt(i);
+      ASSERT_NE(drive, nullptr);
+      EXPECT_EQ(drive->name(), names[i]);
+      EXPECT_EQ(drive->deviceIndex(), i);
+      ASSERT_NE(drive->record(), nullptr);
+      EXPECT_EQ(drive->record()->id, 0xA0u + i);
+      EXPECT_EQ(rondel::findDriveByName(names[i]), static_cast<int>(i));
+    }
+    EXPECT_EQ(rondel::driveAt(3), nullptr);
+    EXPECT_EQ(rondel::findDriveByName("Fake"), -1);
+    EXPECT_EQ(rondel::findDriveByName("fake b"), -1);
+    EXPECT_EQ(rondel::findDriveByName(""), -1);
+
+    // The table points into this very file, and mode 0 sufficed.
+    EXPECT_TRUE(tableFull());
+    EXPECT_EQ(reinterpret_cast<void*>(rondel::cdr().CD_ReadTOC), fake.symbol("CD_ReadTOC"));
+    EXPECT_EQ(reinterpret_cast<void*>(rondel::cdr().CD_UnlockVolume),
+              fake.symbol("CD_UnlockVolume"));
+    EXPECT_EQ(fake.initializeCalls(kCdAccessDevices), 1u);
+    EXPECT_EQ(fake.initializeCalls(kCdAccessDevicesAndImages), 0u);
+    EXPECT_EQ(fake.initializeCalls(7), 0u);
+
+    rondel::CloseDrives();
+    EXPECT_EQ(rondel::driveCount(), 0u);
+    EXPECT_TRUE(tableEmpty());
+  }
+  EXPECT_FALSE(isLoaded(variantLibrary("complete"))) << "CloseDrives left the library loaded";
+}
+
+TEST_F(DriveLibraryTest, Drives_DeviceIndexAddressesTheRecordOfTheSameIndex) {
+  ASSERT_NO_FATAL_FAILURE(useVariant("complete"));
+  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  FakeLibrary fake("complete", FakeLibrary::kAttachToLoaded);
+  ASSERT_TRUE(fake.usable());
+
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    rondel::CdDrive* drive = rondel::driveAt(i);
+    ASSERT_NE(drive, nullptr);
+    CdToc toc;
+    ASSERT_TRUE(drive->readToc(toc));
+    EXPECT_EQ(fake.lastDevice(), static_cast<std::int32_t>(i));
+    EXPECT_EQ(toc.firstTrack, 1u);
+    EXPECT_EQ(toc.lastTrack, i + 1);
+    const std::uint32_t leadOut = toc.entries[0].startSector;  // packed field: copy it out
+    EXPECT_EQ(leadOut, 10000u * (i + 1));
+
+    EXPECT_EQ(rondel::cdr().CD_TestUnitReady(drive->deviceIndex()), kCdReady);
+    EXPECT_EQ(fake.lastDevice(), static_cast<std::int32_t>(i));
+  }
+}
+
+TEST_F(DriveLibraryTest, OpenDrives_LibraryLackingANameNeverCalled_IsNotUsedAtAll) {
+  ASSERT_NO_FATAL_FAILURE(useVariant("no_set_speed"));
+  for (int family : kFamilies) {
+    SCOPED_TRACE(family);
+    platform::setSystemPlatformIdForTesting(family);
+    {
+      FakeLibrary fake("no_set_speed");
+      ASSERT_TRUE(fake.usable());
+      ASSERT_EQ(fake.symbol("CD_SetSpeed"), nullptr) << "variant built wrongly";
+
+      EXPECT_EQ(rondel::OpenDrives(), 0u);
+      // Not even initialised: the names are resolved before anything is called.
+      EXPECT_EQ(fake.initializeCalls(kCdAccessDevices), 0u);
+      EXPECT_EQ(fake.initializeCalls(kCdAccessDevicesAndImages), 0u);
+    }
+    expectNoDrives("no_set_speed");
+  }
+}
+
+TEST_F(DriveLibraryTest, OpenDrives_ModeZeroRefusedOnNt_UsesModeOneFromAFreshLoad) {
+  ASSERT_NO_FATAL_FAILURE(useVariant("mode1_only"));
+  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  EXPECT_EQ(rondel::driveAt(0)->name(), "Fake A");
+  EXPECT_EQ(rondel::driveAt(2)->name(), "Fake C");
+  EXPECT_TRUE(tableFull());
+  {
+    // The copy serving the drives never saw mode 0: the copy that refused it
+    // was unloaded, and the second attempt loaded the file again.
+    FakeLibrary loaded("mode1_only", FakeLibrary::kAttachToLoaded);
+    ASSERT_TRUE(loaded.usable());
+    EXPECT_EQ(loaded.initializeCalls(kCdAccessDevices), 0u);
+    EXPECT_EQ(loaded.initializeCalls(kCdAccessDevicesAndImages), 1u);
+    CdToc toc;
+    EXPECT_TRUE(rondel::driveAt(1)->readToc(toc));
+    EXPECT_EQ(loaded.lastDevice(), 1);
+  }
+  rondel::CloseDrives();
+
+  // Held across both attempts, one copy sees both modes, each once.
+  FakeLibrary held("mode1_only");
+  ASSERT_TRUE(held.usable());
+  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  EXPECT_EQ(held.initializeCalls(kCdAccessDevices), 1u);
+  EXPECT_EQ(held.initializeCalls(kCdAccessDevicesAndImages), 1u);
+}
+
+TEST_F(DriveLibraryTest, OpenDrives_ModeZeroRefusedOffNt_NeverTriesModeOne) {
+  ASSERT_NO_FATAL_FAILURE(useVariant("mode1_only"));
+  platform::setSystemPlatformIdForTesting(kPlatformWin32Windows);
+  {
+    FakeLibrary fake("mode1_only");
+    ASSERT_TRUE(fake.usable());
+    EXPECT_EQ(rondel::OpenDrives(), 0u);
+    EXPECT_EQ(fake.initializeCalls(kCdAccessDevices), 1u);
+    EXPECT_EQ(fake.initializeCalls(kCdAccessDevicesAndImages), 0u);
+  }
+  expectNoDrives("mode1_only");
+
+  // Any answer other than 2 counts as the other family.
+  platform::setSystemPlatformIdForTesting(0);
+  {
+    FakeLibrary fake("mode1_only");
+    EXPECT_EQ(rondel::OpenDrives(), 0u);
+    EXPECT_EQ(fake.initializeCalls(kCdAccessDevicesAndImages), 0u);
+  }
+  expectNoDrives("mode1_only");
+}
+
+// Variants whose every attempt yields no drive: mode 1 is tried on NT only,
+// and nothing stays loaded.
+TEST_F(DriveLibraryTest, OpenDrives_LibraryWithoutUsableDevices_YieldsNoDriveOnEitherFamily) {
+  for (const char* variant : {"zero_devices", "devices_fail", "absurd_count"}) {
+    ASSERT_NO_FATAL_FAILURE(useVariant(variant));
+    for (int family : kFamilies) {
+      SCOPED_TRACE(std::string(variant) + " on family " + std::to_string(family));
+      platform::setSystemPlatformIdForTesting(family);
+      {
+        FakeLibrary fake(variant);
+        ASSERT_TRUE(fake.usable());
+        // absurd_count claims 1'000'000 devices and owns 3 records: reading
+        // them all would run far past its array.
+        EXPECT_EQ(rondel::OpenDrives(), 0u);
+        EXPECT_EQ(fake.initializeCalls(kCdAccessDevices), 1u);
+        EXPECT_EQ(fake.initializeCalls(kCdAccessDevicesAndImages),
+                  family == kPlatformWin32Nt ? 1u : 0u);
+      }
+      expectNoDrives(variant);
+    }
+  }
+}
+
+TEST_F(DriveLibraryTest, DriveName_FillingTheWholeFieldWithoutNul_IsCutAt256Bytes) {
+  ASSERT_NO_FATAL_FAILURE(useVariant("long_name"));
+  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  const std::string full(kCdDeviceNameBytes, 'N');
+  EXPECT_EQ(rondel::driveAt(0)->name().size(), kCdDeviceNameBytes);
+  EXPECT_EQ(rondel::driveAt(0)->name(), full);
+  EXPECT_EQ(rondel::findDriveByName(full), 0);
+  // The record after it is untouched and read on its own.
+  EXPECT_EQ(rondel::driveAt(1)->name(), "Fake B");
+}
+
+TEST_F(DriveLibraryTest, ReadToc_ImplausibleTrackNumbersOrFailedCall_AreRefused) {
+  ASSERT_NO_FATAL_FAILURE(useVariant("bad_tocs"));
+  ASSERT_EQ(rondel::OpenDrives(), 7u);
+  struct Expected {
+    const char* what;
+    bool accepted;
+  };
+  const Expected expected[] = {
+      {"first track 0", false},
+      {"last track 100", false},
+      {"first after last", false},
+      {"first = last = 99", true},
+      {"tracks 1..99", true},
+      {"success without a record", false},
+      {"plausible record, failed call", false},
+  };
+  for (std::uint32_t i = 0; i < 7; ++i) {
+    SCOPED_TRACE(expected[i].what);
+    CdToc toc;
+    // Stale contents of the caller's record must not pass for an answer.
+    std::memset(&toc, 0, sizeof toc);
+    toc.firstTrack = 1;
+    toc.lastTrack = 10;
+    EXPECT_EQ(rondel::driveAt(i)->readToc(toc), expected[i].accepted);
+  }
+
+  CdToc toc{};
+  toc.firstTrack = 99;
+  toc.lastTrack = 99;
+  EXPECT_TRUE(rondel::isTocPlausible(toc));
+  toc.firstTrack = 0xFFFFFFFFu;
+  EXPECT_FALSE(rondel::isTocPlausible(toc));
+  toc.firstTrack = 1;
+  toc.lastTrack = 0xFFFFFFFFu;
+  EXPECT_FALSE(rondel::isTocPlausible(toc));
+}
+
+TEST_F(DriveLibraryTest, CdDrive_WithoutRecordOrLoadedLibrary_HasNoNameAndNoToc) {
+  const rondel::CdDrive drive(nullptr, 0);
+  EXPECT_EQ(drive.name(), "");
+  CdToc toc{};
+  EXPECT_FALSE(drive.readToc(toc));
+}
+
+TEST_F(DriveLibraryTest, OpenDrives_NoLoadableLibraryInFolder_YieldsNoDrive) {
+  // No folder at all (an executable path that was too long leaves it empty).
+  rondel::setLibraryFolder("");
+  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_TRUE(tableEmpty());
+
+  // A folder without cdr.dll.
+  ASSERT_NO_FATAL_FAILURE(useVariant(""));
+  EXPECT_EQ(rondel::OpenDrives(), 0u);
+
+  // A path past the Windows limit, even though it names a real folder.
+  std::string longFolder = platform::toWindowsPath(variantDir("complete"));
+  while (longFolder.size() + sizeof "\\cdr.dll" - 1 <= platform::kMaxPath) longFolder += "\\.";
+  rondel::setLibraryFolder(longFolder);
+  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_FALSE(isLoaded(variantLibrary("complete")));
+
+  // A cdr.dll that is no library.
+  std::string temp = (fs::temp_directory_path() / "rondel-drive-test-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(temp.data()), nullptr);
+  std::ofstream(temp + "/cdr.dll") << "MZ not a library";
+  const std::string folder = platform::toWindowsPath(temp);
+  ASSERT_FALSE(folder.empty());
+  rondel::setLibraryFolder(folder);
+  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_TRUE(tableEmpty());
+  std::error_code ignored;
+  fs::remove_all(temp, ignored);
+}
+
+TEST_F(DriveLibraryTest, OpenDrives_FolderOnAMappedDriveLetter_LoadsThroughTheMapping) {
+  platform::setDriveLetter('R', variantDir(""));
+  for (const char* folder : {"R:\\complete", "r:/complete/", "R:\\mode1_only\\..\\complete"}) {
+    SCOPED_TRACE(folder);
+    rondel::setLibraryFolder(folder);
+    EXPECT_EQ(rondel::OpenDrives(), 3u);
+    rondel::CloseDrives();
+  }
+  platform::resetDriveMapForTesting();
+}
+
+TEST_F(DriveLibraryTest, OpenDrives_CalledAgainAndFailing_LeavesNoTraceOfTheFirstLibrary) {
+  ASSERT_NO_FATAL_FAILURE(useVariant("complete"));
+  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  ASSERT_TRUE(isLoaded(variantLibrary("complete")));
+
+  ASSERT_NO_FATAL_FAILURE(useVariant("zero_devices"));
+  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_EQ(rondel::driveAt(0), nullptr);
+  EXPECT_EQ(rondel::findDriveByName("Fake A"), -1);
+  EXPECT_TRUE(tableEmpty());
+  EXPECT_FALSE(isLoaded(variantLibrary("complete")));
+  EXPECT_FALSE(isLoaded(variantLibrary("zero_devices")));
+}
+
+}  // namespace

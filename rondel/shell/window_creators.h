@@ -9,9 +9,12 @@
 
 namespace rondel {
 
-// Counts the windows it has issued and deletes only its own.
+// Counts the windows it has issued and deletes only its own. A creator that
+// checks its count treats destroying with nothing issued, and being
+// destroyed itself while windows are still out, as faults.
 class IssuingWindowCreator : public qom::WindowCreator {
  public:
+  explicit IssuingWindowCreator(bool checkCount) : checkCount_(checkCount) {}
   ~IssuingWindowCreator() override;
   int dispatch(int message, void* result, void** args, int argCount) override;
   int issued() const;
@@ -23,16 +26,23 @@ class IssuingWindowCreator : public qom::WindowCreator {
 
  private:
   int destroy(qom::ui::Window* window);
+  const bool checkCount_;
   mutable std::mutex mutex_;
   std::set<qom::ui::Window*> windows_;
 };
 
 class MainWindowCreator final : public IssuingWindowCreator {
+ public:
+  MainWindowCreator() : IssuingWindowCreator(true) {}
+
  protected:
   qom::ui::Window* createByGuid(const qom::Guid& guid, qom::ui::Window* parent) override;
 };
 
 class LauncherIconCreator final : public IssuingWindowCreator {
+ public:
+  LauncherIconCreator() : IssuingWindowCreator(false) {}
+
  protected:
   qom::ui::Window* createByType(const char* type, qom::ui::Window* parent, int index) override;
 };

@@ -343,3 +343,30 @@ TEST(ComponentLifecycle, HostCarriesOutPreferencesOpenForAComponent) {
   EXPECT_EQ(opened, guid);
   EXPECT_EQ(host.preferencesRequests(), std::vector<std::string>{guid});
 }
+
+TEST(ComponentLifecycleDeathTest, MainWindowCreatorChecksItsCount) {
+#if !defined(QOM_ASSERT_FATAL)
+  GTEST_SKIP() << "debug checks are not fatal in this build";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // Destroying a main window when none is out.
+  EXPECT_DEATH(
+      {
+        HostFixture fixture({"SIM Drive A"});
+        auto session = fixture.start();
+        auto icon = session->host().createWindowOfType("buck", 0);
+        auto mainFactory = session->host().services(qom::kServiceWindowCreator)[0].factory;
+        session->host().destroyWindow({icon.window, mainFactory});
+      },
+      "issued >= 1");
+  // Shutting down while a main window is still out.
+  EXPECT_DEATH(
+      {
+        HostFixture fixture({"SIM Drive A"});
+        auto session = fixture.start();
+        session->host().createWindowByGuid(kRondelGuid);
+        session.reset();
+      },
+      "issued == 0");
+#endif
+}

@@ -74,6 +74,11 @@ int configSet(HostSession& session, const std::string& keyUtf8, const std::strin
     std::cerr << "qomhost: \"" << keyUtf8 << "\" does not take \"" << valueUtf8 << "\"\n";
     return kExitUsage;
   }
+  if (!session.store().changesSaved()) {
+    std::cerr << "qomhost: the new value of \"" << keyUtf8 << "\" was not saved to "
+              << session.store().filePath() << "\n";
+    return 1;
+  }
   return 0;
 }
 

@@ -114,6 +114,11 @@ std::optional<std::string> ConfigStore::storedValue(const std::string& groupGuid
   return v->second;
 }
 
+bool ConfigStore::changesSaved() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return writable_ && lastSaveOk_;
+}
+
 void ConfigStore::attach(qom::ConfigGroup* group) {
   const std::string guid = group->guid().toString();
   for (int i = 0; i < group->itemCount(); ++i) {
@@ -140,7 +145,7 @@ void ConfigStore::itemChanged(qom::ConfigGroup* group, qom::ConfigItem* item) {
   GroupValues& values = groups_[group->guid().toString()];
   values.name = group->name();
   values.values[item->name()] = item->text();
-  save();
+  lastSaveOk_ = save();
 }
 
 bool ConfigStore::save() {

@@ -30,6 +30,9 @@ class ConfigStore final : public qom::ConfigObserver {
 
   std::optional<std::string> storedValue(const std::string& groupGuid,
                                          const std::string& item) const;
+  // False once a change could not be written (or the file could not be set
+  // aside, so nothing is written this session).
+  bool changesSaved() const;
 
   int dispatch(int message, void* result, void** args, int argCount) override;
 
@@ -47,6 +50,7 @@ class ConfigStore final : public qom::ConfigObserver {
   };
   std::map<std::string, GroupValues> groups_;
   bool writable_ = true;  // false after a file could not be set aside
+  bool lastSaveOk_ = true;
 };
 
 }  // namespace qomhost

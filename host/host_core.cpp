@@ -24,6 +24,11 @@ class PreferencesAction final : public qom::ActionService {
 
 namespace {
 std::string text(const char* s) { return s != nullptr ? s : ""; }
+
+template <class Vector, class Predicate>
+void eraseWhere(Vector& v, Predicate p) {
+  v.erase(std::remove_if(v.begin(), v.end(), p), v.end());
+}
 }  // namespace
 
 HostCore::HostCore(ConfigStore& store, std::string baseFolder)
@@ -54,9 +59,7 @@ int HostCore::dispatch(int message, void* result, void** args, int argCount) {
     case qom::hostmsg::kServiceDeregister: {
       auto* f = qom::dispatchArg<qom::ServiceFactory*>(args, argCount, 0);
       std::lock_guard<std::mutex> lock(mutex_);
-      services_.erase(std::remove_if(services_.begin(), services_.end(),
-                                     [&](const ServiceRecord& r) { return r.factory == f; }),
-                      services_.end());
+      eraseWhere(services_, [&](const ServiceRecord& r) { return r.factory == f; });
       return 1;
     }
     case qom::hostmsg::kServiceLent: {
@@ -84,9 +87,7 @@ int HostCore::dispatch(int message, void* result, void** args, int argCount) {
     case qom::hostmsg::kAutoPopupDeregister: {
       int id = qom::dispatchArg<int>(args, argCount, 0);
       std::lock_guard<std::mutex> lock(mutex_);
-      autoPopups_.erase(std::remove_if(autoPopups_.begin(), autoPopups_.end(),
-                                       [&](const AutoPopup& p) { return p.id == id; }),
-                        autoPopups_.end());
+      eraseWhere(autoPopups_, [&](const AutoPopup& p) { return p.id == id; });
       return 1;
     }
     case qom::hostmsg::kLauncherClick:
@@ -103,9 +104,7 @@ int HostCore::dispatch(int message, void* result, void** args, int argCount) {
     case qom::hostmsg::kSkinFileDeregister: {
       int id = qom::dispatchArg<int>(args, argCount, 0);
       std::lock_guard<std::mutex> lock(mutex_);
-      skinFiles_.erase(std::remove_if(skinFiles_.begin(), skinFiles_.end(),
-                                      [&](const SkinFile& s) { return s.id == id; }),
-                       skinFiles_.end());
+      eraseWhere(skinFiles_, [&](const SkinFile& s) { return s.id == id; });
       return 1;
     }
     case qom::hostmsg::kConfigRegisterGroup: {
@@ -121,7 +120,7 @@ int HostCore::dispatch(int message, void* result, void** args, int argCount) {
       if (g == nullptr) return 1;
       store_.detach(g);
       std::lock_guard<std::mutex> lock(mutex_);
-      groups_.erase(std::remove(groups_.begin(), groups_.end(), g), groups_.end());
+      eraseWhere(groups_, [&](qom::ConfigGroup* x) { return x == g; });
       return 1;
     }
     case qom::hostmsg::kPrefsRegisterPage: {

@@ -1,6 +1,8 @@
 // qomhost's command line, run as a separate process.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "host_fixture.h"
 #include "support/run_command.h"
 
@@ -97,4 +99,27 @@ TEST(QomhostCli, DrivesListsTheLibrarysDrivesInOrder) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("no drives"), std::string::npos);
   }
+}
+
+TEST(QomhostCli, ASettingThatCannotBeSavedIsAnError) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv noDrives("CDR_CONFIG", dir.write("cdr.json", R"({"drives": []})"));
+  const std::string host = testing_support::binDir() + "/qomhost";
+  // The configuration folder's place is taken by a file.
+  const std::string blocked = dir.write("not-a-folder", "x");
+  auto r = runCommand({host, "--config-dir", blocked, "config", "set", "Eject", "1"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("was not saved"), std::string::npos) << r.err;
+  EXPECT_EQ(testing_support::readFile(blocked), "x");
+
+  // config.json is a folder: reported, nothing written over it.
+  std::filesystem::create_directories(dir.file("cfg/config.json"));
+  r = runCommand({host, "--config-dir", dir.file("cfg"), "config", "set", "Eject", "1"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("cfg/config.json")));
+  // Reading still works, from the defaults.
+  r = runCommand({host, "--config-dir", dir.file("cfg"), "config", "get", "Eject"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "0\n");
 }

@@ -7,7 +7,9 @@
 namespace qom {
 
 // Parent of every component's configuration group in the host's tree.
-static const Guid kConfigParentGuid = *Guid::parse("{99CFD75C-1CA7-49E5-B8C0-7D78AA443C10}");
+// {99CFD75C-1CA7-49E5-B8C0-7D78AA443C10}
+constexpr Guid kConfigParentGuid{0x99CFD75C, 0x1CA7, 0x49E5,
+                                 {0xB8, 0xC0, 0x7D, 0x78, 0xAA, 0x44, 0x3C, 0x10}};
 
 ComponentBase::ComponentBase(std::string name, Guid guid) : name_(std::move(name)), guid_(guid) {}
 

@@ -7,8 +7,16 @@
 
 namespace rondel {
 namespace {
-std::mutex g_mutex;
-std::string g_folder;
+// Reached from the component's static construction, which may run before
+// this file's own globals are built: keep the state function-local.
+struct FolderState {
+  std::mutex mutex;
+  std::string folder;
+};
+FolderState& state() {
+  static FolderState s;
+  return s;
+}
 }  // namespace
 
 void computeLibraryFolder() {
@@ -18,13 +26,13 @@ void computeLibraryFolder() {
 }
 
 std::string libraryFolder() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return g_folder;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  return state().folder;
 }
 
 void setLibraryFolder(const std::string& windowsFolder) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_folder = windowsFolder;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  state().folder = windowsFolder;
 }
 
 }  // namespace rondel

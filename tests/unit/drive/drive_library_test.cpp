@@ -332,13 +332,6 @@ TEST_F(DriveLibraryTest, ReadToc_ImplausibleTrackNumbersOrFailedCall_AreRefused)
   EXPECT_FALSE(rondel::isTocPlausible(toc));
 }
 
-TEST_F(DriveLibraryTest, CdDrive_WithoutRecordOrLoadedLibrary_HasNoNameAndNoToc) {
-  const rondel::CdDrive drive(nullptr, 0);
-  EXPECT_EQ(drive.name(), "");
-  CdToc toc{};
-  EXPECT_FALSE(drive.readToc(toc));
-}
-
 TEST_F(DriveLibraryTest, OpenDrives_NoLoadableLibraryInFolder_YieldsNoDrive) {
   // No folder at all (an executable path that was too long leaves it empty).
   rondel::setLibraryFolder("");

@@ -301,20 +301,4 @@ TEST_F(ComponentBaseTest, AddResource_SameRecordTwice_FiresTheDebugCheck) {
 #endif
 }
 
-TEST_F(ComponentBaseTest, AddResource_SameRecordTwice_IsKeptOnceWhenChecksAreNotFatal) {
-#if defined(QOM_ASSERT_FATAL)
-  GTEST_SKIP() << "debug checks end the process in this build";
-#else
-  std::vector<int> deleted;
-  {
-    ComponentBase component("c", kComponentGuid);
-    auto* probe = new ProbeResource(1, &deleted);
-    component.addResource(probe);
-    component.addResource(probe);
-    EXPECT_EQ(component.resourceCount(), 1u);
-  }
-  EXPECT_EQ(deleted, (std::vector<int>{1}));  // deleted once, not twice
-#endif
-}
-
 }  // namespace

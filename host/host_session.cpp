@@ -1,6 +1,5 @@
 #include "host/host_session.h"
 
-#include <cstring>
 
 #include "host/skin_file.h"
 #include "platform/module.h"
@@ -32,13 +31,9 @@ HostSession::~HostSession() {
   modules_.clear();
 }
 
-qom::ConfigItem* HostSession::findItem(const std::string& name, qom::ConfigGroup** group) {
-  for (qom::ConfigGroup* g : host_->configGroups()) {
-    if (qom::ConfigItem* item = g->itemByName(name.c_str())) {
-      if (group != nullptr) *group = g;
-      return item;
-    }
-  }
+qom::ConfigItem* HostSession::findItem(const std::string& name) {
+  for (qom::ConfigGroup* g : host_->configGroups())
+    if (qom::ConfigItem* item = g->itemByName(name.c_str())) return item;
   return nullptr;
 }
 

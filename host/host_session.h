@@ -31,7 +31,7 @@ class HostSession {
   const std::vector<std::unique_ptr<LoadedModule>>& modules() const { return modules_; }
 
   // Finds a configuration item by its exact name in any group.
-  qom::ConfigItem* findItem(const std::string& name, qom::ConfigGroup** group = nullptr);
+  qom::ConfigItem* findItem(const std::string& name);
   // The text feed list a skin file binds to an item, if any.
   std::string feedOfItem(const std::string& itemName);
 

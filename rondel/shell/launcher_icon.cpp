@@ -21,9 +21,6 @@ void LauncherIcon::loadImages() {
             resourceImage(module, kIconActivated), kIconImageGroup);
 }
 
-const qom::Guid& LauncherIcon::windowGuid() const { return kComponentGuid; }
-const char* LauncherIcon::componentName() const { return kComponentName; }
-
 void LauncherIcon::onEnterArea() {
   notifyParent(kNotifyLauncherHover, reinterpret_cast<std::intptr_t>(kComponentName));
 }

@@ -18,8 +18,6 @@ class LauncherIcon final : public qom::ui::IconButton {
 
   // Takes the images from the component module's resources.
   void loadImages();
-  const qom::Guid& windowGuid() const;
-  const char* componentName() const;
 
   void onEnterArea() override;
   void onLeaveArea() override;

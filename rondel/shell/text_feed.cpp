@@ -1,6 +1,7 @@
 #include "rondel/shell/text_feed.h"
 
 #include <cstring>
+#include <vector>
 
 #include "rondel/drive/drive_library.h"
 #include "rondel/rip/format_table.h"
@@ -29,12 +30,9 @@ bool RondelTextFeed::serves(const char* name) {
 
 std::string RondelTextFeed::buildList(const std::string& name) {
   if (name == kListDevices) {
-    std::string out;
-    for (std::uint32_t i = 0; i < driveCount(); ++i) {
-      if (i != 0) out += ';';
-      out += driveAt(i)->name();
-    }
-    return out;
+    std::vector<const CdDrive*> drives;
+    for (std::uint32_t i = 0; i < driveCount(); ++i) drives.push_back(driveAt(i));
+    return join(drives, [](const CdDrive* d) { return d->name(); });
   }
   if (name == kListServers) return join(kFreedbServers, [](const char* s) { return std::string(s); });
   if (name == kListFormats) return join(kFormatTable, [](const FormatRow& r) { return std::string(r.label); });

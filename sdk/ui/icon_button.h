@@ -3,6 +3,7 @@
 // taken from PNG data, keeps an activated state, reports the pointer
 // entering and leaving, and notifies its parent on a click.
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 // The base of every toolkit window model. Models hold all state and work
 // with no display; a view (desktop or none) renders them.
 #include <cstdint>
-#include <mutex>
 
 namespace qom::ui {
 

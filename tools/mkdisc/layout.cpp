@@ -1,0 +1,54 @@
+#include "tools/mkdisc/layout.h"
+
+namespace mkdisc {
+
+DiscLayout layOut(const Disc& disc) {
+  DiscLayout layout;
+  std::uint32_t pos = 0;
+  for (std::size_t i = 0; i < disc.tracks.size(); ++i) {
+    const Track& t = disc.tracks[i];
+    TrackLayout tl;
+    tl.number = static_cast<int>(i + 1);
+    tl.data = t.data;
+    tl.index0 = pos;
+    // A change between data and audio gets the data track's gap, held by
+    // the second of the two tracks, the way a mixed-mode disc is mastered.
+    if (i > 0 && t.data != disc.tracks[i - 1].data)
+      pos += t.data ? t.gapSectors : disc.tracks[i - 1].gapSectors;
+    tl.start = pos;
+    tl.contentSectors = t.sectors();
+    pos += tl.contentSectors;
+    layout.tracks.push_back(tl);
+  }
+  layout.leadout = pos;
+  for (std::size_t i = 0; i < layout.tracks.size(); ++i) {
+    const std::uint32_t next =
+        i + 1 < layout.tracks.size() ? layout.tracks[i + 1].start : layout.leadout;
+    layout.tracks[i].tocSectors = next - layout.tracks[i].start;
+  }
+  return layout;
+}
+
+SectorPlace placeOf(const Disc& disc, const DiscLayout& layout, std::uint32_t lba) {
+  SectorPlace place;
+  for (std::size_t i = 0; i < layout.tracks.size(); ++i) {
+    const TrackLayout& tl = layout.tracks[i];
+    if (lba < tl.start || lba >= tl.start + tl.contentSectors) continue;
+    place.track = static_cast<int>(i);
+    place.inTrack = lba - tl.start;
+    std::uint32_t rest = place.inTrack;
+    const auto& sections = disc.tracks[i].sections;
+    for (std::size_t s = 0; s < sections.size(); ++s) {
+      if (rest < sections[s].sectors) {
+        place.section = static_cast<int>(s);
+        place.inSection = rest;
+        break;
+      }
+      rest -= sections[s].sectors;
+    }
+    return place;
+  }
+  return place;
+}
+
+}  // namespace mkdisc

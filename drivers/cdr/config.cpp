@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "drivers/cdr/device_drive.h"
+#include "drivers/cdr/image_drive.h"
 #include "drivers/cdr/sim_drive.h"
 #include "platform/codepage.h"
 
@@ -23,7 +25,9 @@ using nlohmann::json;
 // before it can reach recursive code.
 constexpr int kMaxDepth = 32;
 
-using Factory = std::unique_ptr<Drive> (*)(const json& entry, const DriveContext& context);
+// One entry may stand for several drives (every device found).
+using Factory = std::vector<std::unique_ptr<Drive>> (*)(const json& entry,
+                                                         const DriveContext& context);
 
 struct Backend {
   const char* type;
@@ -33,6 +37,8 @@ struct Backend {
 
 const Backend kBackends[] = {
     {"simulated", kCdAccessDevices, &makeSimulatedDrive},
+    {"image", kCdAccessDevices, &makeImageDrive},
+    {"device", kCdAccessDevices, &makeDeviceDrives},
 };
 
 const Backend* backendFor(const std::string& type) {
@@ -41,9 +47,9 @@ const Backend* backendFor(const std::string& type) {
   return nullptr;
 }
 
-std::unique_ptr<Drive> makeDrive(const json& entry, const std::string& configDir,
-                                 std::uint32_t accessMode, const std::string& where,
-                                 const Warn& warn) {
+std::vector<std::unique_ptr<Drive>> makeDrives(const json& entry, const std::string& configDir,
+                                               std::uint32_t accessMode, const std::string& where,
+                                               const Warn& warn) {
   if (!entry.is_object()) throw ConfigError("not an object");
   const json* type = cfg::find(entry, "type");
   if (!type || !type->is_string()) throw ConfigError("\"type\" must be a string");
@@ -52,15 +58,15 @@ std::unique_ptr<Drive> makeDrive(const json& entry, const std::string& configDir
 
   const std::uint32_t mode = cfg::uintField(entry, "mode", kCdAccessDevices,
                                             kCdAccessDevicesAndImages, backend->defaultMode);
-  if (mode > accessMode) return nullptr;
+  if (mode > accessMode) return {};
 
   const json* name = cfg::find(entry, "name");
-  if (!name || !name->is_string() || name->get_ref<const std::string&>().empty())
+  if (name && (!name->is_string() || name->get_ref<const std::string&>().empty()))
     throw ConfigError("\"name\" must be a non-empty string");
 
   DriveContext context;
   context.configDir = configDir;
-  context.name = displayName(name->get_ref<const std::string&>());
+  if (name) context.name = displayName(name->get_ref<const std::string&>());
   context.note = [&](const std::string& line) { warn(where + ": " + line); };
   return backend->make(entry, context);
 }
@@ -76,8 +82,10 @@ std::string displayName(std::string_view utf8) {
 }
 
 std::vector<std::unique_ptr<Drive>> parseDrives(std::string_view text, const std::string& configDir,
-                                                std::uint32_t accessMode, const Warn& warn) {
+                                                std::uint32_t accessMode, const Warn& warn,
+                                                bool* usable) {
   std::vector<std::unique_ptr<Drive>> drives;
+  if (usable) *usable = false;
   json root;
   try {
     const json::parser_callback_t limitDepth = [](int depth, json::parse_event_t, json&) {
@@ -94,16 +102,17 @@ std::vector<std::unique_ptr<Drive>> parseDrives(std::string_view text, const std
     warn("no \"drives\" array: no drives");
     return drives;
   }
+  if (usable) *usable = true;
   if (list->size() > kMaxDrives)
     warn("only the first " + std::to_string(kMaxDrives) + " of " + std::to_string(list->size()) +
          " drives are read");
 
   const std::size_t count = std::min(list->size(), kMaxDrives);
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < count && drives.size() < kMaxDrives; ++i) {
     const std::string where = "drive " + std::to_string(i + 1);
     try {
-      if (auto drive = makeDrive((*list)[i], configDir, accessMode, where, warn))
-        drives.push_back(std::move(drive));
+      for (auto& drive : makeDrives((*list)[i], configDir, accessMode, where, warn))
+        if (drives.size() < kMaxDrives) drives.push_back(std::move(drive));
     } catch (const std::bad_alloc&) {
       throw;
     } catch (const std::exception& e) {
@@ -114,8 +123,9 @@ std::vector<std::unique_ptr<Drive>> parseDrives(std::string_view text, const std
 }
 
 std::vector<std::unique_ptr<Drive>> loadDrives(const std::string& path, std::uint32_t accessMode,
-                                               const Warn& warn) {
+                                               const Warn& warn, bool* usable) {
   std::vector<std::unique_ptr<Drive>> none;
+  if (usable) *usable = false;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     warn(std::string("cannot open: ") + std::strerror(errno) + ": no drives");
@@ -152,7 +162,7 @@ std::vector<std::unique_ptr<Drive>> loadDrives(const std::string& path, std::uin
     return none;
   }
   const std::string dir = std::filesystem::path(path).parent_path().string();
-  return parseDrives(text, dir, accessMode, warn);
+  return parseDrives(text, dir, accessMode, warn, usable);
 }
 
 namespace cfg {

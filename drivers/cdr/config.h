@@ -30,19 +30,22 @@ class ConfigError : public std::runtime_error {
 // What a backend gets besides its entry.
 struct DriveContext {
   std::string configDir;  // relative file names are resolved against it
-  std::string name;       // the entry's display name, already Windows-1252
+  std::string name;       // the entry's display name, already Windows-1252; empty if none
   Warn note;              // fields it ignores, one line each
 };
 
 constexpr std::size_t kMaxConfigBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxDrives = 32;
 
-// The drives the file at path offers in accessMode, in file order.
+// The drives the file at path offers in accessMode, in file order, at most
+// kMaxDrives. usable (if given) tells whether the file could be used at all:
+// read, valid JSON, with a "drives" array.
 std::vector<std::unique_ptr<Drive>> loadDrives(const std::string& path, std::uint32_t accessMode,
-                                               const Warn& warn);
+                                               const Warn& warn, bool* usable = nullptr);
 // The same from text already read; configDir resolves relative names.
 std::vector<std::unique_ptr<Drive>> parseDrives(std::string_view text, const std::string& configDir,
-                                                std::uint32_t accessMode, const Warn& warn);
+                                                std::uint32_t accessMode, const Warn& warn,
+                                                bool* usable = nullptr);
 
 // The display name as the component gets it: Windows-1252, control
 // characters as "?", cut to fit a device record.

@@ -1,7 +1,8 @@
 #pragma once
 // One drive the library offers, whatever stands behind it: a simulated
-// drive, a real device, a disc image. The exports serialise the calls made
+// drive, a real device (device_drive.h), a disc image (image_drive.h). The exports serialise the calls made
 // on one drive, so implementations need no locking of their own.
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -35,6 +36,11 @@ class Drive {
   // Reads count >= 1 raw sectors from lba into out, which holds at least
   // count * kCdSectorBytes bytes (the exports have checked out and count).
   virtual std::int32_t readCdda(std::uint32_t lba, std::uint32_t count, void* out) = 0;
+  // When the read just made may return to its caller. A drive that stands in
+  // for a slower one answers a later time; the exports wait for it after the
+  // drive's mutex is released, so other calls on the drive are not held up.
+  // Asked right after readCdda, under the same lock. The epoch means at once.
+  virtual std::chrono::steady_clock::time_point readDoneAt() const { return {}; }
   virtual std::int32_t eject() = 0;
   virtual std::int32_t load() = 0;
   virtual std::int32_t lock() = 0;

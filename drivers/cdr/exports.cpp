@@ -1,7 +1,9 @@
 // The C entry points of cdr.dll. Each one checks what the caller passed,
 // finds the drive and forwards to it under the drive's mutex; no exception
 // ever leaves through them.
+#include <chrono>
 #include <new>
+#include <thread>
 
 #include "drivers/cdr/buffers.h"
 #include "drivers/cdr/drive.h"
@@ -113,7 +115,16 @@ CDR_EXPORT std::int32_t CD_ReadCDDA(std::uint32_t device, std::uint32_t firstSec
   if (!buffer || count == 0 || count > kMaxReadSectors) return kBadArgument;
   return guarded([&] {
     if (!buffers().spanFits(buffer, std::size_t{count} * kCdSectorBytes)) return kBadArgument;
-    return onDrive(device, [&](Drive& d) { return d.readCdda(firstSector, count, buffer); });
+    std::chrono::steady_clock::time_point doneAt{};
+    const std::int32_t rc = onDrive(device, [&](Drive& d) {
+      const std::int32_t result = d.readCdda(firstSector, count, buffer);
+      doneAt = d.readDoneAt();
+      return result;
+    });
+    // A speed-limited drive keeps its caller here, after the drive's mutex
+    // is released: the window thread's polls go on meanwhile.
+    std::this_thread::sleep_until(doneAt);
+    return rc;
   });
 }
 

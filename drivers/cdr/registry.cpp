@@ -1,30 +1,15 @@
 #include "drivers/cdr/registry.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "drivers/cdr/config.h"
+#include "drivers/cdr/device_drive.h"
+#include "drivers/cdr/warn.h"
 
 namespace cdr {
-namespace {
-
-constexpr std::size_t kMaxWarningChars = 400;
-
-// One stderr line per problem: control characters (from a path, or a JSON
-// error quoting the input) must not split or forge lines.
-void warnLine(const std::string& text) {
-  std::string line = "cdr.dll: " + text;
-  if (line.size() > kMaxWarningChars) line.replace(kMaxWarningChars - 3, std::string::npos, "...");
-  for (char& c : line)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  line += '\n';
-  std::fputs(line.c_str(), stderr);
-}
-
-}  // namespace
 
 void DriveSlot::retire() {
   std::unique_ptr<Drive> old;
@@ -46,11 +31,21 @@ std::int32_t Registry::initialize(std::uint32_t accessMode) {
   std::vector<std::unique_ptr<Drive>> drives;
   const char* path = std::getenv("CDR_CONFIG");
   if (!path || !*path) {
-    // Nothing configured is an ordinary state (the component then shows no
-    // drive), not something to warn about on every start.
+    // Nothing configured: the real drives, which is what a user without a
+    // configuration file expects. Not worth a warning.
+    drives = makeFoundDevices();
   } else {
     const std::string prefix = std::string("CDR_CONFIG ") + path + ": ";
-    drives = loadDrives(path, accessMode, [&](const std::string& text) { warnLine(prefix + text); });
+    const Warn warn = [&](const std::string& text) { warnLine(prefix + text); };
+    bool usable = false;
+    drives = loadDrives(path, accessMode, warn, &usable);
+    // The fallback mode: a configuration that cannot be used at all must not
+    // hide the machine's drives.
+    if (!usable && accessMode >= kCdAccessDevicesAndImages) {
+      auto found = makeFoundDevices();
+      warn("offering the " + std::to_string(found.size()) + " drive(s) found instead");
+      for (auto& drive : found) drives.push_back(std::move(drive));
+    }
   }
 
   auto set = std::make_unique<DriveSet>();

@@ -41,7 +41,8 @@ struct DriveSet {
 
 class Registry {
  public:
-  // Reads CDR_CONFIG and offers the drives of accessMode; problems go to
+  // Offers the drives of accessMode: those CDR_CONFIG names, or without it
+  // every real drive found (README.md, "Access modes"). Problems go to
   // stderr, one line each. Nonzero only for an unknown access mode.
   std::int32_t initialize(std::uint32_t accessMode);
   // The current set, or null before the first CD_Initialize2.

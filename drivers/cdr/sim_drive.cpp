@@ -4,111 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
-
-#include "drivers/cdr/buffers.h"
-
 namespace cdr {
-namespace {
 
-using nlohmann::json;
-
-constexpr std::uint32_t kFramesPerSector = kCdSectorBytes / 4;  // 588 stereo frames
-constexpr std::uint32_t kSinePeriod = 100;                      // frames, 441 Hz at 44.1 kHz
-constexpr std::uint32_t kMaxTocFailures = 1000000;
-constexpr std::int32_t kMaxReadinessCode = 0xffff;
-
-const std::array<std::int16_t, kSinePeriod>& sineTable() {
-  static const auto table = [] {
-    std::array<std::int16_t, kSinePeriod> t{};
-    const double pi = std::acos(-1.0);
-    for (std::uint32_t i = 0; i < kSinePeriod; ++i)
-      t[i] = static_cast<std::int16_t>(std::lround(12000.0 * std::sin(2 * pi * i / kSinePeriod)));
-    return t;
-  }();
-  return table;
-}
-
-void put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-std::string quoted(const char* key) { return std::string("\"") + key + "\""; }
-
-std::vector<TrackLayout> parseTracks(const json& entry, const Warn& note) {
-  const json* list = cfg::find(entry, "tracks");
-  if (!list || !list->is_array() || list->empty() || list->size() > kCdMaxTracks)
-    throw ConfigError("\"tracks\" must be an array of 1 to 99 tracks");
-  std::vector<TrackLayout> tracks;
-  std::uint64_t end = 0;  // of the previous track
-  for (std::size_t i = 0; i < list->size(); ++i) {
-    const json& t = (*list)[i];
-    const std::string which = "track " + std::to_string(i + 1);
-    if (!t.is_object()) throw ConfigError(which + " is not an object");
-    cfg::checkKeys(t, {"sectors", "data", "pregap", "start"}, which + ": ", note);
-    const json* sectors = cfg::find(t, "sectors");
-    if (!sectors) throw ConfigError(which + " has no \"sectors\"");
-    TrackLayout track;
-    track.sectors = cfg::toUint(*sectors, which + " " + quoted("sectors"), 1, kMaxDiscSectors);
-    track.data = cfg::boolField(t, "data", false);
-    const json* start = cfg::find(t, "start");
-    const json* pregap = cfg::find(t, "pregap");
-    if (start && pregap) throw ConfigError(which + " has both \"start\" and \"pregap\"");
-    if (start) {
-      track.start = cfg::toUint(*start, which + " " + quoted("start"), 0, kMaxDiscSectors);
-      if (track.start < end) throw ConfigError(which + " starts before the previous track ends");
-    } else {
-      const std::uint64_t gap =
-          pregap ? cfg::toUint(*pregap, which + " " + quoted("pregap"), 0, kMaxDiscSectors) : 0;
-      if (end + gap > kMaxDiscSectors) throw ConfigError(which + " starts beyond 100 minutes");
-      track.start = static_cast<std::uint32_t>(end + gap);
-    }
-    end = std::uint64_t{track.start} + track.sectors;
-    tracks.push_back(track);
-  }
-  const std::string why = checkLayout(tracks);
-  if (!why.empty()) throw ConfigError(why);
-  return tracks;
-}
-
-}  // namespace
-
-void generateAudio(SimAudio kind, std::uint32_t lba, std::uint32_t count, std::uint8_t* out) {
-  const std::size_t frames = std::size_t{count} * kFramesPerSector;
-  if (kind == SimAudio::kSilence || kind == SimAudio::kFile) {
-    std::memset(out, 0, frames * 4);
-    return;
-  }
-  const std::uint64_t first = std::uint64_t{lba} * kFramesPerSector;
-  if (kind == SimAudio::kCounter) {
-    for (std::size_t i = 0; i < frames; ++i) {
-      const auto n = static_cast<std::uint32_t>(first + i);
-      put16(out + 4 * i, static_cast<std::uint16_t>(n));
-      put16(out + 4 * i + 2, static_cast<std::uint16_t>(n >> 16));
-    }
-    return;
-  }
-  const auto& sine = sineTable();
-  for (std::size_t i = 0; i < frames; ++i) {
-    const std::uint64_t n = first + i;
-    put16(out + 4 * i, static_cast<std::uint16_t>(sine[n % kSinePeriod]));
-    put16(out + 4 * i + 2, static_cast<std::uint16_t>(sine[(2 * n) % kSinePeriod]));
-  }
-}
-
-SimulatedDrive::SimulatedDrive(SimDriveSettings settings) : settings_(std::move(settings)) {
+SimulatedDrive::SimulatedDrive(SimDriveSettings settings)
+    : settings_(std::move(settings)), random_(settings_.jitter.seed) {
   if (!buildToc(settings_.tracks, toc_)) throw std::runtime_error(checkLayout(settings_.tracks));
   if (settings_.readiness.empty()) settings_.readiness.push_back(kCdReady);
   leadOut_ = leadOutOf(settings_.tracks);
   tocFailuresLeft_ = settings_.tocFailures;
+  for (const ReadFailure& f : settings_.readFailures) failuresLeft_.push_back(f.attempts);
 
   if (settings_.audio == SimAudio::kFile) {
     // O_NONBLOCK keeps a FIFO from hanging the open; only regular files pass.
@@ -133,11 +42,18 @@ SimulatedDrive::~SimulatedDrive() {
 void SimulatedDrive::insertDisc() {
   discIn_ = true;
   nextAnswer_ = 0;
-  state_ = settings_.readiness.front();
+  insertedAt_ = Clock::now();
+  state_ = settings_.timedReadiness.empty() ? settings_.readiness.front()
+                                            : settings_.timedReadiness.front().answer;
 }
 
 std::int32_t SimulatedDrive::testUnitReady() {
   if (!discIn_) return kCdNoDisc;
+  if (!settings_.timedReadiness.empty()) {
+    state_ = timedAnswerAt(settings_.timedReadiness,
+                           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - insertedAt_));
+    return state_;
+  }
   state_ = settings_.readiness[nextAnswer_];
   if (nextAnswer_ + 1 < settings_.readiness.size()) ++nextAnswer_;
   return state_;
@@ -153,23 +69,74 @@ std::int32_t SimulatedDrive::readToc(CdToc& toc) {
   return kOk;
 }
 
+bool SimulatedDrive::failsAt(std::uint32_t lba, std::uint32_t count) {
+  bool fails = false;
+  for (std::size_t i = 0; i < settings_.readFailures.size(); ++i) {
+    const ReadFailure& f = settings_.readFailures[i];
+    if (f.sector < lba || f.sector - lba >= count) continue;
+    if (f.permanent) {
+      fails = true;
+    } else if (failuresLeft_[i] > 0) {
+      --failuresLeft_[i];
+      fails = true;
+    }
+  }
+  return fails;
+}
+
+std::int64_t SimulatedDrive::nextShift() {
+  const Jitter& j = settings_.jitter;
+  if (j.kind == Jitter::Kind::kFixed) return j.bytes;
+  if (j.kind != Jitter::Kind::kRandom) return 0;
+  // Whole stereo frames, as a drive that lands a few samples off does.
+  const std::int32_t frames = static_cast<std::int32_t>(j.maxBytes / 4);
+  return 4 * std::int64_t{std::uniform_int_distribution<std::int32_t>(-frames, frames)(random_)};
+}
+
 std::int32_t SimulatedDrive::readCdda(std::uint32_t lba, std::uint32_t count, void* out) {
+  doneAt_ = {};
+  if (settings_.ejectAfterReads != 0 && !pulled_ && ++reads_ >= settings_.ejectAfterReads) {
+    pulled_ = true;  // once: after CD_Load the disc stays
+    discIn_ = false;
+  }
   if (!ready()) return kNotReady;
   if (std::uint64_t{lba} + count > leadOut_) return kOutOfRange;
-  auto* bytes = static_cast<std::uint8_t*>(out);
+  if (settings_.speed != 0) {
+    // The drive streams one transfer after another: a read waits for the
+    // transfers before it, and the caller waits outside the drive's lock.
+    busyUntil_ = std::max(Clock::now(), busyUntil_) + transferTime(count, settings_.speed);
+    doneAt_ = busyUntil_;
+  }
+  if (failsAt(lba, count)) return kFailed;
+  const std::int64_t shift = clampShift(nextShift(), lba, count, leadOut_);
+  const std::int64_t offset = std::int64_t{lba} * kCdSectorBytes + shift;
+  return readDisc(static_cast<std::uint64_t>(offset), std::size_t{count} * kCdSectorBytes,
+                  static_cast<std::uint8_t*>(out));
+}
+
+std::int32_t SimulatedDrive::readDisc(std::uint64_t offset, std::size_t bytes,
+                                      std::uint8_t* out) const {
   if (settings_.audio != SimAudio::kFile) {
-    generateAudio(settings_.audio, lba, count, bytes);
+    const auto first = static_cast<std::uint32_t>(offset / kCdSectorBytes);
+    const std::size_t skip = offset % kCdSectorBytes;
+    if (skip == 0) {
+      generateAudio(settings_.audio, first, static_cast<std::uint32_t>(bytes / kCdSectorBytes), out);
+      return kOk;
+    }
+    const auto sectors = static_cast<std::uint32_t>((skip + bytes + kCdSectorBytes - 1) / kCdSectorBytes);
+    std::vector<std::uint8_t> span(std::size_t{sectors} * kCdSectorBytes);
+    generateAudio(settings_.audio, first, sectors, span.data());
+    std::memcpy(out, span.data() + skip, bytes);
     return kOk;
   }
-  std::size_t want = std::size_t{count} * kCdSectorBytes;
-  auto offset = static_cast<off_t>(std::uint64_t{lba} * kCdSectorBytes);
-  while (want > 0) {
-    const ssize_t got = ::pread(fd_, bytes, want, offset);
+  auto at = static_cast<off_t>(offset);
+  while (bytes > 0) {
+    const ssize_t got = ::pread(fd_, out, bytes, at);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return kFailed;  // error, or the file ends before the sectors do
-    bytes += got;
-    offset += got;
-    want -= static_cast<std::size_t>(got);
+    out += got;
+    at += got;
+    bytes -= static_cast<std::size_t>(got);
   }
   return kOk;
 }
@@ -223,61 +190,6 @@ std::int32_t SimulatedDrive::setSpeed(std::uint32_t speed) {
 std::int32_t SimulatedDrive::getSpeed(std::uint32_t& speed) {
   speed = speed_;
   return kOk;
-}
-
-SimDriveSettings parseSimDriveSettings(const json& entry, const DriveContext& context) {
-  cfg::checkKeys(entry,
-                 {"type", "name", "mode", "tracks", "readiness", "audio", "toc_failures", "disc",
-                  "max_buffer"},
-                 "", context.note);
-  SimDriveSettings s;
-  s.name = context.name;
-  s.tracks = parseTracks(entry, context.note);
-
-  if (const json* readiness = cfg::find(entry, "readiness")) {
-    if (!readiness->is_array() || readiness->empty() ||
-        readiness->size() > kMaxReadinessAnswers)
-      throw ConfigError("\"readiness\" must be an array of 1 to " +
-                        std::to_string(kMaxReadinessAnswers) + " answers");
-    s.readiness.clear();
-    for (const json& answer : *readiness)
-      s.readiness.push_back(static_cast<std::int32_t>(
-          cfg::toUint(answer, "each \"readiness\" answer", 0, kMaxReadinessCode)));
-  }
-
-  if (const json* audio = cfg::find(entry, "audio")) {
-    if (!audio->is_object()) throw ConfigError("\"audio\" must be an object");
-    cfg::checkKeys(*audio, {"generator", "file"}, "audio: ", context.note);
-    const json* generator = cfg::find(*audio, "generator");
-    const json* file = cfg::find(*audio, "file");
-    if ((generator != nullptr) == (file != nullptr))
-      throw ConfigError("\"audio\" must have either \"generator\" or \"file\"");
-    if (generator) {
-      const std::string g = generator->is_string() ? generator->get<std::string>() : "";
-      if (g == "silence") s.audio = SimAudio::kSilence;
-      else if (g == "sine") s.audio = SimAudio::kSine;
-      else if (g == "counter") s.audio = SimAudio::kCounter;
-      else throw ConfigError("\"generator\" must be \"silence\", \"sine\" or \"counter\"");
-    } else {
-      if (!file->is_string() || file->get_ref<const std::string&>().empty())
-        throw ConfigError("\"file\" must be a non-empty string");
-      std::filesystem::path path(file->get<std::string>());
-      if (path.is_relative() && !context.configDir.empty()) path = context.configDir / path;
-      s.audio = SimAudio::kFile;
-      s.audioFile = path.string();
-    }
-  }
-
-  s.tocFailures = cfg::uintField(entry, "toc_failures", 0, kMaxTocFailures, 0);
-  s.disc = cfg::boolField(entry, "disc", true);
-  s.maxTransferBytes = cfg::uintField(entry, "max_buffer", kCdSectorBytes,
-                                      static_cast<std::uint32_t>(kMaxBufferBytes),
-                                      kDefaultMaxTransferBytes);
-  return s;
-}
-
-std::unique_ptr<Drive> makeSimulatedDrive(const json& entry, const DriveContext& context) {
-  return std::make_unique<SimulatedDrive>(parseSimDriveSettings(entry, context));
 }
 
 }  // namespace cdr

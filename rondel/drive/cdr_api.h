@@ -15,9 +15,11 @@ enum : std::int32_t {
 };
 
 // Access modes of CD_Initialize2. Mode 0 offers the drives the library's
-// configuration names as devices and simulated drives; mode 1 adds disc
-// images. The component asks for mode 0 first and for mode 1 only when mode 0
-// yields no drive on an NT-family system.
+// configuration names (real devices, disc images, simulated drives), or,
+// with no configuration, every real drive found; mode 1 adds the entries
+// kept for the fallback and, when the configuration cannot be used at all,
+// the real drives found. The component asks for mode 0 first and for mode 1
+// only when mode 0 yields no drive on an NT-family system.
 enum : std::uint32_t { kCdAccessDevices = 0, kCdAccessDevicesAndImages = 1 };
 
 constexpr std::size_t kCdSectorBytes = 2352;  // raw CD-DA: 44.1 kHz, 16-bit, stereo

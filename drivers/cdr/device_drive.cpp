@@ -1,0 +1,235 @@
+#include "drivers/cdr/device_drive.h"
+
+#include <cdio/mmc.h>
+#include <cdio/mmc_ll_cmds.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include <nlohmann/json.hpp>
+
+#include "drivers/cdr/device_status.h"
+#include "drivers/cdr/toc.h"
+
+namespace cdr {
+namespace {
+
+using nlohmann::json;
+
+// Bounds every command, so a drive that stops answering costs seconds, not
+// the reader thread.
+constexpr unsigned kCommandTimeoutMs = 10000;
+
+bool isBlockDevice(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
+}
+
+CdioHandle openDevice(const std::string& path) {
+  // Only block devices reach libcdio: a path from the configuration might
+  // name anything, and a FIFO or a regular file is no drive.
+  if (!isBlockDevice(path)) return nullptr;
+  initCdio();
+  CdIo_t* raw;
+  {
+    std::lock_guard<std::mutex> lock(cdioMutex());
+    raw = cdio_open(path.c_str(), DRIVER_DEVICE);
+  }
+  return CdioHandle(raw);
+}
+
+Sense lastSense(const CdIo_t* cdio) {
+  cdio_mmc_request_sense_t* raw = nullptr;
+  const int count = mmc_last_cmd_sense(cdio, &raw);
+  Sense sense;
+  if (raw) {
+    sense = senseFromBytes(reinterpret_cast<const std::uint8_t*>(raw),
+                           std::min<int>(count, sizeof *raw));
+    cdio_free(raw);
+  }
+  return sense;
+}
+
+std::string realPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+}  // namespace
+
+DeviceDrive::DeviceDrive(std::string path, std::string name)
+    : path_(std::move(path)), name_(std::move(name)) {}
+
+bool DeviceDrive::ensureOpen() {
+  if (!cdio_) cdio_ = openDevice(path_);
+  return cdio_ != nullptr;
+}
+
+std::int32_t DeviceDrive::testUnitReady() {
+  if (!ensureOpen()) return kNotReady;
+  if (mmc_test_unit_ready(cdio_.get(), kCommandTimeoutMs) == DRIVER_OP_SUCCESS) return kCdReady;
+  const Sense sense = lastSense(cdio_.get());
+  Tray tray = Tray::kUnknown;
+  if (!sense.present) {
+    const int status = mmc_get_tray_status(cdio_.get());
+    tray = status == 1 ? Tray::kOpen : status == 0 ? Tray::kClosed : Tray::kUnknown;
+  }
+  leadOut_ = 0;  // whatever disc comes next is read afresh
+  // Neither sense nor tray: the device may be gone; open it again next time.
+  if (!sense.present && tray == Tray::kUnknown) close();
+  return readinessFromDrive(false, sense, tray);
+}
+
+std::int32_t DeviceDrive::readToc(CdToc& toc) {
+  // A fresh handle: libcdio keeps the first table of contents it read for
+  // the life of a handle, and the disc may have changed since.
+  close();
+  if (!ensureOpen()) return kNotReady;
+  std::uint32_t firstTrack = 1;
+  std::vector<TrackLayout> tracks;
+  if (!readLayout(cdio_.get(), firstTrack, tracks).empty()) return kFailed;
+  lsn_t lastSession = -1;
+  if (cdio_get_last_session(cdio_.get(), &lastSession) != DRIVER_OP_SUCCESS) lastSession = -1;
+  trimSessionGap(tracks, lastSession);
+  if (!buildToc(tracks, toc, firstTrack)) return kFailed;
+  leadOut_ = leadOutOf(tracks);
+  return kOk;
+}
+
+std::int32_t DeviceDrive::readCdda(std::uint32_t lba, std::uint32_t count, void* out) {
+  if (!ensureOpen()) return kNotReady;
+  // Past the lead-out of the disc last read a drive answers with an error
+  // anyway; refusing here keeps a bad request from reaching it.
+  if (leadOut_ != 0 && std::uint64_t{lba} + count > leadOut_) return kOutOfRange;
+  if (std::uint64_t{lba} + count > kMaxDiscSectors) return kOutOfRange;
+  auto* bytes = static_cast<std::uint8_t*>(out);
+  while (count > 0) {
+    const std::uint32_t n = std::min(count, kDeviceChunkSectors);
+    if (cdio_read_audio_sectors(cdio_.get(), bytes, static_cast<lsn_t>(lba), n) !=
+        DRIVER_OP_SUCCESS)
+      return kFailed;
+    bytes += std::size_t{n} * kCdSectorBytes;
+    lba += n;
+    count -= n;
+  }
+  return kOk;
+}
+
+std::int32_t DeviceDrive::preventRemoval(bool prevent) {
+  if (!ensureOpen()) return kNotReady;
+  return mmc_prevent_allow_medium_removal(cdio_.get(), false, prevent, kCommandTimeoutMs) ==
+                 DRIVER_OP_SUCCESS
+             ? kOk
+             : kFailed;
+}
+
+std::int32_t DeviceDrive::lock() { return preventRemoval(true); }
+
+std::int32_t DeviceDrive::unlock() { return preventRemoval(false); }
+
+std::int32_t DeviceDrive::eject() {
+  if (!ensureOpen()) return kNotReady;
+  preventRemoval(false);  // a tray locked by this library must still open
+  leadOut_ = 0;
+  CdIo_t* raw = cdio_.release();
+  driver_return_code_t rc;
+  {
+    std::lock_guard<std::mutex> lock(cdioMutex());
+    rc = cdio_eject_media(&raw);  // closes the handle when it succeeds
+  }
+  cdio_.reset(raw);
+  return rc == DRIVER_OP_SUCCESS ? kOk : kFailed;
+}
+
+std::int32_t DeviceDrive::load() {
+  close();
+  if (!isBlockDevice(path_)) return kNotReady;
+  driver_id_t driver = DRIVER_DEVICE;
+  driver_return_code_t rc;
+  {
+    std::lock_guard<std::mutex> lock(cdioMutex());
+    rc = cdio_close_tray(path_.c_str(), &driver);
+  }
+  return rc == DRIVER_OP_SUCCESS ? kOk : kFailed;
+}
+
+std::int32_t DeviceDrive::readCdText(void*, std::uint32_t& bytes) {
+  bytes = 0;
+  return kUnsupported;
+}
+
+std::int32_t DeviceDrive::setSpeed(std::uint32_t speed) {
+  if (!ensureOpen()) return kNotReady;
+  if (speed > INT_MAX || cdio_set_speed(cdio_.get(), static_cast<int>(speed)) != DRIVER_OP_SUCCESS)
+    return kFailed;
+  speed_ = speed;
+  return kOk;
+}
+
+std::int32_t DeviceDrive::getSpeed(std::uint32_t& speed) {
+  speed = speed_;
+  return kOk;
+}
+
+std::uint32_t DeviceDrive::maxTransferBytes() const {
+  return kDeviceChunkSectors * static_cast<std::uint32_t>(kCdSectorBytes);
+}
+
+std::vector<std::string> findDevicePaths() {
+  initCdio();
+  std::vector<std::string> found;
+  {
+    std::lock_guard<std::mutex> lock(cdioMutex());
+    char** list = cdio_get_devices(DRIVER_DEVICE);
+    for (char** p = list; p && *p; ++p) found.emplace_back(*p);
+    if (list) cdio_free_device_list(list);
+  }
+  std::vector<std::string> paths, seen;
+  for (const std::string& path : found) {
+    const std::string real = realPath(path);
+    if (std::find(seen.begin(), seen.end(), real) != seen.end()) continue;
+    seen.push_back(real);
+    paths.push_back(path);
+    if (paths.size() == kMaxDrives) break;
+  }
+  return paths;
+}
+
+std::string probeDeviceName(const std::string& path) {
+  cdio_hwinfo_t info{};
+  CdioHandle cdio = openDevice(path);
+  if (!cdio || !cdio_get_hwinfo(cdio.get(), &info)) return displayName(path);
+  return displayName(deviceDisplayName(
+      std::string_view(info.psz_vendor, strnlen(info.psz_vendor, sizeof info.psz_vendor)),
+      std::string_view(info.psz_model, strnlen(info.psz_model, sizeof info.psz_model)), path));
+}
+
+std::vector<std::unique_ptr<Drive>> makeFoundDevices() {
+  std::vector<std::unique_ptr<Drive>> drives;
+  for (const std::string& path : findDevicePaths())
+    drives.push_back(std::make_unique<DeviceDrive>(path, probeDeviceName(path)));
+  return drives;
+}
+
+std::vector<std::unique_ptr<Drive>> makeDeviceDrives(const json& entry, const DriveContext& context) {
+  cfg::checkKeys(entry, {"type", "name", "mode", "path"}, "", context.note);
+  const json* path = cfg::find(entry, "path");
+  if (!path) {
+    if (!context.name.empty()) context.note("\"name\" ignored without \"path\": drives name themselves");
+    return makeFoundDevices();
+  }
+  if (!path->is_string() || path->get_ref<const std::string&>().empty() ||
+      path->get_ref<const std::string&>().front() != '/')
+    throw ConfigError("\"path\" must be an absolute device path such as /dev/sr0");
+  const std::string device = path->get<std::string>();
+  std::vector<std::unique_ptr<Drive>> drives;
+  drives.push_back(std::make_unique<DeviceDrive>(
+      device, context.name.empty() ? probeDeviceName(device) : context.name));
+  return drives;
+}
+
+}  // namespace cdr

@@ -1,0 +1,198 @@
+// The pieces of the drive backends that need neither a drive nor the
+// library's exports: readiness from SCSI sense, display names, layouts from
+// what a reader reports, and the timing of the simulated faults. Plus one
+// test on a real drive, where the machine has one.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "drivers/cdr/device_drive.h"
+#include "drivers/cdr/device_status.h"
+#include "drivers/cdr/sim_drive.h"
+#include "drivers/cdr/toc.h"
+#include "drivers/cdr/toc_file.h"
+
+namespace {
+
+using namespace cdr;
+using std::chrono::milliseconds;
+
+template <class T>
+T field(T value) {
+  return value;
+}
+
+TEST(DeviceStatus, SenseMapsToReadinessCodes) {
+  struct Case {
+    bool ready;
+    Sense sense;
+    Tray tray;
+    std::int32_t want;
+  };
+  const Sense none{};
+  const Case cases[] = {
+      {true, none, Tray::kUnknown, kCdReady},
+      {false, {true, 0x2, 0x3A, 0x00}, Tray::kUnknown, kCdNoDisc},
+      {false, {true, 0x2, 0x3A, 0x01}, Tray::kClosed, kCdNoDisc},  // tray closed, empty
+      {false, {true, 0x2, 0x3A, 0x02}, Tray::kUnknown, kCdNoDisc},  // tray open
+      {false, {true, 0x2, 0x04, 0x01}, Tray::kUnknown, kCdBecomingReady},
+      {false, {true, 0x2, 0x04, 0x07}, Tray::kUnknown, kCdBecomingReady},
+      {false, {true, 0x2, 0x3E, 0x00}, Tray::kUnknown, kCdBecomingReady},
+      {false, {true, 0x6, 0x28, 0x00}, Tray::kUnknown, kCdBecomingReady},  // medium changed
+      {false, {true, 0x6, 0x29, 0x00}, Tray::kUnknown, kCdBecomingReady},  // reset
+      {false, {true, 0x2, 0x04, 0x00}, Tray::kUnknown, kNotReady},
+      {false, {true, 0x2, 0x30, 0x00}, Tray::kUnknown, kNotReady},  // unreadable medium
+      {false, {true, 0x3, 0x11, 0x00}, Tray::kUnknown, kNotReady},
+      {false, none, Tray::kOpen, kCdNoDisc},
+      {false, none, Tray::kClosed, kNotReady},
+      {false, none, Tray::kUnknown, kNotReady},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(readinessFromDrive(c.ready, c.sense, c.tray), c.want)
+        << int(c.sense.key) << "/" << int(c.sense.asc) << "/" << int(c.sense.ascq);
+
+  std::uint8_t fixed[18] = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x02};
+  Sense s = senseFromBytes(fixed, sizeof fixed);
+  EXPECT_TRUE(s.present);
+  EXPECT_EQ(readinessFromDrive(false, s, Tray::kUnknown), kCdNoDisc);
+  s = senseFromBytes(fixed, 8);
+  EXPECT_TRUE(s.present) << "key only";
+  EXPECT_EQ(s.asc, 0);
+  const std::uint8_t descriptor[8] = {0x72, 0x02, 0x04, 0x01};
+  s = senseFromBytes(descriptor, sizeof descriptor);
+  EXPECT_EQ(readinessFromDrive(false, s, Tray::kUnknown), kCdBecomingReady);
+  const std::uint8_t junk[18] = {0x05, 0x02, 0x3A};
+  EXPECT_FALSE(senseFromBytes(junk, sizeof junk).present);
+  EXPECT_FALSE(senseFromBytes(fixed, 3).present);
+  EXPECT_FALSE(senseFromBytes(nullptr, 18).present);
+  EXPECT_FALSE(senseFromBytes(fixed, -1).present);
+}
+
+TEST(DeviceStatus, DisplayNameFromInquiryFields) {
+  EXPECT_EQ(deviceDisplayName("HL-DT-ST", "DVDRAM GH24NSD1 ", "/dev/sr0"),
+            "HL-DT-ST DVDRAM GH24NSD1 (/dev/sr0)");
+  EXPECT_EQ(deviceDisplayName("        ", "", "/dev/sr1"), "/dev/sr1");
+  EXPECT_EQ(deviceDisplayName("", " Drive ", "/dev/sr2"), "Drive (/dev/sr2)");
+  EXPECT_EQ(deviceDisplayName(std::string_view("AB\0CD", 5), "X\n\x1b\xe9", "/dev/sr3"),
+            "AB X??? (/dev/sr3)");
+}
+
+TEST(DiscLayout, ReportedTracksAreCheckedBeforeUse) {
+  std::vector<TrackLayout> tracks;
+  ASSERT_EQ(layoutFromReport(1, {{0, false}, {100, false}, {200, true}}, 300, tracks), "");
+  ASSERT_EQ(tracks.size(), 3u);
+  EXPECT_EQ(tracks[1].sectors, 100u);
+  EXPECT_TRUE(tracks[2].data);
+
+  std::vector<ReportedTrack> hundred;
+  for (int i = 0; i < 100; ++i) hundred.push_back({i * 10, false});
+  const struct {
+    std::int64_t first;
+    std::vector<ReportedTrack> reported;
+    std::int64_t leadOut;
+    const char* why;
+  } bad[] = {
+      {1, {}, 100, "no tracks"},
+      {1, {{100, false}, {50, false}}, 300, "track 1 starts at sector 100, not before the next"},
+      {1, {{0, false}, {100, false}}, 100, "track 2 starts at sector 100, not before the lead-out"},
+      {1, {{-5, false}}, 100, "track 1 starts at a negative sector"},
+      {1, {{0, false}}, 450001, "lead-out at sector 450001"},
+      {1, {{0, false}}, -1, "lead-out at sector -1"},
+      {0, {{0, false}}, 100, "first track number 0"},
+      {99, {{0, false}, {10, false}}, 100, "go beyond track 99"},
+      {1, hundred, 2000, "100 tracks from track 1"},
+  };
+  for (const auto& b : bad) {
+    const std::string why = layoutFromReport(b.first, b.reported, b.leadOut, tracks);
+    EXPECT_NE(why.find(b.why), std::string::npos) << why;
+    EXPECT_TRUE(tracks.empty());
+  }
+
+  // A disc starting at track 3 fills entries 3 and 4.
+  ASSERT_EQ(layoutFromReport(3, {{0, false}, {500, false}}, 800, tracks), "");
+  CdToc toc;
+  ASSERT_TRUE(buildToc(tracks, toc, 3));
+  EXPECT_EQ(field(toc.firstTrack), 3u);
+  EXPECT_EQ(field(toc.lastTrack), 4u);
+  EXPECT_EQ(field(toc.entries[4].startSector), 500u);
+  EXPECT_EQ(field(toc.entries[1].startSector), 0u);
+  EXPECT_EQ(field(toc.entries[0].startSector), 800u);
+
+  // Enhanced CD: the audio before the second session's data track ends
+  // 11400 sectors before it.
+  ASSERT_EQ(layoutFromReport(1, {{0, false}, {20000, false}, {50000, true}}, 60000, tracks), "");
+  trimSessionGap(tracks, 50000);
+  EXPECT_EQ(tracks[1].sectors, 30000u - kSessionGapSectors);
+  EXPECT_EQ(tracks[0].sectors, 20000u);
+  trimSessionGap(tracks, -1);
+  EXPECT_EQ(tracks[1].sectors, 30000u - kSessionGapSectors);
+}
+
+TEST(TocFile, RelativeFileNamesBecomeAbsolute) {
+  EXPECT_EQ(absoluteTocText("CD_DA\n// FILE \"x\"\nTRACK AUDIO\n  FILE \"a.bin\" 0 00:01:00\n"
+                            "DATAFILE \"/abs.bin\"\nAUDIOFILE \"sub/b.wav\" 0\n",
+                            "/discs"),
+            "CD_DA\n// FILE \"x\"\nTRACK AUDIO\n  FILE \"/discs/a.bin\" 0 00:01:00\n"
+            "DATAFILE \"/abs.bin\"\nAUDIOFILE \"/discs/sub/b.wav\" 0\n");
+  EXPECT_THROW(absoluteTocText("FILE \"a\\\"b\" 0\n", "/d"), std::runtime_error);
+  EXPECT_THROW(absoluteTocText("FILE \"open 0\n", "/d"), std::runtime_error);
+  EXPECT_THROW(absoluteTocText("FILE \"a\" 0\n", "/we\"ird"), std::runtime_error);
+}
+
+TEST(SimulatedFaults, TimingAndShiftsFollowTheirSettings) {
+  const std::vector<TimedAnswer> script{{7, 100}, {12, 50}, {0, 5}};
+  EXPECT_EQ(timedAnswerAt(script, milliseconds(0)), 7);
+  EXPECT_EQ(timedAnswerAt(script, milliseconds(99)), 7);
+  EXPECT_EQ(timedAnswerAt(script, milliseconds(100)), 12);
+  EXPECT_EQ(timedAnswerAt(script, milliseconds(149)), 12);
+  EXPECT_EQ(timedAnswerAt(script, milliseconds(150)), 0);
+  EXPECT_EQ(timedAnswerAt(script, milliseconds(1 << 30)), 0) << "the last answer lasts";
+
+  EXPECT_EQ(clampShift(1000, 10, 2, 100), 1000);
+  EXPECT_EQ(clampShift(-30000, 10, 2, 100), -23520);
+  EXPECT_EQ(clampShift(5000, 97, 2, 100), 2352);
+  EXPECT_EQ(clampShift(-5, 0, 1, 1), 0);
+  EXPECT_EQ(clampShift(5, 99, 5, 100), 0) << "a range off the disc is left alone";
+
+  EXPECT_EQ(transferTime(600, 8), std::chrono::seconds(1));
+  EXPECT_EQ(transferTime(12, 48), std::chrono::nanoseconds(3333333));
+  EXPECT_EQ(transferTime(12, 0), std::chrono::nanoseconds(0));
+
+  // Reads of an 8x drive are due one after another, 20 ms per 12 sectors.
+  SimDriveSettings s;
+  s.name = "Slow";
+  s.tracks = {{0, 1000, false}};
+  s.speed = 8;
+  SimulatedDrive drive(s);
+  std::vector<std::uint8_t> out(12 * kCdSectorBytes);
+  const auto before = std::chrono::steady_clock::now();
+  ASSERT_EQ(drive.readCdda(0, 12, out.data()), kOk);
+  const auto first = drive.readDoneAt();
+  ASSERT_EQ(drive.readCdda(12, 12, out.data()), kOk);
+  const auto second = drive.readDoneAt();
+  EXPECT_GE(first - before, milliseconds(20));
+  EXPECT_GE(second - first, milliseconds(20));
+  EXPECT_NE(drive.readCdda(995, 12, out.data()), kOk);
+}
+
+TEST(RealDrive, AnswersAndReadsWhenPresent) {
+  const std::vector<std::string> paths = findDevicePaths();
+  if (paths.empty()) GTEST_SKIP() << "no optical drive found (libcdio lists none): nothing to test";
+  DeviceDrive drive(paths.front(), probeDeviceName(paths.front()));
+  const std::int32_t answer = drive.testUnitReady();
+  EXPECT_TRUE(answer == kCdReady || answer == kCdNoDisc || answer == kCdBecomingReady ||
+              answer == kNotReady)
+      << answer;
+  if (answer != kCdReady) GTEST_SKIP() << drive.name() << " holds no readable disc (" << answer << ")";
+  CdToc toc;
+  ASSERT_EQ(drive.readToc(toc), kOk);
+  for (std::uint32_t t = toc.firstTrack; t <= toc.lastTrack; ++t) {
+    if (toc.entries[t].control & kCdControlData) continue;
+    std::vector<std::uint8_t> out(2 * kCdSectorBytes);
+    EXPECT_EQ(drive.readCdda(toc.entries[t].startSector, 2, out.data()), kOk);
+    break;
+  }
+}
+
+}  // namespace

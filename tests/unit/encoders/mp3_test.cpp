@@ -1,0 +1,170 @@
+// lame.dll: MP3 files checked with mpg123 (gapless decoding to the exact
+// sample count), ffprobe (bitrate), eyeD3 and id3v2 (the ID3v2 tag).
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "support/temp_dir.h"
+#include "unit/encoders/encoder_library.h"
+
+namespace encoder_test {
+namespace {
+
+using testing_support::readFile;
+using testing_support::TempDir;
+
+const EncoderLibrary& lame() { return library("lame.dll"); }
+
+std::string be32(std::uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+          static_cast<char>(v)};
+}
+
+std::string frame(const char* id, const std::string& body) {
+  return std::string(id, 4) + be32(static_cast<std::uint32_t>(body.size())) +
+         std::string(2, '\0') + body;
+}
+
+// An ID3v2.3 tag as a tag library renders it: Latin-1 text frames and zero
+// padding after them.
+std::string id3v2Tag() {
+  const std::string latin1(1, '\0');
+  std::string frames = frame("TIT2", latin1 + "Caf\xE9 Song") + frame("TPE1", latin1 + "Artist") +
+                       frame("TALB", latin1 + "Album") + frame("TYER", latin1 + "1999") +
+                       frame("COMM", latin1 + "eng" + std::string(1, '\0') + "Ripped here") +
+                       frame("TCON", latin1 + "Rock") + frame("TRCK", latin1 + "7");
+  frames += std::string(256, '\0');
+  const auto size = static_cast<std::uint32_t>(frames.size());
+  std::string header = "ID3\x03";
+  header += '\0';
+  header += '\0';
+  for (int shift = 21; shift >= 0; shift -= 7) header += static_cast<char>((size >> shift) & 0x7F);
+  return header + frames;
+}
+
+struct Encoded {
+  std::int32_t openResult = -1;
+  std::int32_t closeResult = -1;
+  std::string name;
+};
+
+Encoded encode(const std::string& windowsBase, std::uint32_t setting,
+               const std::vector<std::uint8_t>& audio, const std::string* tag) {
+  Encoded e;
+  AcdStream stream = 0;
+  e.openResult =
+      tag ? lame().InitCompress2(windowsBase.c_str(), 0, setting, 0,
+                                 reinterpret_cast<const std::uint8_t*>(tag->data()),
+                                 static_cast<std::uint32_t>(tag->size()), &stream)
+          : lame().InitCompress(windowsBase.c_str(), 0, setting, 0, &stream);
+  if (e.openResult != 0) return e;
+  EXPECT_EQ(0, compressAll(lame(), audio, stream));
+  char name[kAcdNameBytes] = "unchanged";
+  e.closeResult = lame().DeinitCompress(1, name, stream);
+  e.name = name;
+  return e;
+}
+
+TEST(Mp3, TaggedTrack_ExactLengthCloseToInputTagReadBack) {
+  TempDir dir;
+  const std::vector<std::int16_t> input = toneAudio(2.5);
+  const std::string tag = id3v2Tag();
+  const Encoded e = encode(windowsPath(dir.file("01 Title")), 8, cddaBytes(input), &tag);
+  ASSERT_EQ(0, e.openResult);
+  EXPECT_EQ(0, e.closeResult);
+  EXPECT_EQ(windowsPath(dir.file("01 Title")) + ".mp3", e.name);
+
+  const std::string path = dir.file("01 Title.mp3");
+  const std::string bytes = readFile(path);
+  ASSERT_GT(bytes.size(), tag.size() + 40);
+  EXPECT_EQ(tag, bytes.substr(0, tag.size())) << "the tag comes first, unchanged";
+  // MPEG-1 stereo: 4 header bytes and 32 of side information before the
+  // LAME/Info header of a constant bitrate stream.
+  EXPECT_EQ("Info", bytes.substr(tag.size() + 36, 4));
+
+  // The LAME header carries the encoder delay and padding; a gapless decoder
+  // trims both and gives back exactly the samples encoded, in place (a shift
+  // of even one sample would ruin the signal-to-noise ratio of a tone).
+  const std::vector<std::int16_t> decoded = decodeFile(path);
+  EXPECT_EQ(input.size(), decoded.size());
+  EXPECT_GT(snrDb(input, decoded), 20.0);
+
+  const ToolResult info = runTool({"eyeD3", "--plugin=json", path});
+  ASSERT_EQ(0, info.exitCode) << info.err;
+  const nlohmann::json tags = nlohmann::json::parse(info.out);
+  EXPECT_EQ("Caf\xC3\xA9 Song", tags.value("title", ""));
+  EXPECT_EQ("Artist", tags.value("artist", ""));
+  EXPECT_EQ("Album", tags.value("album", ""));
+  EXPECT_EQ("1999", tags.value("recording_date", ""));
+  EXPECT_EQ(7, tags["track_num"].value("count", 0));
+  EXPECT_EQ("Rock", tags.value("genre", ""));
+  // eyeD3's JSON leaves comments out.
+  const ToolResult frames = runTool({"id3v2", "-l", path});
+  EXPECT_NE(std::string::npos, frames.out.find("COMM (Comments): ()[eng]: Ripped here\n"))
+      << frames.out;
+}
+
+TEST(Mp3, Setting_IsTheBitrateIndex) {
+  TempDir dir;
+  const std::vector<std::int16_t> input = toneAudio(0.5);
+  // Below 64 kbit/s a frame has no room for the LAME/Info header, so
+  // libmp3lame leaves it out and decoders keep the delay and padding.
+  const struct {
+    std::uint32_t setting;
+    int bitrate;
+    bool gapless;
+  } kCases[] = {{1, 32000, false}, {5, 64000, true}, {8, 112000, true}, {14, 320000, true}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.setting);
+    const std::string base = dir.file("s" + std::to_string(c.setting));
+    ASSERT_EQ(0, encode(windowsPath(base), c.setting, cddaBytes(input), nullptr).closeResult);
+    EXPECT_EQ("sample_rate=44100\nchannels=2\nbit_rate=" + std::to_string(c.bitrate) + "\n",
+              probeStream(base + ".mp3"));
+    const std::size_t decoded = decodeFile(base + ".mp3").size();
+    if (c.gapless) {
+      EXPECT_EQ(input.size(), decoded);
+    } else {
+      EXPECT_GT(decoded, input.size());
+    }
+  }
+  // The free-format index, the reserved one and anything past them.
+  for (std::uint32_t setting : {0u, 15u, 16u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(setting);
+    AcdStream stream = 99;
+    EXPECT_NE(0, lame().InitCompress(windowsPath(dir.file("bad")).c_str(), 0, setting, 0, &stream));
+    EXPECT_EQ(0u, stream);
+  }
+  EXPECT_EQ((std::vector<std::string>{"s1.mp3", "s14.mp3", "s5.mp3", "s8.mp3"}), folderEntries(dir.path()));
+}
+
+TEST(Mp3, TagBytesThatAreNoWholeTag_LeftOutAudioKept) {
+  TempDir dir;
+  const std::vector<std::int16_t> input = toneAudio(0.3);
+  const std::string tag = id3v2Tag();
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::size_t expectedTag;  // bytes of tag at the start of the file
+  } kCases[] = {
+      {"not a tag", std::string(64, 'x'), 0},
+      {"cut short", tag.substr(0, tag.size() - 1), 0},
+      {"header only", tag.substr(0, 9), 0},
+      {"size byte out of range", std::string("ID3\x03\x00\x00\x00\x00\x80\x00", 10), 0},
+      {"trailing bytes", tag + "junk", tag.size()},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string base = dir.file("t");
+    ASSERT_EQ(0, encode(windowsPath(base), 8, cddaBytes(input), &c.bytes).closeResult);
+    const std::string bytes = readFile(base + ".mp3");
+    ASSERT_GT(bytes.size(), c.expectedTag + 2);
+    EXPECT_EQ(tag.substr(0, c.expectedTag), bytes.substr(0, c.expectedTag));
+    // An MPEG-1 Layer III frame header (no CRC) follows at once.
+    EXPECT_EQ(0xFF, static_cast<unsigned char>(bytes[c.expectedTag]));
+    EXPECT_EQ(0xFB, static_cast<unsigned char>(bytes[c.expectedTag + 1]));
+    EXPECT_EQ(input.size(), decodeFile(base + ".mp3").size());
+  }
+}
+
+}  // namespace
+}  // namespace encoder_test

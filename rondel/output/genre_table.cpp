@@ -1,6 +1,6 @@
 #include "rondel/output/genre_table.h"
 
-#include <cstring>
+#include "platform/ascii.h"
 
 namespace rondel {
 
@@ -25,24 +25,9 @@ const std::array<const char*, kGenreCount> kGenreNames{{
     "Euro-House", "Dance Hall"
 }};
 
-namespace {
-
-// ASCII only: the texts are Windows-1252, and a locale must not fold
-// accented letters or change the answer between machines.
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-  return true;
-}
-
-}  // namespace
-
 int genreNumber(std::string_view genre) {
   for (std::size_t i = 0; i < kGenreNames.size(); ++i)
-    if (equalIgnoringAsciiCase(genre, kGenreNames[i])) return static_cast<int>(i);
+    if (platform::equalIgnoringAsciiCase(genre, kGenreNames[i])) return static_cast<int>(i);
   return -1;
 }
 

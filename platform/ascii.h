@@ -1,0 +1,21 @@
+#pragma once
+// Letter case folding for protocol words, labels and table names: ASCII only,
+// since the texts are Windows-1252 and a locale must neither fold accented
+// letters nor change an answer from one machine to the next.
+#include <cstddef>
+#include <string_view>
+
+namespace platform {
+
+constexpr char asciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+constexpr bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+  return true;
+}
+
+}  // namespace platform

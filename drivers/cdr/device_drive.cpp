@@ -157,22 +157,11 @@ std::int32_t DeviceDrive::load() {
   return rc == DRIVER_OP_SUCCESS ? kOk : kFailed;
 }
 
-std::int32_t DeviceDrive::readCdText(void*, std::uint32_t& bytes) {
-  bytes = 0;
-  return kUnsupported;
-}
-
 std::int32_t DeviceDrive::setSpeed(std::uint32_t speed) {
   if (!ensureOpen()) return kNotReady;
   if (speed > INT_MAX || cdio_set_speed(cdio_.get(), static_cast<int>(speed)) != DRIVER_OP_SUCCESS)
     return kFailed;
-  speed_ = speed;
-  return kOk;
-}
-
-std::int32_t DeviceDrive::getSpeed(std::uint32_t& speed) {
-  speed = speed_;
-  return kOk;
+  return Drive::setSpeed(speed);
 }
 
 std::uint32_t DeviceDrive::maxTransferBytes() const {

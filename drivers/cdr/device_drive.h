@@ -42,9 +42,7 @@ class DeviceDrive final : public Drive {
   std::int32_t lockVolume() override { return kOk; }
   std::int32_t unlockVolume() override { return kOk; }
   std::int32_t prepare() override { return kOk; }
-  std::int32_t readCdText(void* buffer, std::uint32_t& bytes) override;
   std::int32_t setSpeed(std::uint32_t speed) override;
-  std::int32_t getSpeed(std::uint32_t& speed) override;
   std::uint32_t maxTransferBytes() const override;
 
   const std::string& path() const { return path_; }
@@ -59,7 +57,6 @@ class DeviceDrive final : public Drive {
   const std::string name_;  // Windows-1252
   CdioHandle cdio_;         // null until used, and after the device failed
   std::uint32_t leadOut_ = 0;  // of the last table of contents read; 0 unknown
-  std::uint32_t speed_ = 0;
 };
 
 // The device paths libcdio finds, each device once (symbolic links such as

@@ -1,7 +1,8 @@
 #pragma once
 // One drive the library offers, whatever stands behind it: a simulated
-// drive, a real device (device_drive.h), a disc image (image_drive.h). The exports serialise the calls made
-// on one drive, so implementations need no locking of their own.
+// drive, a real device (device_drive.h), a disc image (image_drive.h). The
+// exports serialise the calls made on one drive, so implementations need no
+// locking of their own.
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -48,12 +49,27 @@ class Drive {
   virtual std::int32_t lockVolume() = 0;
   virtual std::int32_t unlockVolume() = 0;
   virtual std::int32_t prepare() = 0;
-  // bytes: in, the room in buffer; out, the bytes written.
-  virtual std::int32_t readCdText(void* buffer, std::uint32_t& bytes) = 0;
-  virtual std::int32_t setSpeed(std::uint32_t speed) = 0;
-  virtual std::int32_t getSpeed(std::uint32_t& speed) = 0;
+  // bytes: in, the room in buffer; out, the bytes written. No backend
+  // reads CD-Text (the component never asks for it).
+  virtual std::int32_t readCdText(void* /*buffer*/, std::uint32_t& bytes) {
+    bytes = 0;
+    return kUnsupported;
+  }
+  // The speed last set is what getSpeed answers (0 until set); a real
+  // device also passes it to the drive first.
+  virtual std::int32_t setSpeed(std::uint32_t speed) {
+    speed_ = speed;
+    return kOk;
+  }
+  std::int32_t getSpeed(std::uint32_t& speed) const {
+    speed = speed_;
+    return kOk;
+  }
   // The largest transfer the drive takes in one read, in bytes.
   virtual std::uint32_t maxTransferBytes() const = 0;
+
+ private:
+  std::uint32_t speed_ = 0;  // under the drive's mutex, as every call
 };
 
 }  // namespace cdr

@@ -227,21 +227,6 @@ std::int32_t ImageDrive::load() {
   return kFailed;
 }
 
-std::int32_t ImageDrive::readCdText(void*, std::uint32_t& bytes) {
-  bytes = 0;
-  return kUnsupported;
-}
-
-std::int32_t ImageDrive::setSpeed(std::uint32_t speed) {
-  speed_ = speed;
-  return kOk;
-}
-
-std::int32_t ImageDrive::getSpeed(std::uint32_t& speed) {
-  speed = speed_;
-  return kOk;
-}
-
 std::uint32_t ImageDrive::maxTransferBytes() const { return kImageMaxTransferBytes; }
 
 ImageSettings parseImageSettings(const json& entry, const DriveContext& context) {

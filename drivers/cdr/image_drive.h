@@ -46,9 +46,6 @@ class ImageDrive final : public Drive {
   std::int32_t lockVolume() override { return kOk; }
   std::int32_t unlockVolume() override { return kOk; }
   std::int32_t prepare() override { return kOk; }
-  std::int32_t readCdText(void* buffer, std::uint32_t& bytes) override;
-  std::int32_t setSpeed(std::uint32_t speed) override;
-  std::int32_t getSpeed(std::uint32_t& speed) override;
   std::uint32_t maxTransferBytes() const override;
 
  private:
@@ -66,7 +63,6 @@ class ImageDrive final : public Drive {
   std::int64_t dataBytes_ = 0;
   CdToc toc_{};
   std::uint32_t leadOut_ = 0;
-  std::uint32_t speed_ = 0;
 };
 
 ImageSettings parseImageSettings(const nlohmann::json& entry, const DriveContext& context);

@@ -177,19 +177,4 @@ std::int32_t SimulatedDrive::prepare() {
   return kOk;
 }
 
-std::int32_t SimulatedDrive::readCdText(void*, std::uint32_t& bytes) {
-  bytes = 0;
-  return kUnsupported;
-}
-
-std::int32_t SimulatedDrive::setSpeed(std::uint32_t speed) {
-  speed_ = speed;
-  return kOk;
-}
-
-std::int32_t SimulatedDrive::getSpeed(std::uint32_t& speed) {
-  speed = speed_;
-  return kOk;
-}
-
 }  // namespace cdr

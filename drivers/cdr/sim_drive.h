@@ -91,9 +91,6 @@ class SimulatedDrive final : public Drive {
   std::int32_t lockVolume() override;
   std::int32_t unlockVolume() override;
   std::int32_t prepare() override;
-  std::int32_t readCdText(void* buffer, std::uint32_t& bytes) override;
-  std::int32_t setSpeed(std::uint32_t speed) override;
-  std::int32_t getSpeed(std::uint32_t& speed) override;
   std::uint32_t maxTransferBytes() const override { return settings_.maxTransferBytes; }
 
  private:
@@ -127,7 +124,6 @@ class SimulatedDrive final : public Drive {
   std::uint32_t locks_ = 0;
   std::uint32_t volumeLocks_ = 0;
   std::uint32_t prepares_ = 0;
-  std::uint32_t speed_ = 0;
 };
 
 // The samples a generator gives for count sectors from lba; out holds

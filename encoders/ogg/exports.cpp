@@ -61,18 +61,7 @@ ACD2_EXPORT std::int32_t ACD2_InitCompress(const char* path, std::uint32_t reser
                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, stream);
 }
 
-ACD2_EXPORT std::int32_t ACD2_Compress(const void* data, std::uint32_t bytes, AcdStream stream) {
-  return compressStream(data, bytes, stream);
-}
-
-ACD2_EXPORT std::int32_t ACD2_DeinitCompress(std::int32_t finished, char* name,
-                                             AcdStream stream) {
-  return closeStream(finished, name, stream);
-}
-
 // The definitions above must keep the contract's types.
 static_assert(std::is_same_v<decltype(&ACD2_Initialize), ACD2_Initialize_t>);
 static_assert(std::is_same_v<decltype(&ACD2_InitCompress), ACD2_InitCompress_t>);
 static_assert(std::is_same_v<decltype(&ACD2_InitCompress3), ACD2_InitCompress3_t>);
-static_assert(std::is_same_v<decltype(&ACD2_Compress), ACD2_Compress_t>);
-static_assert(std::is_same_v<decltype(&ACD2_DeinitCompress), ACD2_DeinitCompress_t>);

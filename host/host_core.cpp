@@ -252,6 +252,19 @@ HostCore::CreatedWindow HostCore::createWindowOfType(const char* type, int index
   return {};
 }
 
+std::vector<HostCore::CreatedWindow> HostCore::createWindowsOfType(const char* type, int index,
+                                                                  qom::ui::Window* parent) {
+  std::vector<CreatedWindow> made;
+  for (const ServiceRecord& r : services(qom::kServiceWindowCreator)) {
+    auto* creator = static_cast<qom::WindowCreator*>(r.factory->getInterface());
+    if (creator == nullptr) continue;
+    qom::ui::Window* w = creator->createWindowOfType(type, parent, index);
+    r.factory->releaseInterface(creator);
+    if (w != nullptr) made.push_back({w, r.factory});
+  }
+  return made;
+}
+
 bool HostCore::destroyWindow(const CreatedWindow& window) {
   if (!window) return false;
   auto* creator = static_cast<qom::WindowCreator*>(window.factory->getInterface());
@@ -270,6 +283,11 @@ bool HostCore::isWindowShown(const qom::Guid& guid) const {
 void HostCore::setShowWindowHandler(std::function<bool(const qom::Guid&, bool)> handler) {
   std::lock_guard<std::mutex> lock(mutex_);
   showHandler_ = std::move(handler);
+}
+
+void HostCore::setWindowShown(const qom::Guid& guid, bool shown) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  shown_[guid.toString()] = shown;
 }
 
 int HostCore::launcherClick(const qom::Guid& guid) {

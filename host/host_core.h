@@ -80,11 +80,15 @@ class HostCore final : public qom::HostApi {
   // Asks the window creators for a window by GUID / by type and index.
   CreatedWindow createWindowByGuid(const qom::Guid& guid, qom::ui::Window* parent = nullptr);
   CreatedWindow createWindowOfType(const char* type, int index, qom::ui::Window* parent = nullptr);
+  // Asks every window creator, in registration order, and keeps each answer.
+  std::vector<CreatedWindow> createWindowsOfType(const char* type, int index,
+                                                 qom::ui::Window* parent = nullptr);
   bool destroyWindow(const CreatedWindow& window);
 
   // Shown state of windows by GUID, toggled by the launcher message. A view
   // installs `onShowWindow` to show or hide for real; it answers the state.
   bool isWindowShown(const qom::Guid& guid) const;
+  void setWindowShown(const qom::Guid& guid, bool shown);
   void setShowWindowHandler(std::function<bool(const qom::Guid&, bool show)> handler);
   // The page GUID texts "Preferences:OPEN" was asked for, in order.
   std::vector<std::string> preferencesRequests() const;

@@ -12,20 +12,22 @@
 
 namespace qom::ui {
 
-constexpr int kNotifyClick = 10000;
-
 class IconButton : public Window {
  public:
   using Image = std::vector<unsigned char>;  // PNG bytes
 
   explicit IconButton(Window* parent = nullptr) : Window(parent) {}
+  WindowKind kind() const override { return WindowKind::IconButton; }
 
   void setImages(Image normal, Image highlighted, Image activated, std::string group) {
+    {
     std::lock_guard<std::mutex> lock(mutex_);
     normal_ = std::move(normal);
     highlighted_ = std::move(highlighted);
     activatedImage_ = std::move(activated);
     imageGroup_ = std::move(group);
+    }
+    changed();
   }
   Image normalImage() const { std::lock_guard<std::mutex> l(mutex_); return normal_; }
   Image highlightedImage() const { std::lock_guard<std::mutex> l(mutex_); return highlighted_; }
@@ -33,9 +35,12 @@ class IconButton : public Window {
   std::string imageGroup() const { std::lock_guard<std::mutex> l(mutex_); return imageGroup_; }
 
   bool activated() const { return activated_.load(); }
-  void setActivated(bool on) { activated_.store(on); }
+  void setActivated(bool on) {
+    activated_.store(on);
+    changed();
+  }
 
-  // Input, delivered on the window thread by a view or the headless driver.
+  // Input, delivered on the window thread by a view or a driver.
   virtual void onEnterArea() {}
   virtual void onLeaveArea() {}
   virtual void onLeftPush() { notifyParent(kNotifyClick); }

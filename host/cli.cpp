@@ -7,7 +7,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "host/disc_command.h"
 #include "host/host_session.h"
+#include "host/text_list.h"
 #include "platform/codepage.h"
 #include "sdk/config.h"
 
@@ -17,16 +19,6 @@ namespace {
 constexpr int kExitUsage = 2;  // unknown key, value that does not fit
 
 std::string out(const std::string& cp1252) { return platform::cp1252ToUtf8(cp1252); }
-
-std::vector<std::string> splitList(const std::string& list) {
-  std::vector<std::string> items;
-  if (list.empty()) return items;
-  std::stringstream in(list);
-  std::string item;
-  while (std::getline(in, item, ';')) items.push_back(item);
-  if (list.back() == ';') items.emplace_back();
-  return items;
-}
 
 int configList(HostSession& session) {
   for (qom::ConfigGroup* g : session.host().configGroups())
@@ -123,6 +115,13 @@ int runCommandLine(int argc, char** argv) {
   set->add_option("KEY", key, "Item name")->required();
   set->add_option("VALUE", value, "New value (0 or 1 for on/off items)")->required();
   auto* drives = app.add_subcommand("drives", "List the drives: index and name");
+  DiscOptions discOptions;
+  auto* disc = app.add_subcommand(
+      "disc", "Wait for the drive to settle, then show the disc as the window lists it");
+  disc->add_option("--drive", discOptions.drive, "Drive index or exact name (becomes \"Device\")");
+  disc->add_flag("--json", discOptions.json, "One JSON object instead of text");
+  disc->add_option("--timeout", discOptions.timeoutSeconds, "Seconds to wait for the drive")
+      ->check(CLI::Range(1, 3600));
 
   try {
     app.parse(argc, argv);
@@ -133,6 +132,7 @@ int runCommandLine(int argc, char** argv) {
 
   HostSession session(options);
   if (drives->parsed()) return listDrives(session);
+  if (disc->parsed()) return discCommand(session, discOptions);
   if (config->got_subcommand("list")) return configList(session);
   if (get->parsed()) return configGet(session, key);
   if (set->parsed()) return configSet(session, key, value);

@@ -1,7 +1,10 @@
 // qomhost's command line, run as a separate process.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "host_fixture.h"
 #include "support/run_command.h"
@@ -122,4 +125,55 @@ TEST(QomhostCli, ASettingThatCannotBeSavedIsAnError) {
   r = runCommand({host, "--config-dir", dir.file("cfg"), "config", "get", "Eject"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "0\n");
+}
+
+TEST(QomhostCli, DiscListsAMadeImagesAudioTracksWithDefaultTexts) {
+  Cli cli;
+  const char* source = std::getenv("RONDEL_SOURCE_DIR");
+  auto made = runCommand({testing_support::binDir() + "/mkdisc",
+                          std::string(source ? source : "") + "/tests/data/discs/demo.json", "--out",
+                          cli.dir.file("disc"), "--json"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const auto layout = nlohmann::json::parse(made.out);
+  testing_support::ScopedEnv drives(
+      "CDR_CONFIG",
+      cli.dir.write("cdr.json", R"({"drives": [{"type": "simulated", "name": "Never Ready",
+                                  "tracks": [{"sectors": 750}], "readiness": [12]},
+                                 {"type": "image", "path": ")" +
+                                    layout["cue"].get<std::string>() + R"("}]})"));
+  ASSERT_EQ(cli.run({"config", "set", "Use Freedb", "0"}).exitCode, 0);
+
+  auto r = cli.run({"disc", "--drive", "1", "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto disc = nlohmann::json::parse(r.out);
+  EXPECT_EQ(disc["status"], "Ready");
+  EXPECT_EQ(disc["artist"], "Unknown Artist");
+  EXPECT_EQ(disc["album"], "Unknown Album");
+  // Every audio track of the made disc, in order; the data track is left out.
+  std::vector<std::string> expected;
+  for (const auto& t : layout["tracks"]) {
+    if (t["type"] != "audio") continue;
+    const int seconds = t["sectors"].get<int>() / 75;
+    char row[64];
+    std::snprintf(row, sizeof row, "%d|Unknown Artist|Track %02d|%d:%02d", t["number"].get<int>(),
+                  t["number"].get<int>(), seconds / 60, seconds % 60);
+    expected.push_back(row);
+  }
+  std::vector<std::string> rows;
+  for (const auto& t : disc["tracks"])
+    rows.push_back(std::to_string(t["number"].get<int>()) + "|" + t["artist"].get<std::string>() +
+                   "|" + t["title"].get<std::string>() + "|" + t["length"].get<std::string>());
+  EXPECT_EQ(rows, expected);
+  EXPECT_LT(rows.size(), layout["tracks"].size());
+  // The choice of drive is kept.
+  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "demo.cue\n");
+
+  // A drive that never settles ends with a clear message; an unknown drive
+  // is a usage error that names the drives.
+  auto stuck = cli.run({"disc", "--drive", "Never Ready", "--timeout", "1"});
+  EXPECT_EQ(stuck.exitCode, 1);
+  EXPECT_NE(stuck.err.find("did not settle within 1 s"), std::string::npos) << stuck.err;
+  auto unknown = cli.run({"disc", "--drive", "7"});
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_NE(unknown.err.find("Never Ready"), std::string::npos) << unknown.err;
 }

@@ -1,0 +1,116 @@
+#include "host/disc_command.h"
+
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "host/headless_window.h"
+#include "host/text_list.h"
+#include "platform/codepage.h"
+
+namespace qomhost {
+namespace {
+
+constexpr int kExitUsage = 2;
+
+std::string out(const std::string& cp1252) { return platform::cp1252ToUtf8(cp1252); }
+
+std::vector<std::string> driveNames(HostSession& session) {
+  const std::string feed = session.feedOfItem("Device");
+  auto list = feed.empty() ? std::nullopt : session.host().feedList(feed);
+  return list ? splitList(*list) : std::vector<std::string>();
+}
+
+bool allDigits(const std::string& s) {
+  return !s.empty() && s.size() < 4 &&
+         s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+void printText(const ShownDisc& disc, const std::string& drive) {
+  std::cout << "Drive:  " << out(drive) << "\n"
+            << "Status: " << out(disc.status) << "\n"
+            << "Artist: " << out(disc.artist) << "\n"
+            << "Album:  " << out(disc.album) << "\n"
+            << "Year:   " << out(disc.year) << "\n"
+            << "Genre:  " << out(disc.genre) << "\n";
+  if (disc.tracks.empty()) {
+    std::cout << "No tracks listed.\n";
+    return;
+  }
+  std::cout << "\n";
+  for (const ShownTrack& t : disc.tracks) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%2u", static_cast<unsigned>(t.number % 100));
+    std::cout << number << "  " << out(t.length) << "  " << out(t.artist) << " - " << out(t.title)
+              << "\n";
+  }
+}
+
+void printJson(const ShownDisc& disc, const std::string& drive) {
+  nlohmann::json tracks = nlohmann::json::array();
+  for (const ShownTrack& t : disc.tracks)
+    tracks.push_back({{"number", t.number},
+                      {"artist", out(t.artist)},
+                      {"title", out(t.title)},
+                      {"length", out(t.length)},
+                      {"status", out(t.status)}});
+  nlohmann::json entries = nlohmann::json::array();
+  for (const std::string& e : disc.entries) entries.push_back(out(e));
+  nlohmann::json doc = {{"drive", out(drive)},   {"status", out(disc.status)},
+                        {"artist", out(disc.artist)}, {"album", out(disc.album)},
+                        {"year", out(disc.year)},     {"genre", out(disc.genre)},
+                        {"tracks", tracks},          {"entries", entries}};
+  std::cout << doc.dump(2) << "\n";
+}
+
+}  // namespace
+
+bool chooseDrive(HostSession& session, const std::string& drive) {
+  const std::vector<std::string> names = driveNames(session);
+  std::string chosen;
+  if (allDigits(drive)) {
+    const std::size_t index = std::stoul(drive);
+    if (index < names.size()) chosen = names[index];
+  } else {
+    const std::string name = platform::utf8ToCp1252(drive);
+    for (const std::string& n : names)
+      if (n == name) chosen = n;
+  }
+  if (chosen.empty()) {
+    std::cerr << "qomhost: no drive \"" << drive << "\"; the drives are:\n";
+    for (std::size_t i = 0; i < names.size(); ++i) std::cerr << "  " << i << "\t" << out(names[i]) << "\n";
+    if (names.empty()) std::cerr << "  (none)\n";
+    return false;
+  }
+  qom::ConfigItem* device = session.findItem("Device");
+  return device != nullptr && device->setText(chosen.c_str());
+}
+
+int discCommand(HostSession& session, const DiscOptions& options) {
+  if (!options.drive.empty() && !chooseDrive(session, options.drive)) return kExitUsage;
+  if (driveNames(session).empty()) {
+    std::cerr << "qomhost: no drives (see CDR_CONFIG in the README)\n";
+    return 1;
+  }
+  HeadlessWindow window(session);
+  if (!window.open()) {
+    std::cerr << "qomhost: no component offers a window with a track list\n";
+    return 1;
+  }
+  const bool settled = window.waitSettled(std::chrono::seconds(options.timeoutSeconds));
+  const ShownDisc disc = window.read();
+  qom::ConfigItem* device = session.findItem("Device");
+  const std::string drive = device != nullptr ? device->text() : "";
+  if (!settled) {
+    std::cerr << "qomhost: the drive did not settle within " << options.timeoutSeconds
+              << " s (status: \"" << out(disc.status) << "\")\n";
+    return 1;
+  }
+  if (options.json)
+    printJson(disc, drive);
+  else
+    printText(disc, drive);
+  return 0;
+}
+
+}  // namespace qomhost

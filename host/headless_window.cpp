@@ -1,0 +1,91 @@
+#include "host/headless_window.h"
+
+#include "sdk/ui/drop_down.h"
+#include "sdk/ui/edit.h"
+#include "sdk/ui/label.h"
+#include "sdk/ui/list_view.h"
+
+namespace qomhost {
+namespace {
+
+std::string textOf(const qom::ui::Window* w) {
+  if (w == nullptr) return {};
+  switch (w->kind()) {
+    case qom::ui::WindowKind::Edit: return static_cast<const qom::ui::Edit*>(w)->text();
+    case qom::ui::WindowKind::Label: return static_cast<const qom::ui::Label*>(w)->text();
+    default: return {};
+  }
+}
+
+}  // namespace
+
+HeadlessWindow::HeadlessWindow(HostSession& session) : session_(session) {
+  windows_ = std::make_unique<WindowHost>(session_.host(), driver_);
+}
+
+HeadlessWindow::~HeadlessWindow() {
+  // Windows go before the loop they post to.
+  windows_.reset();
+}
+
+bool HeadlessWindow::open() {
+  for (const HostCore::AutoPopup& popup : session_.host().autoPopups()) {
+    if (popup.guid.isNull()) continue;
+    qom::ui::Container* frame = windows_->show(popup.guid);
+    if (frame == nullptr) continue;
+    qom::ui::Window* list = frame->findByName("Tracks");
+    if (list != nullptr && list->kind() == qom::ui::WindowKind::List) {
+      root_ = frame;
+      return true;
+    }
+    windows_->hide(popup.guid);
+  }
+  return false;
+}
+
+qom::ui::Window* HeadlessWindow::control(const std::string& name) const {
+  return root_ != nullptr ? root_->findByName(name) : nullptr;
+}
+
+bool HeadlessWindow::waitSettled(std::chrono::milliseconds timeout, std::chrono::milliseconds quiet) {
+  using Clock = std::chrono::steady_clock;
+  std::string last;
+  Clock::time_point since = Clock::now();
+  return driver_.runUntil(
+      [&] {
+        const std::string status = textOf(control("Status"));
+        if (status != last) {
+          last = status;
+          since = Clock::now();
+        }
+        if (status == "Ready") return true;
+        if (status == "No Disc" || status == "Not Ready") return Clock::now() - since >= quiet;
+        return false;
+      },
+      timeout);
+}
+
+ShownDisc HeadlessWindow::read() const {
+  ShownDisc disc;
+  disc.status = textOf(control("Status"));
+  disc.artist = textOf(control("Artist"));
+  disc.album = textOf(control("Album"));
+  disc.year = textOf(control("Year"));
+  disc.genre = textOf(control("Genre"));
+  disc.track = textOf(control("Track"));
+  if (qom::ui::Window* w = control("Tracks"); w != nullptr && w->kind() == qom::ui::WindowKind::List) {
+    auto* list = static_cast<qom::ui::ListView*>(w);
+    for (int r = 0; r < list->rowCount(); ++r)
+      disc.tracks.push_back({list->itemData(r), list->cell(r, 0), list->cell(r, 1), list->cell(r, 2),
+                             list->cell(r, 3), list->cell(r, 4)});
+  }
+  if (qom::ui::Window* w = control("Entries");
+      w != nullptr && w->kind() == qom::ui::WindowKind::DropDown) {
+    auto* drop = static_cast<qom::ui::DropDown*>(w);
+    for (const qom::ui::DropDownItem& item : drop->items()) disc.entries.push_back(item.text);
+    disc.entryShown = drop->shownText();
+  }
+  return disc;
+}
+
+}  // namespace qomhost

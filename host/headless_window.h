@@ -1,0 +1,59 @@
+#pragma once
+// A component's main window driven without a display, for the command line:
+// the headless loop, a frame from WindowHost, and reading what the window's
+// controls show (by their lookup names). Window thread = the caller's.
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/host_session.h"
+#include "host/view/headless_driver.h"
+#include "host/window_host.h"
+
+namespace qomhost {
+
+// One row of the track list as the window shows it.
+struct ShownTrack {
+  std::uint32_t number = 0;  // the row's item data
+  std::string label, artist, title, length, status;
+};
+
+// The disc as the window shows it (Windows-1252 texts).
+struct ShownDisc {
+  std::string status, artist, album, year, genre, track;
+  std::vector<ShownTrack> tracks;
+  std::vector<std::string> entries;  // drop-down item texts, in order
+  std::string entryShown;            // what the closed drop-down shows
+};
+
+class HeadlessWindow {
+ public:
+  explicit HeadlessWindow(HostSession& session);
+  ~HeadlessWindow();
+
+  // Shows the first auto-popup window that has a track list. False when no
+  // component offers one.
+  bool open();
+  qom::ui::Window* root() const { return root_; }
+  HeadlessDriver& driver() { return driver_; }
+
+  // Runs the loop until the drive has settled: the status is "Ready" (with
+  // the disc read), or "No Disc" / "Not Ready" has held for `quiet` (a drive
+  // may still be spinning up). Answers false on timeout.
+  bool waitSettled(std::chrono::milliseconds timeout,
+                   std::chrono::milliseconds quiet = std::chrono::milliseconds(2000));
+
+  ShownDisc read() const;
+  // A control of the window by lookup name, or null.
+  qom::ui::Window* control(const std::string& name) const;
+
+ private:
+  HostSession& session_;
+  HeadlessDriver driver_;
+  std::unique_ptr<WindowHost> windows_;
+  qom::ui::Window* root_ = nullptr;
+};
+
+}  // namespace qomhost

@@ -13,8 +13,10 @@ namespace rondel {
 namespace {
 
 // The drive-change callback: a new "Device" value selects that drive in the
-// main window, if one exists.
+// main window, if one exists. It runs on whichever thread changed the value;
+// the lock keeps the window from being freed while it is selected in.
 void onDeviceChanged(const std::string& value) {
+  std::lock_guard<std::mutex> lock(mainWindowLock());
   if (MainWindow* window = mainWindow()) window->selectDriveByName(value);
 }
 

@@ -1,28 +1,103 @@
 #include "rondel/ui/main_window.h"
 
 #include "rondel/drive/drive_library.h"
+#include "rondel/output/rip_jobs.h"
 #include "rondel/shell/config_items.h"
+#include "rondel/ui/entries_drop_down.h"
 
 namespace rondel {
 namespace {
-std::atomic<MainWindow*> g_mainWindow{nullptr};
+// The registered window and its alive flag. Written under g_windowLock by
+// construction and destruction (window thread); the pointer is read under
+// the lock by the "Device" callback (any thread), the flag without it by the
+// lookup thread.
+std::mutex g_windowLock;
+MainWindow* g_mainWindow = nullptr;
+std::atomic<bool> g_windowAlive{false};
+
+void forEachDrive(CD_LockVolume_t call) {
+  if (call == nullptr) return;
+  for (std::uint32_t i = 0; i < driveCount(); ++i) call(driveAt(i)->deviceIndex());
 }
+}  // namespace
 
-MainWindow* mainWindow() { return g_mainWindow.load(); }
+MainWindow* mainWindow() { return g_mainWindow; }
+std::mutex& mainWindowLock() { return g_windowLock; }
+bool windowAlive() { return g_windowAlive.load(); }
 
-MainWindow::MainWindow(qom::ui::Window* parent) : qom::ui::Window(parent) {
-  selectDriveByName(config().getString(key::kDevice));
-  g_mainWindow.store(this);
+MainWindow::MainWindow(qom::ui::Window* parent) : qom::ui::Container(parent) {
+  buildLayout();
+  setTitle("Rondel 2");
+  if (driveCount() > 0) {
+    forEachDrive(cdr().CD_LockVolume);
+    selectedDrive_.store(0);
+    selectDriveByName(config().getString(key::kDevice));
+    startTimer(kPollTimerId, kPollPeriodMs);
+  }
+  std::lock_guard<std::mutex> lock(g_windowLock);
+  g_mainWindow = this;
+  g_windowAlive.store(true);
 }
 
 MainWindow::~MainWindow() {
-  MainWindow* self = this;
-  g_mainWindow.compare_exchange_strong(self, nullptr);
+  stopTimer(kPollTimerId);
+  if (ripThread_.joinable()) {
+    cancelFlag_.store(1);
+    ripThread_.join();
+  }
+  {
+    // Only the registered window unregisters: with two windows open, the
+    // older one going must not cut off the newer one.
+    std::lock_guard<std::mutex> lock(g_windowLock);
+    if (g_mainWindow == this) {
+      g_windowAlive.store(false);
+      g_mainWindow = nullptr;
+    }
+  }
+  if (driveCount() > 0) forEachDrive(cdr().CD_UnlockVolume);
+  lookupStop_.store(true);
+  if (lookupThread_.joinable()) lookupThread_.join();
+  clearEntries();
 }
 
 void MainWindow::selectDriveByName(const std::string& name) {
-  int index = findDriveByName(name);
-  if (index >= 0) selectedDrive_.store(static_cast<std::uint32_t>(index));
+  const int index = findDriveByName(name);
+  if (index >= 0) selectedDrive_.store(index);
+}
+
+void MainWindow::onTimer(int) { pollTick(); }
+
+int MainWindow::onChildNotify(qom::ui::Window* child, int code, std::intptr_t a, std::intptr_t b) {
+  if (child == nullptr) return qom::ui::Container::onChildNotify(child, code, a, b);
+  switch (child->notifyId()) {
+    case kIdArtistField:
+      if (code == qom::ui::kNotifyEditKey) applyFieldToColumn(*artistField_, kColumnArtist);
+      if (code == qom::ui::kNotifyEditEnter)
+        stepToNextRow(*artistField_, *trackField_, kColumnArtist);
+      break;
+    case kIdTrackField:
+      if (code == qom::ui::kNotifyEditKey) applyFieldToColumn(*trackField_, kColumnTrack);
+      if (code == qom::ui::kNotifyEditEnter)
+        stepToNextRow(*trackField_, *artistField_, kColumnTrack);
+      break;
+    case kIdTrackList:
+      if (code == qom::ui::kNotifySelectionChanged) loadFieldsFromSelection();
+      break;
+    case kIdPreferences:
+      if (code == qom::ui::kNotifyClick) openPreferences();
+      break;
+    case kIdCopySelected:
+      if (code == qom::ui::kNotifyClick) copySelected(*this);
+      break;
+    case kIdCopyAll:
+      if (code == qom::ui::kNotifyClick) copyAll(*this);
+      break;
+    case kIdCancel:
+      if (code == qom::ui::kNotifyClick) cancelFlag_.store(1);
+      break;
+    default: break;
+  }
+  return 0;
 }
 
 }  // namespace rondel

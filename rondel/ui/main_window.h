@@ -1,29 +1,171 @@
 #pragma once
-// The component's main window. Only one exists at a time; the process-wide
-// pointer lets the "Device" callback reach it.
+// The component's main window: the disc's fields, the track list, the
+// entries drop-down, the copy buttons and the status line. It follows the
+// selected drive by a 500 ms poll, lists the audio tracks of a ready disc,
+// and turns the user's edits and clicks into changes of the rows and into
+// commands.
+//
+// Unless a member says otherwise it belongs to the window thread: the poll,
+// the notifications and the picks all arrive there.
 #include <atomic>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
-#include "sdk/ui/window.h"
+#include "rondel/drive/cdr_api.h"
+#include "rondel/ui/freedb_entry.h"
+#include "sdk/ui/container.h"
+#include "sdk/ui/edit.h"
+#include "sdk/ui/label.h"
+#include "sdk/ui/list_view.h"
+#include "sdk/ui/push_button.h"
 
 namespace rondel {
 
-class MainWindow : public qom::ui::Window {
+class EntriesDropDown;
+
+// Notify ids of the controls that report to the window.
+constexpr int kIdArtistField = 1;
+constexpr int kIdTrackField = 2;
+constexpr int kIdTrackList = 3;
+constexpr int kIdPreferences = 4;
+constexpr int kIdCopySelected = 5;
+constexpr int kIdCopyAll = 6;
+constexpr int kIdCancel = 7;
+constexpr int kIdEntries = 9;
+
+// Track list columns.
+constexpr int kColumnNumber = 0;
+constexpr int kColumnArtist = 1;
+constexpr int kColumnTrack = 2;
+constexpr int kColumnLength = 3;
+constexpr int kColumnStatus = 4;
+
+// The poll timer.
+constexpr int kPollTimerId = 1;
+constexpr int kPollPeriodMs = 500;
+
+// Shown in a field when the selected rows do not share one text; never
+// written into a row.
+constexpr const char* kMultipleItems = "<<multiple items>>";
+
+// What the poll last saw of the selected drive.
+enum class DiscState : int {
+  Ready = 1,
+  NotReady = 2,
+  ReadingToc = 3,
+  Undetermined = 4,  // at construction and after the drive changed
+  NoDisc = 5,
+};
+
+class MainWindow final : public qom::ui::Container {
  public:
   explicit MainWindow(qom::ui::Window* parent);
   ~MainWindow() override;
 
-  // Selects the first drive whose name equals `name` exactly; leaves the
-  // selection as it was when none does.
+  int onChildNotify(qom::ui::Window* child, int code, std::intptr_t a, std::intptr_t b) override;
+  void onTimer(int id) override;
+
+  // Selects the first drive whose name equals `name` byte for byte; leaves
+  // the selection as it was when none does. Any thread.
   void selectDriveByName(const std::string& name);
-  std::uint32_t selectedDrive() const { return selectedDrive_.load(); }
+  // Index into the drive table, -1 while there is no drive. Any thread.
+  int selectedDrive() const { return selectedDrive_.load(); }
+
+  // Applies the database entry offered under drop-down item `id`. The
+  // lookup work fills it in; for now it only reloads the fields.
+  void applyEntry(int id);
+
+  // What the copy commands and the lookup read and write.
+  qom::ui::ListView& trackList() { return *trackList_; }
+  qom::ui::Edit& artistField() { return *artistField_; }
+  qom::ui::Edit& albumField() { return *albumField_; }
+  qom::ui::Edit& trackField() { return *trackField_; }
+  qom::ui::Edit& yearField() { return *yearField_; }
+  qom::ui::Edit& genreField() { return *genreField_; }
+  qom::ui::Label& statusLine() { return *status_; }
+  qom::ui::PushButton& copySelectedButton() { return *copySelected_; }
+  qom::ui::PushButton& copyAllButton() { return *copyAll_; }
+  qom::ui::PushButton& cancelButton() { return *cancel_; }
+  const CdToc& discToc() const { return toc_; }
+  bool discPresent() const { return discPresent_.load() != 0; }
+  // Set by "Cancel copying" and by destruction while a rip job runs; read
+  // and cleared by the job starter. Any thread.
+  std::atomic<std::uint8_t>& cancelFlag() { return cancelFlag_; }
 
  private:
-  std::atomic<std::uint32_t> selectedDrive_{0};
+  void buildLayout();
+  // Disc state.
+  void pollTick();
+  void discReady();
+  void discGone();
+  void fillTrackList();
+  void startLookup();
+  void clearEntries();
+  void setStatus(const char* text);
+  // Editing.
+  void applyFieldToColumn(qom::ui::Edit& field, int column);
+  void stepToNextRow(qom::ui::Edit& entered, qom::ui::Edit& other, int enteredColumn);
+  void loadFieldsFromSelection();
+  // Commands.
+  void openPreferences();
+
+  // Controls, in build order. The panels come first so that, destroyed in
+  // reverse order, every control leaves its panel while the panel exists.
+  std::unique_ptr<qom::ui::Container> topPanel_, bottomPanel_;
+  std::unique_ptr<qom::ui::Label> status_;
+  std::unique_ptr<qom::ui::ListView> trackList_;
+  std::unique_ptr<qom::ui::Label> artistLabel_;
+  std::unique_ptr<qom::ui::Edit> artistField_;
+  std::unique_ptr<qom::ui::Label> albumLabel_;
+  std::unique_ptr<qom::ui::Edit> albumField_;
+  std::unique_ptr<qom::ui::Label> trackLabel_;
+  std::unique_ptr<qom::ui::Edit> trackField_;
+  std::unique_ptr<qom::ui::Label> yearLabel_;
+  std::unique_ptr<qom::ui::Edit> yearField_;
+  std::unique_ptr<qom::ui::Label> genreLabel_;
+  std::unique_ptr<qom::ui::Edit> genreField_;
+  std::unique_ptr<qom::ui::PushButton> preferences_;
+  std::unique_ptr<qom::ui::Label> promoLabel_, linkLabel_;
+  std::unique_ptr<qom::ui::Label> entriesLabel_;
+  std::unique_ptr<EntriesDropDown> entries_;
+  std::unique_ptr<qom::ui::PushButton> copySelected_, copyAll_, cancel_;
+
+  // Disc record. The table of contents is the window thread's; the present
+  // flag is atomic because the lookup work tests it from its own thread.
+  CdToc toc_{};
+  std::atomic<std::uint8_t> discPresent_{0};
+  // Database entries by drop-down item id; written by the lookup thread and
+  // read on the window thread, so always under entriesMutex_.
+  std::mutex entriesMutex_;
+  std::map<int, FreedbEntry> entriesMap_;
+
+  // Poll data. selectedDrive_ is written by the "Device" callback on any
+  // thread; the rest is the window thread's.
+  std::atomic<int> selectedDrive_{-1};
+  int lastPolledDrive_ = -1;
+  DiscState discState_ = DiscState::Undetermined;
+
+  std::atomic<std::uint8_t> cancelFlag_{0};
+
+  // Threads that can touch the window; destruction joins both before the
+  // controls go. Started and joined on the window thread only. The lookup
+  // thread ends at its next check of lookupStop_.
+  std::thread lookupThread_;
+  std::atomic<bool> lookupStop_{false};
+  std::thread ripThread_;
 };
 
-// The window that exists now, or null (window thread).
+// The registered main window, or null. Use it only under mainWindowLock():
+// the window's destruction takes the same lock before it unregisters, so a
+// caller holding the lock never sees a window that is being freed.
 MainWindow* mainWindow();
+std::mutex& mainWindowLock();
+// 1 while the registered window is alive; the lookup thread tests it before
+// each write into the window. Any thread.
+bool windowAlive();
 
 }  // namespace rondel

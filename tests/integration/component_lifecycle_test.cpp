@@ -8,12 +8,13 @@
 #include <filesystem>
 
 #include "host_fixture.h"
-#include "rondel/ui/main_window.h"
+#include "main_window_fixture.h"
 #include "sdk/component.h"
 #include "sdk/service.h"
 #include "sdk/ui/icon_button.h"
 
 using testing_support::HostFixture;
+using testing_support::MainWindowFixture;
 
 namespace {
 
@@ -253,32 +254,35 @@ TEST(ComponentLifecycle, LauncherIconShowsItsImagesAndTogglesTheWindow) {
 }
 
 TEST(ComponentLifecycle, DeviceChangeSelectsTheNamedDriveInTheMainWindow) {
-  HostFixture fixture({"SIM Drive A", "SIM Drive B", "SIM Drive B"});
-  auto session = fixture.start();
-  qomhost::HostCore& host = session->host();
-  qom::ConfigItem* device = session->findItem("Device");
-  ASSERT_NE(device, nullptr);
+  // The drives tell themselves apart by their discs: 1, 2 and 3 tracks.
+  using testing_support::simDrive;
+  MainWindowFixture f(testing_support::drives(
+      {simDrive("SIM Drive A", R"([{"sectors": 4500}])"),
+       simDrive("SIM Drive B", testing_support::kTwoTracks),
+       simDrive("SIM Drive B", testing_support::kThreeTracks)}));
 
   // Without a window the callback has nothing to do.
-  ASSERT_TRUE(device->setText("SIM Drive B"));
-  auto created = host.createWindowByGuid(kRondelGuid);
-  ASSERT_TRUE(created);
-  auto* window = static_cast<rondel::MainWindow*>(created.window);
-  EXPECT_EQ(window->selectedDrive(), 1u);  // the first of two equal names
+  ASSERT_TRUE(f.setDevice("SIM Drive B"));
+  ASSERT_TRUE(f.show());
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.list().rowCount(), 2);  // the first of two equal names
 
-  ASSERT_TRUE(device->setText("SIM Drive A"));
-  EXPECT_EQ(window->selectedDrive(), 0u);
-  ASSERT_TRUE(device->setText("sim drive b"));  // letter case counts
-  EXPECT_EQ(window->selectedDrive(), 0u);
-  ASSERT_TRUE(device->setText("Gone Drive"));
-  EXPECT_EQ(window->selectedDrive(), 0u);
-  EXPECT_EQ(host.feedList("rondel:DEVICES"), "SIM Drive A;SIM Drive B;SIM Drive B");
-  EXPECT_TRUE(host.destroyWindow(created));
+  ASSERT_TRUE(f.setDevice("SIM Drive A"));
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.list().rowCount(), 1);
+  for (const char* other : {"sim drive b", "Gone Drive"}) {  // letter case counts
+    ASSERT_TRUE(f.setDevice(other));
+    ASSERT_TRUE(f.tick());
+    EXPECT_EQ(f.list().rowCount(), 1) << other;
+  }
+  EXPECT_EQ(f.session().host().feedList("rondel:DEVICES"),
+            "SIM Drive A;SIM Drive B;SIM Drive B");
+  f.hide();
 
   // A new window starts on drive 0 when "Device" names no drive.
-  auto again = host.createWindowByGuid(kRondelGuid);
-  EXPECT_EQ(static_cast<rondel::MainWindow*>(again.window)->selectedDrive(), 0u);
-  EXPECT_TRUE(host.destroyWindow(again));
+  ASSERT_TRUE(f.show());
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.list().rowCount(), 1);
 }
 
 TEST(ComponentLifecycle, SettingsSurviveARestartAndADamagedFileIsSetAside) {

@@ -20,10 +20,19 @@ inline std::string simDrivesConfig(const std::vector<std::string>& names) {
   return "{\"drives\": [\n" + drives + "\n]}\n";
 }
 
+// A whole drive library configuration, for drives that need more than a
+// name (readiness scripts, track layouts, faults).
+struct DrivesJson {
+  std::string text;
+};
+
 class HostFixture {
  public:
   explicit HostFixture(const std::vector<std::string>& driveNames)
-      : cdrConfig_("CDR_CONFIG", dir_.write("cdr.json", simDrivesConfig(driveNames))) {}
+      : HostFixture(DrivesJson{simDrivesConfig(driveNames)}, 0) {}
+  // (The second argument keeps a braced list of names from meaning this.)
+  HostFixture(const DrivesJson& config, int)
+      : cdrConfig_("CDR_CONFIG", dir_.write("cdr.json", config.text)) {}
 
   std::unique_ptr<qomhost::HostSession> start() {
     qomhost::HostSession::Options options;

@@ -1,0 +1,121 @@
+// Following the selected drive: the poll tick and its disc states, reading
+// a ready disc, and forgetting a disc that went away.
+#include <chrono>
+#include <thread>
+
+#include "rondel/drive/drive_library.h"
+#include "rondel/ui/entries_drop_down.h"
+#include "rondel/ui/main_window.h"
+
+namespace rondel {
+namespace {
+
+constexpr int kTocAttempts = 5;
+constexpr std::chrono::milliseconds kTocRetryDelay{50};
+
+// Set while a poll tick runs. Process-wide: a tick that would start while
+// another one (of any window) runs is skipped, never queued.
+std::atomic<bool> g_pollBusy{false};
+
+DiscState stateOf(std::int32_t answer) {
+  switch (answer) {
+    case kCdReady: return DiscState::Ready;
+    case kCdNoDisc: return DiscState::NoDisc;
+    case kCdBecomingReady: return DiscState::ReadingToc;
+    default: return DiscState::NotReady;
+  }
+}
+
+// Holds the busy flag for one tick; released on every way out.
+class PollBusy {
+ public:
+  PollBusy() : taken_(!g_pollBusy.exchange(true)) {}
+  ~PollBusy() {
+    if (taken_) g_pollBusy.store(false);
+  }
+  PollBusy(const PollBusy&) = delete;
+  PollBusy& operator=(const PollBusy&) = delete;
+  bool taken() const { return taken_; }
+
+ private:
+  const bool taken_;
+};
+
+}  // namespace
+
+void MainWindow::setStatus(const char* text) { status_->setText(text); }
+
+void MainWindow::pollTick() {
+  PollBusy busy;
+  if (!busy.taken()) return;
+  const int drive = selectedDrive_.load();
+  CdDrive* cd = drive >= 0 ? driveAt(static_cast<std::uint32_t>(drive)) : nullptr;
+  if (cd == nullptr || cdr().CD_TestUnitReady == nullptr) return;
+  if (drive != lastPolledDrive_) discState_ = DiscState::Undetermined;
+  lastPolledDrive_ = drive;
+
+  const DiscState next = stateOf(cdr().CD_TestUnitReady(cd->deviceIndex()));
+  if (next != discState_) {
+    // The state is stored before the actions run, so a disc that stays in
+    // is read once, even when its table of contents could not be read.
+    discState_ = next;
+    switch (next) {
+      case DiscState::Ready:
+        setStatus("Ready");
+        discReady();
+        break;
+      case DiscState::NoDisc:
+        setStatus("No Disc");
+        discGone();
+        break;
+      case DiscState::ReadingToc: setStatus("Reading Table Of Contents..."); break;
+      default:
+        setStatus("Not Ready");
+        discGone();
+        break;
+    }
+  }
+}
+
+void MainWindow::discReady() {
+  CdDrive* cd = driveAt(static_cast<std::uint32_t>(selectedDrive_.load()));
+  if (cd == nullptr) return;
+  // Read into a scratch record: a failed read leaves the window's record,
+  // and the rows made from it, as they were.
+  CdToc read{};
+  bool ok = false;
+  for (int attempt = 1; attempt <= kTocAttempts && !ok; ++attempt) {
+    ok = cd->readToc(read);
+    if (!ok && attempt < kTocAttempts) std::this_thread::sleep_for(kTocRetryDelay);
+  }
+  if (!ok) return;
+  toc_ = read;
+
+  discPresent_.store(1);
+  copySelected_->setEnabled(true);
+  copyAll_->setEnabled(true);
+  clearEntries();
+  trackList_->deleteAll();
+  fillTrackList();
+}
+
+void MainWindow::discGone() {
+  clearEntries();
+  copyAll_->setEnabled(false);
+  copySelected_->setEnabled(false);
+  discPresent_.store(0);
+  trackList_->deleteAll();
+  for (qom::ui::Edit* f : {artistField_.get(), albumField_.get(), yearField_.get(),
+                           genreField_.get(), trackField_.get()})
+    f->setText("");
+}
+
+void MainWindow::clearEntries() {
+  {
+    std::lock_guard<std::mutex> lock(entriesMutex_);
+    entriesMap_.clear();
+  }
+  if (entries_) entries_->deleteAll();
+}
+
+}  // namespace rondel

@@ -1,0 +1,114 @@
+#pragma once
+// The component's main window, shown by the host's window host in a
+// headless loop, with simulated drives. The test's thread is the window
+// thread; poll ticks are fired by hand.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/view/headless_driver.h"
+#include "host/window_host.h"
+#include "host_fixture.h"
+#include "sdk/ui/drop_down.h"
+#include "sdk/ui/edit.h"
+#include "sdk/ui/label.h"
+#include "sdk/ui/list_view.h"
+#include "sdk/ui/push_button.h"
+
+namespace testing_support {
+
+inline const qom::Guid kRondelGuid = *qom::Guid::parse("{DAC1B44B-F86A-4150-A6B4-DE7A638702F7}");
+
+// One simulated drive entry: `fields` are extra JSON members such as
+// R"("readiness": [7, 0])"; `tracks` is the JSON array of tracks.
+inline std::string simDrive(const std::string& name, const std::string& tracks,
+                            const std::string& fields = "") {
+  return R"({"type": "simulated", "name": ")" + name + R"(", "tracks": )" + tracks +
+         (fields.empty() ? "" : ", " + fields) + "}";
+}
+
+inline DrivesJson drives(const std::vector<std::string>& entries) {
+  std::string joined;
+  for (const std::string& e : entries) joined += (joined.empty() ? "" : ",\n") + e;
+  return {"{\"drives\": [\n" + joined + "\n]}\n"};
+}
+
+// Two audio tracks: 13230 sectors (2:56) and 9000 sectors (2:00).
+constexpr const char* kTwoTracks = R"([{"sectors": 13230}, {"sectors": 9000}])";
+constexpr const char* kThreeTracks =
+    R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
+
+template <class Model>
+Model* as(qom::ui::Window* w, qom::ui::WindowKind kind) {
+  if (w == nullptr || w->kind() != kind) return nullptr;
+  return static_cast<Model*>(w);
+}
+
+class MainWindowFixture {
+ public:
+  explicit MainWindowFixture(const DrivesJson& config) : host_(config, 0), session_(host_.start()) {}
+
+  // Shows the window; answers false when the host made none.
+  bool show() {
+    windows_ = std::make_unique<qomhost::WindowHost>(session_->host(), driver_);
+    frame_ = windows_->show(kRondelGuid);
+    return frame_ != nullptr && window() != nullptr;
+  }
+  void hide() {
+    windows_->hide(kRondelGuid);
+    frame_ = nullptr;
+  }
+
+  qomhost::HostSession& session() { return *session_; }
+  qomhost::HeadlessDriver& driver() { return driver_; }
+  qom::ui::Container* frame() { return frame_; }
+  qom::ui::Window* window() { return windows_->window(kRondelGuid); }
+  // The main window is a container (title, timers, size preferences).
+  qom::ui::Container* container() {
+    return as<qom::ui::Container>(window(), qom::ui::WindowKind::Container);
+  }
+
+  // One poll tick now.
+  bool tick() { return driver_.fireTimer(window(), 1); }
+  bool setDevice(const std::string& name) {
+    qom::ConfigItem* item = session_->findItem("Device");
+    return item != nullptr && item->setText(name.c_str());
+  }
+
+  qom::ui::ListView& list() { return *find<qom::ui::ListView>("Tracks", qom::ui::WindowKind::List); }
+  qom::ui::Edit& edit(const char* name) { return *find<qom::ui::Edit>(name, qom::ui::WindowKind::Edit); }
+  qom::ui::Label& status() { return *find<qom::ui::Label>("Status", qom::ui::WindowKind::Label); }
+  qom::ui::PushButton& button(const char* name) {
+    return *find<qom::ui::PushButton>(name, qom::ui::WindowKind::PushButton);
+  }
+  qom::ui::DropDown& entries() {
+    return *find<qom::ui::DropDown>("Entries", qom::ui::WindowKind::DropDown);
+  }
+
+  // Column `column` of every row, in order.
+  std::vector<std::string> column(int column) {
+    std::vector<std::string> cells;
+    for (int r = 0; r < list().rowCount(); ++r) cells.push_back(list().cell(r, column));
+    return cells;
+  }
+
+ private:
+  template <class Model>
+  Model* find(const char* name, qom::ui::WindowKind kind) {
+    Model* found = as<Model>(frame_ != nullptr ? frame_->findByName(name) : nullptr, kind);
+    // A missing control is a test failure, not a crash.
+    if (found == nullptr) throw std::runtime_error(std::string("no control named ") + name);
+    return found;
+  }
+
+  // Declared so that the windows go first, then the loop, then the host.
+  HostFixture host_;
+  std::unique_ptr<qomhost::HostSession> session_;
+  qomhost::HeadlessDriver driver_;
+  std::unique_ptr<qomhost::WindowHost> windows_;
+  qom::ui::Container* frame_ = nullptr;
+};
+
+}  // namespace testing_support

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "host/disc_command.h"
+#include "host/desktop.h"
 #include "host/host_session.h"
 #include "host/text_list.h"
 #include "platform/codepage.h"
@@ -115,6 +116,12 @@ int runCommandLine(int argc, char** argv) {
   set->add_option("KEY", key, "Item name")->required();
   set->add_option("VALUE", value, "New value (0 or 1 for on/off items)")->required();
   auto* drives = app.add_subcommand("drives", "List the drives: index and name");
+  DesktopOptions desktopOptions;
+  std::string geometry;
+  auto* desktop = app.add_subcommand("desktop", "Show the windows on the X display (FLTK)");
+  desktop->add_option("--state-file", desktopOptions.stateFile,
+                      "Write the windows' state as JSON here at exit and on SIGUSR1");
+  desktop->add_option("--geometry", geometry, "Size of the component windows, WxH");
   DiscOptions discOptions;
   auto* disc = app.add_subcommand(
       "disc", "Wait for the drive to settle, then show the disc as the window lists it");
@@ -130,6 +137,13 @@ int runCommandLine(int argc, char** argv) {
     return code == 0 ? 0 : kExitUsage;
   }
 
+  if (desktop->parsed()) {
+    if (!geometry.empty() && !parseGeometry(geometry, &desktopOptions.width, &desktopOptions.height)) {
+      std::cerr << "qomhost: --geometry takes WxH, e.g. 800x500\n";
+      return kExitUsage;
+    }
+    return runDesktop(options, desktopOptions);
+  }
   HostSession session(options);
   if (drives->parsed()) return listDrives(session);
   if (disc->parsed()) return discCommand(session, discOptions);

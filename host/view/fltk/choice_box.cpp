@@ -1,0 +1,78 @@
+#include "host/view/fltk/choice_box.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+
+#include <algorithm>
+
+namespace qomhost::fltk {
+
+ChoiceBox::ChoiceBox(qom::ui::DropDown* model) : Fl_Choice(0, 0, 1, 1), Bound(model) {
+  textsize(12);
+  callback(&ChoiceBox::onPick);
+  when(FL_WHEN_RELEASE_ALWAYS);
+}
+
+void ChoiceBox::onPick(Fl_Widget* widget, void*) {
+  auto* self = static_cast<ChoiceBox*>(widget);
+  auto* dropDown = static_cast<qom::ui::DropDown*>(self->model_);
+  const int index = self->value();
+  if (dropDown == nullptr || index < 0 || static_cast<std::size_t>(index) >= self->items_.size()) return;
+  dropDown->userPick(self->items_[static_cast<std::size_t>(index)].id);
+}
+
+int ChoiceBox::handle(int event) {
+  popupOpen_ = true;
+  const int handled = Fl_Choice::handle(event);
+  popupOpen_ = false;
+  // Whatever arrived while the menu was open.
+  syncFromModel();
+  return handled;
+}
+
+void ChoiceBox::syncFromModel() {
+  auto* dropDown = static_cast<qom::ui::DropDown*>(model_);
+  if (dropDown == nullptr || popupOpen_) return;
+  std::string caption = toFltk(dropDown->caption());
+  std::vector<qom::ui::DropDownItem> items = dropDown->items();
+  for (auto& item : items) item.text = toFltk(item.text);
+  const int selected = dropDown->selectedId();
+  const bool sameItems =
+      items.size() == items_.size() &&
+      std::equal(items.begin(), items.end(), items_.begin(),
+                 [](const auto& a, const auto& b) { return a.id == b.id && a.text == b.text; });
+  if (sameItems && caption == caption_ && selected == selected_) return;
+  if (!sameItems) {
+    // A menu array of our own: add() would read "/" as a submenu, merge
+    // equal texts into one item, and "_" as a divider.
+    labels_.clear();
+    for (const auto& item : items) labels_.push_back(escapeLabel(item.text));
+    menu_.assign(labels_.size() + 1, Fl_Menu_Item{});
+    for (std::size_t i = 0; i < labels_.size(); ++i) menu_[i].label(labels_[i].c_str());
+    menu(menu_.data());
+    items_ = std::move(items);
+  }
+  caption_ = std::move(caption);
+  selected_ = selected;
+  int index = -1;
+  for (std::size_t i = 0; i < items_.size(); ++i)
+    if (items_[i].id == selected_) index = static_cast<int>(i);
+  value(index);
+  redraw();
+}
+
+void ChoiceBox::draw() {
+  Fl_Choice::draw();
+  if (value() >= 0 || caption_.empty()) return;
+  // Nothing chosen: the caption stands where the chosen text would.
+  const int dx = Fl::box_dx(box()), dy = Fl::box_dy(box());
+  const int arrow = h() - 2 * dy;
+  fl_push_clip(x() + dx, y() + dy, w() - 2 * dx - arrow, h() - 2 * dy);
+  fl_font(textfont(), textsize());
+  fl_color(active_r() ? textcolor() : fl_inactive(textcolor()));
+  fl_draw(caption_.c_str(), x() + dx + 3, y() + dy, w() - 2 * dx - arrow - 3, h() - 2 * dy,
+          FL_ALIGN_LEFT | FL_ALIGN_CLIP, nullptr, 0);
+  fl_pop_clip();
+}
+
+}  // namespace qomhost::fltk

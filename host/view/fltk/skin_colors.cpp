@@ -1,0 +1,48 @@
+#include "host/view/fltk/skin_colors.h"
+
+#include <cctype>
+
+#include "host/host_core.h"
+#include "host/skin_file.h"
+#include "sdk/ui/label.h"
+
+namespace qomhost::fltk {
+
+std::optional<Fl_Color> parseColor(const std::string& text) {
+  if (text.size() != 7 || text[0] != '#') return std::nullopt;
+  unsigned value = 0;
+  for (std::size_t i = 1; i < 7; ++i) {
+    const int c = static_cast<unsigned char>(text[i]);
+    if (!std::isxdigit(c)) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10);
+  }
+  return fl_rgb_color(static_cast<uchar>(value >> 16), static_cast<uchar>(value >> 8),
+                      static_cast<uchar>(value));
+}
+
+std::string skinFilePath(const HostCore& host, const std::string& registered) {
+  if (registered.empty() || registered[0] == '/') return registered;
+  return host.baseFolder() + "/" + registered;
+}
+
+SkinColors loadSkinColors(const HostCore& host) {
+  SkinColors colors;
+  bool seen[4] = {false, false, false, false};
+  const std::pair<const char*, Fl_Color*> wanted[4] = {
+      {qom::ui::kSkinTextBarBackground, &colors.textBarBackground},
+      {qom::ui::kSkinTextBarText, &colors.textBarText},
+      {"mirrit.window.background", &colors.windowBackground},
+      {"mirrit.window.text", &colors.windowText}};
+  for (const HostCore::SkinFile& skin : host.skinFiles()) {
+    std::string error;
+    auto contents = readSkinFile(skinFilePath(host, skin.path), &error);
+    if (!contents) continue;
+    for (const auto& [id, value] : contents->colors)
+      for (int i = 0; i < 4; ++i)
+        if (!seen[i] && id == wanted[i].first)
+          if (auto color = parseColor(value)) *wanted[i].second = *color, seen[i] = true;
+  }
+  return colors;
+}
+
+}  // namespace qomhost::fltk

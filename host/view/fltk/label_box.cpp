@@ -17,14 +17,20 @@ void LabelBox::syncFromModel() {
     return;
   text_ = std::move(text);
   size_ = size, centred_ = centred, shadow_ = shadow, filled_ = filled;
+  // An unfilled label is transparent: the parent repaints what lies under
+  // it, so a shorter new text never leaves the old one showing.
+  if (!filled_ && parent() != nullptr)
+    parent()->damage(FL_DAMAGE_ALL, x(), y(), w(), h());
   redraw();
 }
 
 void LabelBox::draw() {
-  // Unfilled labels paint the window's own background, so a shorter new
-  // text never leaves the old one showing.
-  fl_color(filled_ ? colors_.textBarBackground : colors_.windowBackground);
-  fl_rectf(x(), y(), w(), h());
+  // Unfilled labels paint no background: in the bottom panel the link label
+  // overlaps the promotional label, and must not hide it.
+  if (filled_) {
+    fl_color(colors_.textBarBackground);
+    fl_rectf(x(), y(), w(), h());
+  }
   if (text_.empty()) return;
   fl_push_clip(x(), y(), w(), h());
   fl_font(FL_HELVETICA, pixelSize(size_));

@@ -1,28 +1,14 @@
 #pragma once
 // A push button with a text and a text size. A click on an enabled button
 // notifies the parent with kNotifyClick.
-#include <algorithm>
-#include <string>
-
-#include "sdk/ui/window.h"
+#include "sdk/ui/text_window.h"
 
 namespace qom::ui {
 
-class PushButton : public Window {
+class PushButton : public TextWindow {
  public:
-  explicit PushButton(Window* parent = nullptr) : Window(parent) {}
+  explicit PushButton(Window* parent = nullptr) : TextWindow(parent) {}
   WindowKind kind() const override { return WindowKind::PushButton; }
-
-  std::string text() const { std::lock_guard<std::mutex> l(mutex_); return text_; }
-  void setText(std::string text) {
-    { std::lock_guard<std::mutex> l(mutex_); text_ = std::move(text); }
-    changed();
-  }
-  int textSize() const { std::lock_guard<std::mutex> l(mutex_); return size_; }
-  void setTextSize(int size) {
-    { std::lock_guard<std::mutex> l(mutex_); size_ = std::clamp(size, 1, 72); }
-    changed();
-  }
 
   // User input (window thread). Answers whether the click was taken (a
   // disabled button ignores it).
@@ -31,11 +17,6 @@ class PushButton : public Window {
     notifyParent(kNotifyClick);
     return true;
   }
-
- private:
-  mutable std::mutex mutex_;
-  std::string text_;
-  int size_ = 16;
 };
 
 }  // namespace qom::ui

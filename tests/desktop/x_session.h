@@ -20,27 +20,13 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/run_command.h"
 
 namespace desktop_test {
 
+using testing_support::findProgram;
 using Clock = std::chrono::steady_clock;
 constexpr auto kWait = std::chrono::seconds(30);
-
-// The program's full path from PATH, or "".
-inline std::string findProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    std::size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return {};
-}
 
 // Polls `done` until it holds or `bound` passes; answers its last answer.
 inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = kWait) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,21 @@ struct CommandResult {
   std::string out;
   std::string err;
 };
+
+// A program's full path from PATH (posix_spawn takes a full path), or "".
+inline std::string findProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  std::size_t from = 0;
+  while (from <= dirs.size()) {
+    std::size_t to = dirs.find(':', from);
+    if (to == std::string::npos) to = dirs.size();
+    const std::string candidate = dirs.substr(from, to - from) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    from = to + 1;
+  }
+  return {};
+}
 
 inline std::string drain(int fd) {
   std::string text;

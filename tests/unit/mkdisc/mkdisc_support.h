@@ -13,6 +13,8 @@
 
 namespace mkdisc_test {
 
+using testing_support::findProgram;
+
 inline std::string sourceDir() {
   const char* dir = std::getenv("RONDEL_SOURCE_DIR");
   return dir != nullptr && *dir != 0 ? dir : MKDISC_TEST_SOURCE_DIR;
@@ -35,21 +37,6 @@ inline std::string readBinary(const std::string& path) {
   in.seekg(0);
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return bytes;
-}
-
-// A program from PATH (posix_spawn takes a full path).
-inline std::string findProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string list = path != nullptr ? path : "/usr/bin:/bin";
-  std::size_t from = 0;
-  while (from <= list.size()) {
-    std::size_t to = list.find(':', from);
-    if (to == std::string::npos) to = list.size();
-    const std::string candidate = list.substr(from, to - from) + "/" + name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    from = to + 1;
-  }
-  return {};
 }
 
 }  // namespace mkdisc_test

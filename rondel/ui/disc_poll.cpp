@@ -78,7 +78,9 @@ void MainWindow::pollTick() {
 }
 
 void MainWindow::discReady() {
-  CdDrive* cd = driveAt(static_cast<std::uint32_t>(selectedDrive_.load()));
+  // The drive this tick polled: "Device" may change on another thread
+  // meanwhile, and the next tick starts afresh for that one.
+  CdDrive* cd = driveAt(static_cast<std::uint32_t>(lastPolledDrive_));
   if (cd == nullptr) return;
   // Read into a scratch record: a failed read leaves the window's record,
   // and the rows made from it, as they were.

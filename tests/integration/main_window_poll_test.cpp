@@ -203,6 +203,15 @@ TEST(MainWindowPoll, DeviceChangesFromAnotherThreadWhileTheWindowComesAndGoes) {
       changes.fetch_add(1);
     }
   });
+  // Stops and joins the changer on every way out, failed assertions too.
+  struct Joiner {
+    std::atomic<bool>& stop;
+    std::thread& thread;
+    ~Joiner() {
+      stop.store(true);
+      if (thread.joinable()) thread.join();
+    }
+  } joiner{stop, changer};
   for (int round = 0; round < 20; ++round) {
     ASSERT_TRUE(f.show());
     for (int t = 0; t < 3; ++t) ASSERT_TRUE(f.tick());
@@ -213,7 +222,5 @@ TEST(MainWindowPoll, DeviceChangesFromAnotherThreadWhileTheWindowComesAndGoes) {
   // Make sure the other thread really ran alongside before stopping it.
   const int seen = changes.load();
   f.driver().runUntil([&] { return changes.load() > seen; }, std::chrono::seconds(10));
-  stop.store(true);
-  changer.join();
   EXPECT_GT(changes.load(), seen);
 }

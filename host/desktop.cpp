@@ -173,11 +173,7 @@ int runDesktop(const HostSession::Options& sessionOptions, const DesktopOptions&
     for (const qom::Guid& guid : windows.shownWindows()) {
       Fl_Double_Window* w = view.frameWindow(guid);
       if (w == nullptr || options.width <= 0) continue;
-      int minimum = 0;
-      if (qom::ui::Window* window = windows.window(guid);
-          window != nullptr && window->kind() == qom::ui::WindowKind::Container)
-        minimum = static_cast<qom::ui::Container*>(window)->sizePreference(qom::ui::kSizeMinimumWidth);
-      w->size(std::max(options.width, minimum), options.height);
+      w->size(std::max(options.width, windows.minimumWidth(guid)), options.height);
     }
 
     loop.run();

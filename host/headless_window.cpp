@@ -9,12 +9,9 @@ namespace qomhost {
 namespace {
 
 std::string textOf(const qom::ui::Window* w) {
-  if (w == nullptr) return {};
-  switch (w->kind()) {
-    case qom::ui::WindowKind::Edit: return static_cast<const qom::ui::Edit*>(w)->text();
-    case qom::ui::WindowKind::Label: return static_cast<const qom::ui::Label*>(w)->text();
-    default: return {};
-  }
+  if (const auto* edit = qom::ui::windowAs<qom::ui::Edit>(w)) return edit->text();
+  if (const auto* label = qom::ui::windowAs<qom::ui::Label>(w)) return label->text();
+  return {};
 }
 
 }  // namespace
@@ -33,8 +30,7 @@ bool HeadlessWindow::open() {
     if (popup.guid.isNull()) continue;
     qom::ui::Container* frame = windows_->show(popup.guid);
     if (frame == nullptr) continue;
-    qom::ui::Window* list = frame->findByName("Tracks");
-    if (list != nullptr && list->kind() == qom::ui::WindowKind::List) {
+    if (qom::ui::windowAs<qom::ui::ListView>(frame->findByName("Tracks")) != nullptr) {
       root_ = frame;
       return true;
     }
@@ -73,15 +69,12 @@ ShownDisc HeadlessWindow::read() const {
   disc.year = textOf(control("Year"));
   disc.genre = textOf(control("Genre"));
   disc.track = textOf(control("Track"));
-  if (qom::ui::Window* w = control("Tracks"); w != nullptr && w->kind() == qom::ui::WindowKind::List) {
-    auto* list = static_cast<qom::ui::ListView*>(w);
+  if (auto* list = qom::ui::windowAs<qom::ui::ListView>(control("Tracks"))) {
     for (int r = 0; r < list->rowCount(); ++r)
       disc.tracks.push_back({list->itemData(r), list->cell(r, 0), list->cell(r, 1), list->cell(r, 2),
                              list->cell(r, 3), list->cell(r, 4)});
   }
-  if (qom::ui::Window* w = control("Entries");
-      w != nullptr && w->kind() == qom::ui::WindowKind::DropDown) {
-    auto* drop = static_cast<qom::ui::DropDown*>(w);
+  if (auto* drop = qom::ui::windowAs<qom::ui::DropDown>(control("Entries"))) {
     for (const qom::ui::DropDownItem& item : drop->items()) disc.entries.push_back(item.text);
     disc.entryShown = drop->shownText();
   }

@@ -111,14 +111,18 @@ void WindowHost::buildLauncherBar() {
 
 void WindowHost::tellIcons(const qom::Guid& guid, bool shown) {
   for (const HostCore::CreatedWindow& icon : icons_)
-    if (icon.window->kind() == qom::ui::WindowKind::IconButton)
-      static_cast<qom::ui::IconButton*>(icon.window)->onWindowShown(guid, shown);
+    if (auto* button = qom::ui::windowAs<qom::ui::IconButton>(icon.window))
+      button->onWindowShown(guid, shown);
+}
+
+int WindowHost::minimumWidth(const qom::Guid& guid) const {
+  const auto* c = qom::ui::windowAs<qom::ui::Container>(window(guid));
+  return c != nullptr ? c->sizePreference(qom::ui::kSizeMinimumWidth) : 0;
 }
 
 std::pair<int, int> WindowHost::frameSize(const qom::ui::Window* window) {
   int w = 640, h = 420;
-  if (window != nullptr && window->kind() == qom::ui::WindowKind::Container) {
-    auto* c = static_cast<const qom::ui::Container*>(window);
+  if (const auto* c = qom::ui::windowAs<qom::ui::Container>(window)) {
     w = std::max({w, c->sizePreference(qom::ui::kSizeSuggestedWidth),
                   c->sizePreference(qom::ui::kSizeMinimumWidth)});
     h = std::max(h, c->sizePreference(qom::ui::kSizeSuggestedHeight));

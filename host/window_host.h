@@ -51,6 +51,9 @@ class WindowHost {
   // The component's window inside the frame, or null.
   qom::ui::Window* window(const qom::Guid& guid) const;
   std::vector<qom::Guid> shownWindows() const;
+  // The smallest width the shown window's contents fit in (0: no such
+  // preference or no such window).
+  int minimumWidth(const qom::Guid& guid) const;
   // Description of a registered auto-popup window ("" if unknown).
   std::string description(const qom::Guid& guid) const;
 

@@ -8,6 +8,7 @@
 #include "drivers/cdr/buffers.h"
 #include "drivers/cdr/drive.h"
 #include "drivers/cdr/registry.h"
+#include "platform/c_boundary.h"
 #include "rondel/drive/cdr_api.h"
 
 #define CDR_EXPORT extern "C" __attribute__((visibility("default")))
@@ -21,13 +22,7 @@ constexpr std::uint32_t kMaxReadSectors = kMaxBufferBytes / kCdSectorBytes;
 
 template <class F>
 std::int32_t guarded(F&& f) noexcept {
-  try {
-    return f();
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  } catch (...) {
-    return kInternal;
-  }
+  return platform::guardedCall(std::forward<F>(f), kNoMemory, kInternal);
 }
 
 // Runs f(drive) on a device of the current set under its mutex.

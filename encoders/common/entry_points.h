@@ -12,6 +12,7 @@
 
 #include "encoders/common/encoder_stream.h"
 #include "encoders/common/result.h"
+#include "platform/c_boundary.h"
 #include "rondel/rip/encoder_api.h"
 
 #define ACD2_EXPORT extern "C" __attribute__((visibility("default")))
@@ -50,13 +51,7 @@ std::string boundedText(const char* text, std::size_t max);
 // Runs f, turning any exception into a result so none crosses the C boundary.
 template <class F>
 std::int32_t guarded(F&& f) noexcept {
-  try {
-    return f();
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  } catch (...) {
-    return kInternal;
-  }
+  return platform::guardedCall(std::forward<F>(f), kNoMemory, kInternal);
 }
 
 }  // namespace encoders

@@ -17,7 +17,8 @@ class Container : public Window {
  public:
   explicit Container(Window* parent = nullptr) : Window(parent) {}
   ~Container() override;
-  WindowKind kind() const override { return WindowKind::Container; }
+  static constexpr WindowKind kKind = WindowKind::Container;
+  WindowKind kind() const override { return kKind; }
 
   // Window thread. A timer without a loop is remembered and never ticks.
   void startTimer(int id, int periodMs);

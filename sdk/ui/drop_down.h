@@ -18,7 +18,8 @@ struct DropDownItem {
 class DropDown : public Window {
  public:
   explicit DropDown(Window* parent = nullptr) : Window(parent) {}
-  WindowKind kind() const override { return WindowKind::DropDown; }
+  static constexpr WindowKind kKind = WindowKind::DropDown;
+  WindowKind kind() const override { return kKind; }
 
   void setCaption(std::string caption);
   std::string caption() const;

@@ -12,7 +12,8 @@ namespace qom::ui {
 class Edit : public Window {
  public:
   explicit Edit(Window* parent = nullptr) : Window(parent) {}
-  WindowKind kind() const override { return WindowKind::Edit; }
+  static constexpr WindowKind kKind = WindowKind::Edit;
+  WindowKind kind() const override { return kKind; }
 
   std::string text() const;
   // The caret goes to the end; nothing stays selected.

@@ -17,7 +17,8 @@ class IconButton : public Window {
   using Image = std::vector<unsigned char>;  // PNG bytes
 
   explicit IconButton(Window* parent = nullptr) : Window(parent) {}
-  WindowKind kind() const override { return WindowKind::IconButton; }
+  static constexpr WindowKind kKind = WindowKind::IconButton;
+  WindowKind kind() const override { return kKind; }
 
   void setImages(Image normal, Image highlighted, Image activated, std::string group) {
     {

@@ -14,7 +14,8 @@ constexpr const char* kSkinTextBarText = "mirrit.textBar.text";
 class Label : public TextWindow {
  public:
   explicit Label(Window* parent = nullptr) : TextWindow(parent) {}
-  WindowKind kind() const override { return WindowKind::Label; }
+  static constexpr WindowKind kKind = WindowKind::Label;
+  WindowKind kind() const override { return kKind; }
   bool centred() const { std::lock_guard<std::mutex> l(mutex_); return centred_; }
   void setCentred(bool on) { { std::lock_guard<std::mutex> l(mutex_); centred_ = on; } changed(); }
   bool shadow() const { std::lock_guard<std::mutex> l(mutex_); return shadow_; }

@@ -21,7 +21,8 @@ struct ListColumn {
 class ListView : public Window {
  public:
   explicit ListView(Window* parent = nullptr) : Window(parent) {}
-  WindowKind kind() const override { return WindowKind::List; }
+  static constexpr WindowKind kKind = WindowKind::List;
+  WindowKind kind() const override { return kKind; }
 
   void addColumn(std::string heading, int width, int flags);
   std::vector<ListColumn> columns() const;

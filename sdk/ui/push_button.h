@@ -8,7 +8,8 @@ namespace qom::ui {
 class PushButton : public TextWindow {
  public:
   explicit PushButton(Window* parent = nullptr) : TextWindow(parent) {}
-  WindowKind kind() const override { return WindowKind::PushButton; }
+  static constexpr WindowKind kKind = WindowKind::PushButton;
+  WindowKind kind() const override { return kKind; }
 
   // User input (window thread). Answers whether the click was taken (a
   // disabled button ignores it).

@@ -132,4 +132,15 @@ class Window {
   bool enabled_ = true;
 };
 
+// The window as model class T (ListView, Edit, Container...) when kind()
+// says it is one, else null.
+template <class T>
+T* windowAs(Window* window) {
+  return window != nullptr && window->kind() == T::kKind ? static_cast<T*>(window) : nullptr;
+}
+template <class T>
+const T* windowAs(const Window* window) {
+  return window != nullptr && window->kind() == T::kKind ? static_cast<const T*>(window) : nullptr;
+}
+
 }  // namespace qom::ui

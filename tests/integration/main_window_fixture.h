@@ -40,12 +40,6 @@ constexpr const char* kTwoTracks = R"([{"sectors": 13230}, {"sectors": 9000}])";
 constexpr const char* kThreeTracks =
     R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
 
-template <class Model>
-Model* as(qom::ui::Window* w, qom::ui::WindowKind kind) {
-  if (w == nullptr || w->kind() != kind) return nullptr;
-  return static_cast<Model*>(w);
-}
-
 class MainWindowFixture {
  public:
   explicit MainWindowFixture(const DrivesJson& config) : host_(config, 0), session_(host_.start()) {}
@@ -67,7 +61,7 @@ class MainWindowFixture {
   qom::ui::Window* window() { return windows_->window(kRondelGuid); }
   // The main window is a container (title, timers, size preferences).
   qom::ui::Container* container() {
-    return as<qom::ui::Container>(window(), qom::ui::WindowKind::Container);
+    return qom::ui::windowAs<qom::ui::Container>(window());
   }
 
   // One poll tick now.
@@ -77,14 +71,14 @@ class MainWindowFixture {
     return item != nullptr && item->setText(name.c_str());
   }
 
-  qom::ui::ListView& list() { return *find<qom::ui::ListView>("Tracks", qom::ui::WindowKind::List); }
-  qom::ui::Edit& edit(const char* name) { return *find<qom::ui::Edit>(name, qom::ui::WindowKind::Edit); }
-  qom::ui::Label& status() { return *find<qom::ui::Label>("Status", qom::ui::WindowKind::Label); }
+  qom::ui::ListView& list() { return *find<qom::ui::ListView>("Tracks"); }
+  qom::ui::Edit& edit(const char* name) { return *find<qom::ui::Edit>(name); }
+  qom::ui::Label& status() { return *find<qom::ui::Label>("Status"); }
   qom::ui::PushButton& button(const char* name) {
-    return *find<qom::ui::PushButton>(name, qom::ui::WindowKind::PushButton);
+    return *find<qom::ui::PushButton>(name);
   }
   qom::ui::DropDown& entries() {
-    return *find<qom::ui::DropDown>("Entries", qom::ui::WindowKind::DropDown);
+    return *find<qom::ui::DropDown>("Entries");
   }
 
   // Column `column` of every row, in order.
@@ -96,8 +90,8 @@ class MainWindowFixture {
 
  private:
   template <class Model>
-  Model* find(const char* name, qom::ui::WindowKind kind) {
-    Model* found = as<Model>(frame_ != nullptr ? frame_->findByName(name) : nullptr, kind);
+  Model* find(const char* name) {
+    Model* found = qom::ui::windowAs<Model>(frame_ != nullptr ? frame_->findByName(name) : nullptr);
     // A missing control is a test failure, not a crash.
     if (found == nullptr) throw std::runtime_error(std::string("no control named ") + name);
     return found;

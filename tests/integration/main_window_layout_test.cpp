@@ -19,8 +19,8 @@ struct Control {
 
 Control describe(qom::ui::Window* w) {
   std::string text = w->name();
-  if (auto* label = as<qom::ui::Label>(w, WindowKind::Label)) text = label->text();
-  if (auto* b = as<qom::ui::PushButton>(w, WindowKind::PushButton)) text = b->text();
+  if (auto* label = qom::ui::windowAs<qom::ui::Label>(w)) text = label->text();
+  if (auto* b = qom::ui::windowAs<qom::ui::PushButton>(w)) text = b->text();
   return {w->kind(), text, w->notifyId(), w->rect(), w->enabled()};
 }
 
@@ -85,13 +85,13 @@ TEST(MainWindowLayout, ControlsInBuildOrderWithTheirTextsIdsAndRectangles) {
   // 14-point text; the link label is 16 with a shadow; the status line is
   // centred on a filled bar at the default size.
   for (qom::ui::Window* w : children[0]->children())
-    if (auto* label = as<qom::ui::Label>(w, L)) {
+    if (auto* label = qom::ui::windowAs<qom::ui::Label>(w)) {
       EXPECT_EQ(label->textSize(), 14) << label->text();
       EXPECT_FALSE(label->shadow()) << label->text();
       EXPECT_FALSE(label->filled()) << label->text();
     }
-  auto* promoLabel = as<qom::ui::Label>(bottom[0], L);
-  auto* linkLabel = as<qom::ui::Label>(bottom[1], L);
+  auto* promoLabel = qom::ui::windowAs<qom::ui::Label>(bottom[0]);
+  auto* linkLabel = qom::ui::windowAs<qom::ui::Label>(bottom[1]);
   EXPECT_EQ(promoLabel->textSize(), 14);
   EXPECT_FALSE(promoLabel->shadow());
   EXPECT_EQ(linkLabel->textSize(), 16);

@@ -21,11 +21,7 @@ class DesktopView::FrameWindow final : public Fl_Double_Window {
     title_ = toFltk(titleOf(frame));
     label(title_.c_str());
     view_ = std::make_unique<ModelView>(frame, *this, owner.colors_);
-    int minWidth = 0;
-    if (qom::ui::Window* window = owner.windows_.window(guid);
-        window != nullptr && window->kind() == qom::ui::WindowKind::Container)
-      minWidth = static_cast<qom::ui::Container*>(window)->sizePreference(qom::ui::kSizeMinimumWidth);
-    size_range(std::max(minWidth, 100), 100);
+    size_range(std::max(owner.windows_.minimumWidth(guid), 100), 100);
     resizable(this);
     callback(&FrameWindow::onClose, this);
   }
@@ -53,9 +49,8 @@ class DesktopView::FrameWindow final : public Fl_Double_Window {
  private:
   // The component window's own title, else the frame's (its description).
   std::string titleOf(qom::ui::Container& frame) const {
-    if (qom::ui::Window* window = owner_.windows_.window(guid_);
-        window != nullptr && window->kind() == qom::ui::WindowKind::Container)
-      if (std::string own = static_cast<qom::ui::Container*>(window)->title(); !own.empty()) return own;
+    if (const auto* window = qom::ui::windowAs<qom::ui::Container>(owner_.windows_.window(guid_)))
+      if (std::string own = window->title(); !own.empty()) return own;
     return frame.title();
   }
   static void onClose(Fl_Widget*, void* self) {

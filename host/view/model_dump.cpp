@@ -98,6 +98,12 @@ nlohmann::json dumpOne(qom::ui::Window& w, const DumpExtra& extra) {
   out["rect"] = {{"x", r.x}, {"y", r.y}, {"width", r.width}, {"height", r.height}};
   out["visible"] = w.visible();
   out["enabled"] = w.enabled();
+  const auto properties = w.properties();
+  if (!properties.empty()) {
+    nlohmann::json props = nlohmann::json::object();
+    for (const auto& [key, value] : properties) props[utf8(key)] = utf8(value);
+    out["properties"] = std::move(props);
+  }
   dumpState(w, out);
   if (extra) extra(w, out);
   nlohmann::json children = nlohmann::json::array();

@@ -72,6 +72,25 @@ std::string Window::name() const {
   return name_;
 }
 
+void Window::setProperty(const std::string& key, std::string value) {
+  std::lock_guard<std::mutex> lock(baseMutex_);
+  if (value.empty())
+    properties_.erase(key);
+  else
+    properties_[key] = std::move(value);
+}
+
+std::string Window::property(const std::string& key) const {
+  std::lock_guard<std::mutex> lock(baseMutex_);
+  const auto it = properties_.find(key);
+  return it != properties_.end() ? it->second : std::string();
+}
+
+std::map<std::string, std::string> Window::properties() const {
+  std::lock_guard<std::mutex> lock(baseMutex_);
+  return properties_;
+}
+
 void Window::setNotifyId(int id) {
   std::lock_guard<std::mutex> lock(baseMutex_);
   notifyId_ = id;

@@ -6,6 +6,7 @@
 // handlers on the window thread only.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -77,6 +78,14 @@ class Window {
   // A name for lookups by views, tests and scripts ("Artist", "Status").
   void setName(std::string name);
   std::string name() const;
+  // Named texts a window carries for whoever inspects it (a script, the
+  // command line, a test), like a window property: for example what a
+  // background task last did. Setting an empty value removes the key. Texts
+  // are 8-bit, as every model text. Any thread.
+  void setProperty(const std::string& key, std::string value);
+  // The value, or "" when the key is not set.
+  std::string property(const std::string& key) const;
+  std::map<std::string, std::string> properties() const;
   // The id with which the parent tells this child's events apart (0: none).
   void setNotifyId(int id);
   int notifyId() const;
@@ -125,6 +134,7 @@ class Window {
   EventLoop* loop_ = nullptr;
   std::vector<Window*> children_;  // guarded by baseMutex_
   std::string name_;
+  std::map<std::string, std::string> properties_;
   int notifyId_ = 0;
   Placement placement_;
   Rect rect_;

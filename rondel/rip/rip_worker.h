@@ -1,0 +1,64 @@
+#pragma once
+// The rip worker: one thread per rip job, turning one track into one
+// finished, tagged file. It locks the drive, runs the audio reader, feeds
+// each block to the encoder, shows its progress and result in the track's
+// status cell, and hands control back to its owner, which starts the next
+// job.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace rondel {
+
+// What a rip worker needs of the window that started it. Every method is
+// called on the worker thread.
+class RipOwner {
+ public:
+  virtual ~RipOwner() = default;
+  // Writes `text` into the status cell of the row whose item data is
+  // `trackNumber` (through the list model, which is safe from any thread).
+  virtual void setTrackStatus(std::uint32_t trackNumber, const char* text) = 0;
+  // The window's cancel flag ("Cancel copying", or the window going away).
+  virtual bool cancelRequested() const = 0;
+  // The file the job wrote, as the encoder named it on its finished close
+  // (Windows form); called only for a job that ends "Copied".
+  virtual void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) = 0;
+  // The job has ended: its status is shown and the drive unlocked. The owner
+  // clears its running-worker state and starts the next job (or finishes
+  // the copy). This is the worker's last touch of the owner: after it
+  // returns the worker only unwinds its own thread.
+  virtual void ripWorkerEnded() = 0;
+};
+
+// One job as the worker receives it: the rip job's fields and its owner.
+// Texts are Windows-1252; the output path is Windows form, at most 260
+// characters, without extension.
+struct RipWorkerContext {
+  RipOwner* owner = nullptr;
+  std::uint32_t trackNumber = 0;
+  std::uint32_t startSector = 0;
+  std::uint32_t sectorCount = 0;
+  bool resync = false;
+  std::uint32_t encoderIndex = 0;
+  std::uint32_t encoderSetting = 0;
+  std::uint32_t deviceIndex = 0;
+  std::string outputPath;
+  std::string title;
+  std::uint32_t tagTrackNumber = 0;
+  std::string artist, album, year, genre, comment;
+};
+
+// The worker thread's procedure: runs the job to its end on the calling
+// thread and consumes the context.
+void RipWorker(std::unique_ptr<RipWorkerContext> context);
+
+// The status texts a job ends with.
+constexpr const char* kStatusCopied = "Copied";
+constexpr const char* kStatusCancelled = "Cancelled";
+constexpr const char* kStatusInitCddaFailed = "Error: InitCDDA() failed!";
+constexpr const char* kStatusBeginCddaFailed = "Error: BeginCDDA() failed!";
+constexpr const char* kStatusInitCompressFailed = "Error: ACDIInitCompress() failed!";
+constexpr const char* kStatusReadFailed = "Error: ReadCDDA() failed!";
+constexpr const char* kStatusCompressFailed = "Error: ACDICompress() failed!";
+
+}  // namespace rondel

@@ -1,0 +1,184 @@
+// The CDDB command handling without sockets: reply shapes, matching,
+// character sets, hostile names and hostile entry files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "support/temp_dir.h"
+#include "tools/cddb-server/cddb_commands.h"
+#include "tools/cddb-server/entry_store.h"
+#include "tools/cddb-server/http_reply.h"
+#include "tools/cddb-server/options.h"
+#include "tools/cddb-server/text_convert.h"
+
+namespace {
+
+using namespace cddb_server;
+
+// Two tracks at frame offsets 150 and 17265, 258 seconds: disc id 07010002.
+std::string entry(const std::string& dtitle, const std::string& offsets = "#\t150\n#\t17265\n",
+                  int seconds = 258) {
+  return "# xmcd\n#\n# Track frame offsets:\n" + offsets + "#\n# Disc length: " +
+         std::to_string(seconds) + " seconds\n#\nDISCID=07010002\nDTITLE=" + dtitle +
+         "\nTTITLE0=One\nTTITLE1=Two, first half\nTTITLE1= and second half\n";
+}
+
+std::string form(const std::string& cmd, const std::string& proto = "5") {
+  return "cmd=" + cmd + "&hello=user+example.org+tavlo3rondel+2&proto=" + proto;
+}
+
+const char kQuery[] = "cddb+query+07010002+2+150+17265+258";
+
+TEST(CddbQuery, AnswersOneSeveralInexactOrNoMatch) {
+  MemoryStore one;
+  one.add("rock", "07010002", entry("Artist / Album"));
+  EXPECT_EQ(handleCddbForm(form(kQuery), one, {}).text, "200 rock 07010002 Artist / Album\r\n");
+
+  MemoryStore three;
+  for (const char* category : {"rock", "jazz", "misc"})
+    three.add(category, "07010002", entry(std::string("T ") + category));
+  EXPECT_EQ(handleCddbForm(form(kQuery), three, {}).text,
+            "210 Found exact matches, list follows (until terminating `.')\r\n"
+            "jazz 07010002 T jazz\r\nmisc 07010002 T misc\r\nrock 07010002 T rock\r\n.\r\n");
+
+  // Another id whose offsets lie within 3 s (225 frames) and length within 3 s.
+  MemoryStore near;
+  near.add("folk", "07010003", entry("Near", "#\t150\n#\t17400\n", 260));
+  near.add("folk", "07010004", entry("Too far", "#\t150\n#\t17600\n", 258));
+  near.add("folk", "07010005", entry("Other count", "#\t150\n#\t17265\n#\t18000\n", 258));
+  EXPECT_EQ(handleCddbForm(form(kQuery), near, {}).text,
+            "211 Found inexact matches, list follows (until terminating `.')\r\n"
+            "folk 07010003 Near\r\n.\r\n");
+  MatchOptions exactOnly;
+  exactOnly.fuzzySeconds = 0;
+  EXPECT_EQ(handleCddbForm(form(kQuery), near, exactOnly).text,
+            "202 No match for disc ID 07010002.\r\n");
+  EXPECT_EQ(handleCddbForm(form("cddb+query+0701000A+2+150+17265+258"), MemoryStore(), {}).text,
+            "202 No match for disc ID 0701000a.\r\n");
+}
+
+TEST(CddbRead, ServesTheEntryAsStoredWithCrLfAndFinalDot) {
+  MemoryStore store;
+  store.add("rock", "07010002", entry("Artist / Album"));
+  const std::string text = handleCddbForm(form("cddb+read+rock+07010002"), store, {}).text;
+  EXPECT_EQ(text.rfind("210 rock 07010002 CD database entry follows (until terminating `.')\r\n# xmcd\r\n", 0), 0u);
+  // The split field stays two lines with the same key.
+  EXPECT_NE(text.find("TTITLE1=Two, first half\r\nTTITLE1= and second half\r\n.\r\n"), std::string::npos);
+  EXPECT_EQ(text.find("\n\n"), std::string::npos);
+  EXPECT_EQ(handleCddbForm(form("cddb+read+jazz+07010002"), store, {}).text,
+            "401 jazz 07010002 No such CD entry in database.\r\n");
+}
+
+TEST(CddbCommands, RefusesMalformedCommandsAndLevels) {
+  MemoryStore store;
+  store.add("rock", "07010002", entry("Artist / Album"));
+  const std::string longText(5000, 'a');
+  for (const std::string& cmd : std::vector<std::string>{"", "cddb", "cddb+lscat", "motd", "cddb+query", "cddb+query+0701002+2+150+17265+258",
+        "cddb+query+0701000g+2+150+17265+258", "cddb+query+07010002+3+150+17265+258",
+        "cddb+query+07010002+0+258", "cddb+query+07010002+100+150+258",
+        "cddb+query+07010002+2+150+-1+258", "cddb+query+07010002+2+150+17265+9999999999",
+        "cddb+read+rock", "cddb+read+rock+07010002+x", "cddb+read+..%2Fetc+07010002",
+        "cddb+read+../etc+07010002", "cddb+read+rock+../../../etc/passwd",
+        "cddb+read+rock+%2E%2E%2F%2E%2E%2F", "cddb+read+" + longText + "+07010002",
+        "cddb+read+" + std::string(65, 'r') + "+07010002"})
+    EXPECT_EQ(handleCddbForm(form(cmd), store, {}).text, "500 Command syntax error\r\n") << cmd;
+  EXPECT_EQ(handleCddbForm(std::string(kMaxFormBytes + 1, 'x'), store, {}).text,
+            "500 Command syntax error\r\n");
+
+  for (const std::string proto : {"7", "0", "abc", "", "99999999999"})
+    EXPECT_EQ(handleCddbForm(form(kQuery, proto), store, {}).text, "501 Illegal protocol level.\r\n");
+  // Without proto the protocol's default level 1 applies.
+  EXPECT_EQ(handleCddbForm(std::string("cmd=") + kQuery, store, {}).text.substr(0, 4), "200 ");
+}
+
+TEST(CddbCommands, Level5SpeaksWindows1252AndLevel6Utf8) {
+  MemoryStore store;
+  // U+00E9 and U+20AC exist in Windows-1252 (0xE9, 0x80); U+65E5 does not.
+  store.add("rock", "07010002", entry("Caf\xC3\xA9 \xE2\x82\xAC / \xE6\x97\xA5"));
+  store.add("jazz", "07010009", entry("Caf\xE9 / Old"));  // stored as Windows-1252
+
+  CddbReply five = handleCddbForm(form(kQuery), store, {});
+  EXPECT_FALSE(five.utf8);
+  EXPECT_EQ(five.text, "200 rock 07010002 Caf\xE9 \x80 / ?\r\n");
+  CddbReply six = handleCddbForm(form(kQuery, "6"), store, {});
+  EXPECT_TRUE(six.utf8);
+  EXPECT_EQ(six.text, "200 rock 07010002 Caf\xC3\xA9 \xE2\x82\xAC / \xE6\x97\xA5\r\n");
+
+  EXPECT_NE(handleCddbForm(form("cddb+read+jazz+07010009", "6"), store, {}).text.find("DTITLE=Caf\xC3\xA9 / Old\r\n"),
+            std::string::npos);
+  EXPECT_NE(handleCddbForm(form("cddb+read+jazz+07010009", "5"), store, {}).text.find("DTITLE=Caf\xE9 / Old\r\n"),
+            std::string::npos);
+
+  // Malformed UTF-8 and undefined Windows-1252 bytes become "?".
+  EXPECT_EQ(utf8ToWindows1252("a\xC3(b\xF0\x9F\x8E\xB5"), "a?(b?");
+  EXPECT_EQ(utf8ToWindows1252("\xC0\xAF\xED\xA0\x80"), "?????");
+  EXPECT_EQ(windows1252ToUtf8("\x81\x9F\xFF"), "?\xC5\xB8\xC3\xBF");
+}
+
+TEST(CddbFolder, SkipsHostileAndDamagedFiles) {
+  testing_support::TempDir root;
+  std::filesystem::create_directories(root.file("rock"));
+  std::filesystem::create_directories(root.file("misc/07010002"));  // a folder, not an entry
+  root.write("rock/07010002", entry("Good"));
+  root.write("rock/0701000b", std::string("DTITLE=x\n\0\n", 11));                  // not text
+  root.write("rock/0701000c", entry("Big") + std::string(kMaxEntryBytes, '#'));     // too large
+  ASSERT_EQ(::mkfifo(root.file("rock/0701000d").c_str(), 0600), 0);                  // would block
+
+  FolderStore store(root.path());
+  EXPECT_EQ(store.categories(), (std::vector<std::string>{"misc", "rock"}));
+  EXPECT_EQ(handleCddbForm(form(kQuery), store, {}).text, "200 rock 07010002 Good\r\n");
+  for (const char* id : {"0701000b", "0701000c", "0701000d"})
+    EXPECT_EQ(handleCddbForm(form(std::string("cddb+read+rock+") + id), store, {}).text.substr(0, 4), "401 ")
+        << id;
+  // Names that would leave the root never reach the file system.
+  EXPECT_FALSE(store.load("..", "07010002"));
+  EXPECT_FALSE(store.load("rock/..", "07010002"));
+  EXPECT_FALSE(store.load("rock", "../rock/07010002"));
+}
+
+TEST(CddbHttpReply, RoutesAndAppliesFaultModes) {
+  MemoryStore store;
+  store.add("rock", "07010002", entry("Artist / Album"));
+  Options options;
+  options.failReads.insert("rock/07010002");
+
+  HttpReply query = replyFor("GET", "/~cddb/cddb.cgi?" + form(kQuery, "6"), options, store);
+  EXPECT_EQ(query.status, 200);
+  EXPECT_EQ(query.contentType, "text/plain; charset=UTF-8");
+  EXPECT_EQ(query.body, "200 rock 07010002 Artist / Album\r\n");
+  EXPECT_EQ(replyFor("GET", "/~cddb/cddb.cgi?" + form("cddb+read+rock+07010002"), options, store).status, 500);
+  EXPECT_EQ(replyFor("GET", "/~cddb/cddb.cgi?" + form(kQuery), options, store).contentType,
+            "text/plain; charset=windows-1252");
+  EXPECT_EQ(replyFor("GET", "/cgi-bin/cddb.cgi?" + form(kQuery), options, store).status, 404);
+  EXPECT_EQ(replyFor("POST", "/~cddb/cddb.cgi", options, store).status, 405);
+
+  options.redirect = "http://127.0.0.1:1/~cddb/cddb.cgi";
+  HttpReply moved = replyFor("GET", "/anything", options, store);
+  EXPECT_EQ(moved.status, 302);
+  EXPECT_EQ(moved.location, options.redirect);
+  EXPECT_NE(serializeReply(moved).find("\r\nLocation: http://127.0.0.1:1/~cddb/cddb.cgi\r\n"), std::string::npos);
+  EXPECT_EQ(logLine("GET", "/x\r\nGET /forged"), "GET /x??GET /forged");
+
+  EXPECT_EQ(decodeForm("cmd=a+b%2Fc%zz%4&cmd=second&=x&k")["cmd"], "a b/c%zz%4");
+}
+
+TEST(CddbOptions, RefusesBadCommandLines) {
+  testing_support::TempDir root;
+  const ParsedOptions good = parseOptions({"--root", root.path(), "--listen", "127.0.0.1:0", "--slow",
+                                           "--fail-read", "rock/0701000A", "--delay=250"});
+  ASSERT_EQ(good.error, "");
+  EXPECT_EQ(good.options.port, 0);
+  EXPECT_TRUE(good.options.rawSocketMode());
+  EXPECT_EQ(good.options.failReads.count("rock/0701000a"), 1u);
+  EXPECT_EQ(good.options.delayMs, 250);
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {}, {"--root", root.file("missing")}, {"--root", root.path(), "--listen", "127.0.0.1:65536"},
+           {"--root", root.path(), "--listen", "host:80"}, {"--root", root.path(), "--delay", "-1"},
+           {"--root", root.path(), "--redirect", "http://x/\r\nSet-Cookie: a"},
+           {"--root", root.path(), "--fail-read", "../x/07010002"}, {"--root", root.path(), "--bogus"},
+           {"--root"}})
+    EXPECT_NE(parseOptions(bad).error, "");
+}
+
+}  // namespace

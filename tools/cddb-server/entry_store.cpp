@@ -1,0 +1,135 @@
+#include "tools/cddb-server/entry_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace cddb_server {
+namespace {
+
+bool isLowerHexName(std::string_view name) {
+  return isValidDiscId(name) &&
+         std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'F'; });
+}
+
+bool isEntryText(const std::string& bytes) {
+  return bytes.size() <= kMaxEntryBytes && bytes.find('\0') == std::string::npos;
+}
+
+class FileHandle {
+ public:
+  explicit FileHandle(int fd) : fd_(fd) {}
+  ~FileHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Folder names under `folder` (or file names) that `accept` takes, sorted.
+// An unreadable folder gives an empty list.
+template <class Accept>
+std::vector<std::string> listNames(const std::filesystem::path& folder, bool wantFolders,
+                                   Accept accept) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    std::error_code typeEc;
+    const bool isFolder = it->is_directory(typeEc);
+    if (typeEc || isFolder != wantFolders) continue;
+    std::string name = it->path().filename().string();
+    if (accept(name)) names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+bool isValidCategory(std::string_view name) {
+  if (name.empty() || name.size() > 64) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_' || c == '-';
+  });
+}
+
+bool isValidDiscId(std::string_view id) {
+  if (id.size() != 8) return false;
+  return std::all_of(id.begin(), id.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  });
+}
+
+std::vector<std::string> FolderStore::categories() const {
+  return listNames(root_, true, [](const std::string& n) { return isValidCategory(n); });
+}
+
+std::vector<std::string> FolderStore::discIds(const std::string& category) const {
+  if (!isValidCategory(category)) return {};
+  return listNames(root_ / category, false, [](const std::string& n) { return isLowerHexName(n); });
+}
+
+std::optional<std::string> FolderStore::load(const std::string& category,
+                                             const std::string& discId) const {
+  if (!isValidCategory(category) || !isLowerHexName(discId)) return std::nullopt;
+  const std::filesystem::path path = root_ / category / discId;
+  // Non-blocking, so a FIFO planted in the folder cannot hang the open.
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (file.get() < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_size > static_cast<off_t>(kMaxEntryBytes))
+    return std::nullopt;
+  // Read in pieces until the end or one byte past the bound, so a file that
+  // grew since fstat is caught without reserving the bound for every entry.
+  std::string bytes;
+  char piece[16384];
+  while (bytes.size() <= kMaxEntryBytes) {
+    const ssize_t n = ::read(file.get(), piece, sizeof piece);
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    bytes.append(piece, static_cast<std::size_t>(n));
+  }
+  if (!isEntryText(bytes)) return std::nullopt;
+  return bytes;
+}
+
+void MemoryStore::add(const std::string& category, const std::string& discId, std::string text) {
+  entries_[category][discId] = std::move(text);
+}
+
+std::vector<std::string> MemoryStore::categories() const {
+  std::vector<std::string> names;
+  for (const auto& [name, entries] : entries_)
+    if (isValidCategory(name)) names.push_back(name);
+  return names;
+}
+
+std::vector<std::string> MemoryStore::discIds(const std::string& category) const {
+  std::vector<std::string> ids;
+  const auto found = entries_.find(category);
+  if (found == entries_.end()) return ids;
+  for (const auto& [id, text] : found->second)
+    if (isLowerHexName(id)) ids.push_back(id);
+  return ids;
+}
+
+std::optional<std::string> MemoryStore::load(const std::string& category,
+                                             const std::string& discId) const {
+  if (!isValidCategory(category) || !isLowerHexName(discId)) return std::nullopt;
+  const auto cat = entries_.find(category);
+  if (cat == entries_.end()) return std::nullopt;
+  const auto entry = cat->second.find(discId);
+  if (entry == cat->second.end() || !isEntryText(entry->second)) return std::nullopt;
+  return entry->second;
+}
+
+}  // namespace cddb_server

@@ -1,0 +1,141 @@
+#pragma once
+// One HTTP GET at a time over a non-blocking NetConnection: splits the URL,
+// sends the request (directly or through a proxy, with basic authorisation
+// for either), reads the status line, follows 301/302 redirects, skips the
+// headers and hands out the body until the server closes the connection.
+//
+// Threads: an HttpGetRequest and its connection belong to one thread, the
+// one that calls its methods; nothing in it is locked. Only name look-ups
+// run elsewhere (the resolver's worker, see name_resolver.h).
+//
+// Use: connect(url, 0), then loop { run(); take bytes; wait(<= 100 ms); }
+// applying the caller's own time-outs (connecting() tells whether the
+// connection is still being set up) until run() gives 1 (closed: the body
+// is complete) or -1 (failed: getErrorText() says why).
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "rondel/net/base64.h"
+#include "rondel/net/name_resolver.h"
+#include "rondel/net/net_connection.h"
+#include "rondel/net/sockets.h"
+#include "rondel/net/url.h"
+
+namespace rondel {
+
+class HttpGetRequest {
+ public:
+  // getStatus() values.
+  static constexpr int kStatusFailed = -1;
+  static constexpr int kStatusWaiting = 0;  // for the status line, or redirected
+  static constexpr int kStatusHeaders = 1;
+  static constexpr int kStatusBody = 2;
+
+  // A redirect chain longer than this fails with "too many redirects".
+  static constexpr int kMaxRedirects = 5;
+  // Receive rings are never smaller than this.
+  static constexpr int kMinReceiveSize = 4096;
+
+  // `resolver` may be null: each connection then makes and owns its own.
+  // A borrowed resolver must outlive this object. `proxy`, when present and
+  // not empty, is split like a URL ("[user:pass@]host[:port]"); its path is
+  // dropped.
+  HttpGetRequest(NameResolver* resolver, int receiveBufferSize, const char* proxy = nullptr);
+  HttpGetRequest(NameResolver* resolver, int receiveBufferSize, std::string_view proxy);
+  ~HttpGetRequest();
+  HttpGetRequest(const HttpGetRequest&) = delete;
+  HttpGetRequest& operator=(const HttpGetRequest&) = delete;
+
+  // Starts a new GET (the previous request is discarded). Failures show in
+  // getStatus()/run() and getErrorText(). A null url is an invalid URL.
+  void connect(std::string_view url, int minorVersion);
+  void connect(const char* url, int minorVersion);
+
+  // One step without waiting: -1 failed, 0 under way, 1 connection closed
+  // (after the last received bytes; the body bytes stay available).
+  int run();
+
+  // -1 failed, 0 waiting for the status line or redirected, 1 reading
+  // headers, 2 reading the body.
+  int getStatus() const;
+  // The number after the status line's first space; 0 without one.
+  int getReplyCode() const;
+  // Body bytes waiting to be taken; 0 unless reading the body.
+  int bytesAvailable() const;
+  // Takes up to `count` body bytes into `buffer`; gives how many.
+  int getBytes(char* buffer, int count);
+  // The last failure's text; empty when there was none.
+  const std::string& getErrorText() const { return errorText_; }
+  // The first line of the current reply; empty until it arrives.
+  const std::string& getStatusLine() const { return statusLine_; }
+
+  // Blocks until run() can make progress or `limit` passes: the socket is
+  // readable (or writable while connecting or while request bytes wait),
+  // the name look-up has finished, or body bytes already wait. Gives 1 when
+  // there is something to do, 0 when `limit` passed, -1 at once when the
+  // request has failed or has no connection.
+  int wait(std::chrono::milliseconds limit);
+
+  // True while the current connection is still being set up (name being
+  // resolved, TCP connect under way); false once connected, closed or failed.
+  bool connecting() const;
+
+  // Seam for fuzzing and tests: when set, each new connection is handed to
+  // `opener` (with the host and port it would connect to) instead of being
+  // connected, so no socket is made (see NetConnection::attachWithoutSocket).
+  using Opener = std::function<void(NetConnection& connection, const std::string& host,
+                                    std::uint16_t port)>;
+  void setOpener(Opener opener) { opener_ = std::move(opener); }
+  // The current connection, or null (for the seam's user).
+  NetConnection* connection() const { return connection_.get(); }
+
+  // Redirects followed since the caller's last connect().
+  int redirectCount() const { return redirects_; }
+
+ private:
+  enum class State { kFailed = -1, kWaiting = 0, kRedirected = 1, kHeaders = 2, kBody = 3 };
+
+  void init(NameResolver* resolver, int receiveBufferSize, std::string_view proxy, bool hasProxy);
+  void start(std::string_view url, int minorVersion);
+  void discard();
+  void fail(std::string text);
+  // Works through the whole lines waiting in the ring, as far as the state
+  // allows. Gives -1 (failed), 0, or 2 when a redirect started a new
+  // connection.
+  int processLines(bool firstPass, bool* wantAnotherPass);
+  // Takes one line (or one 4095-byte piece of a longer line) when one is
+  // there; false when nothing can be taken yet. `continued` is set when the
+  // line is the rest of a line whose start was already taken in pieces.
+  bool takeLine(std::string& line, bool& continued);
+  void dropSplitLineFeed();
+  void followRedirect(const std::string& target);
+
+  NameResolver* resolver_ = nullptr;        // borrowed, may be null
+  std::unique_ptr<NetConnection> connection_;
+  int receiveBufferSize_ = kMinReceiveSize;
+  State state_ = State::kWaiting;
+  int port_ = 0;
+  std::string url_;
+  std::string host_;
+  std::string credentials_;
+  std::string path_;
+  std::string proxyCredentials_;
+  std::string proxyHost_;
+  int proxyPort_ = 0;
+  std::string statusLine_;
+  std::string errorText_;
+  int redirects_ = 0;
+  // The last line taken ended in a CR that was the last received byte: an LF
+  // arriving next belongs to that line end, not to a new (empty) line.
+  bool lineFeedMayFollow_ = false;
+  // A line is being taken in pieces: what follows up to its end is the rest
+  // of it, not a line of its own.
+  bool inLongLine_ = false;
+  Opener opener_;  // empty: connect for real
+};
+
+}  // namespace rondel

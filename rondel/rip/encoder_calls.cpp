@@ -48,16 +48,18 @@ std::int32_t ACDICompress(std::uint32_t index, const void* data, std::uint32_t b
   return e.Compress(data, bytes, stream);
 }
 
-void ACDIDeinitCompress(std::uint32_t index, std::int32_t finished, char* name, AcdStream stream) {
+std::int32_t ACDIDeinitCompress(std::uint32_t index, std::int32_t finished, char* name,
+                                AcdStream stream) {
   const EncoderEntry e = encoderEntry(index);
   if (name != nullptr) name[0] = '\0';
-  if (e.DeinitCompress == nullptr) return;
+  if (e.DeinitCompress == nullptr) return kEncoderUnavailable;
   // The library is promised a buffer; one that the caller did not want
   // still has to exist.
   char scratch[kAcdNameBytes] = {};
   char* buffer = name != nullptr ? name : scratch;
-  e.DeinitCompress(finished, buffer, stream);
+  const std::int32_t result = e.DeinitCompress(finished, buffer, stream);
   buffer[kAcdNameBytes - 1] = '\0';
+  return result;
 }
 
 }  // namespace rondel

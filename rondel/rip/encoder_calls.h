@@ -3,8 +3,8 @@
 // encoder index. Each passes its remaining arguments unchanged to the slot's
 // function. An index outside the table (0xFFFF included), an empty slot, or
 // a slot without the variant asked for never calls through a pointer: the
-// Has* queries answer false, the InitCompress variants and Compress answer
-// kEncoderUnavailable (a failure), DeinitCompress does nothing.
+// Has* queries answer false, the InitCompress variants, Compress and DeinitCompress
+// answer kEncoderUnavailable (a failure) without a call.
 //
 // Threads: the rip worker thread (one stream at a time); the table they read
 // is fixed before any worker starts.
@@ -41,11 +41,13 @@ std::int32_t ACDIInitCompress(std::uint32_t index, const char* path, std::uint32
 std::int32_t ACDICompress(std::uint32_t index, const void* data, std::uint32_t bytes,
                           AcdStream stream);
 
-// ACD2_DeinitCompress; its result is not used. `name` is a buffer of
-// kAcdNameBytes (or null, when the caller wants no name). The buffer is
-// emptied before the call and always ends NUL-terminated, so a library that
-// writes nothing, or fills it to the brim, leaves no stale or unterminated
-// name behind.
-void ACDIDeinitCompress(std::uint32_t index, std::int32_t finished, char* name, AcdStream stream);
+// ACD2_DeinitCompress; answers the library's result (kEncoderUnavailable
+// when there is no function). A nonzero answer to a finished close means the
+// file could not be published. `name` is a buffer of kAcdNameBytes (or null,
+// when the caller wants no name). The buffer is emptied before the call and
+// always ends NUL-terminated, so a library that writes nothing, or fills it
+// to the brim, leaves no stale or unterminated name behind.
+std::int32_t ACDIDeinitCompress(std::uint32_t index, std::int32_t finished, char* name,
+                                AcdStream stream);
 
 }  // namespace rondel

@@ -7,14 +7,25 @@
 //   FAKE_ENC_OMIT_INITIALIZE        ACD2_Initialize is not exported
 //   FAKE_ENC_OMIT_COMPRESS          ACD2_Compress is not exported
 //   FAKE_ENC_OMIT_INIT23            neither ACD2_InitCompress2 nor 3 is exported
+//   FAKE_ENC_RECORD                 writes every byte handed to Compress into
+//                                   "<path>.<ext>" (a Windows-form path mapped by
+//                                   the platform layer), published by the
+//                                   finished close and removed by an abandoned one
+//   FAKE_ENC_FAIL_INIT              every InitCompress variant answers 1
+//   FAKE_ENC_FAIL_COMPRESS_AT=n     the nth Compress call of a stream answers 1
+//   FAKE_ENC_FAIL_FINISH            the finished close cannot publish the file:
+//                                   answers 1, names nothing, removes the file
 //
 // Every call is written, arguments and all, to a log that the test reads
-// through FakeEnc_Log() from the same loaded copy; nothing else is done.
+// through FakeEnc_Log() from the same loaded copy.
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
 #include "rondel/rip/encoder_api.h"
+#ifdef FAKE_ENC_RECORD
+#include "platform/winpath.h"
+#endif
 
 #ifndef FAKE_ENC_EXT
 #define FAKE_ENC_EXT "mp3"
@@ -43,10 +54,43 @@ __attribute__((format(printf, 1, 2))) void logLine(const char* format, ...) {
   g_log += '\n';
 }
 
+#ifdef FAKE_ENC_RECORD
+std::FILE* g_file = nullptr;  // the latest stream's output
+std::string g_nativeFile;
+#endif
+unsigned g_compressCalls = 0;  // of the latest stream
+
 std::int32_t open(const char* path, AcdStream* stream) {
+#ifdef FAKE_ENC_FAIL_INIT
+  (void)path;
+  (void)stream;
+  (void)g_nextStream;
+  return 1;
+#else
   g_path = text(path);
+  g_compressCalls = 0;
+#ifdef FAKE_ENC_RECORD
+  const auto native = platform::toNativePath(g_path + "." FAKE_ENC_EXT);
+  if (!native) return 2;
+  g_nativeFile = *native;
+  g_file = std::fopen(g_nativeFile.c_str(), "wb");
+  if (g_file == nullptr) return 3;
+#endif
   if (stream != nullptr) *stream = ++g_nextStream;
   return 0;
+#endif
+}
+
+// Ends the latest stream's file: kept when `publish`, else removed.
+void endFile(bool publish) {
+#ifdef FAKE_ENC_RECORD
+  if (g_file == nullptr) return;
+  std::fclose(g_file);
+  g_file = nullptr;
+  if (!publish) std::remove(g_nativeFile.c_str());
+#else
+  (void)publish;
+#endif
 }
 
 }  // namespace
@@ -96,13 +140,27 @@ FAKE_EXPORT std::int32_t ACD2_InitCompress3(const char* path, std::uint32_t rese
 #ifndef FAKE_ENC_OMIT_COMPRESS
 FAKE_EXPORT std::int32_t ACD2_Compress(const void* data, std::uint32_t bytes, AcdStream stream) {
   logLine("Compress %p %u %u", data, bytes, stream);
+  ++g_compressCalls;
+#ifdef FAKE_ENC_FAIL_COMPRESS_AT
+  if (g_compressCalls == FAKE_ENC_FAIL_COMPRESS_AT) return 1;
+#endif
+#ifdef FAKE_ENC_RECORD
+  if (g_file == nullptr || std::fwrite(data, 1, bytes, g_file) != bytes) return 1;
+#endif
   return 0;
 }
 #endif
 
 FAKE_EXPORT std::int32_t ACD2_DeinitCompress(std::int32_t finished, char* name, AcdStream stream) {
   logLine("DeinitCompress %d %u", finished, stream);
+#ifdef FAKE_ENC_FAIL_FINISH
+  (void)name;
+  endFile(false);
+  return finished == 1 ? 1 : 0;
+#else
+  endFile(finished == 1);
   if (finished == 1 && name != nullptr)
     std::snprintf(name, kAcdNameBytes, "%s.%s", g_path.c_str(), FAKE_ENC_EXT);
   return 0;
+#endif
 }

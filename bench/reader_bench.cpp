@@ -1,0 +1,123 @@
+// The audio reader alone, with a null encoder: a disc image (CUE/BIN of
+// music-like audio, read through cdr.dll's image drive, which is exact) is
+// read track-long through the block ring and the thread message queue,
+// every block handed straight back. Plain reads against overlapped ones
+// ("Resync" on): sectors per second and process CPU per sector (reader and
+// receiver threads together).
+//
+//   reader_bench [--minutes N] [Google Benchmark flags]
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "bench/bench_audio.h"
+#include "platform/module.h"
+#include "platform/thread_queue.h"
+#include "platform/winpath.h"
+#include "rondel/drive/drive_library.h"
+#include "rondel/rip/audio_reader.h"
+#include "rondel/shell/library_folder.h"
+
+namespace {
+
+constexpr std::uint32_t kMessage = 0x8000;
+std::uint32_t g_sectors = 0;  // of the image's one track; set before the benchmarks run
+
+double processCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
+}
+
+// Reads the whole track once; false if the reader reported an error.
+bool readTrack(bool resync) {
+  platform::ThreadMessageQueue queue;
+  rondel::AudioReader reader(*rondel::driveAt(0));
+  if (!reader.InitCDDA(0x80000, 12, resync) || !reader.BeginCDDA(0, g_sectors, kMessage))
+    return false;
+  for (;;) {
+    auto* block = reinterpret_cast<rondel::AudioBlock*>(queue.get(kMessage, kMessage).wParam);
+    if (block->error) return false;
+    const bool last = block->last;
+    benchmark::DoNotOptimize(block->data()[0]);
+    reader.releaseBlock(block);
+    if (last) break;
+  }
+  reader.StopCDDA();
+  reader.EndCDDA();
+  return true;
+}
+
+void BM_ReadTrack(benchmark::State& state) {
+  const bool resync = state.range(0) != 0;
+  double cpu = 0;
+  for (auto _ : state) {
+    const double before = processCpuSeconds();
+    if (!readTrack(resync)) {
+      state.SkipWithError("the reader failed");
+      return;
+    }
+    cpu += processCpuSeconds() - before;
+  }
+  const double sectors = static_cast<double>(g_sectors) * static_cast<double>(state.iterations());
+  state.counters["sectors/s"] = benchmark::Counter(sectors, benchmark::Counter::kIsRate);
+  state.counters["cpu_us/sector"] = cpu * 1e6 / sectors;
+  state.SetLabel(resync ? "resync" : "plain");
+}
+BENCHMARK(BM_ReadTrack)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Writes <dir>/disc.cue and disc.bin (libcdio reads the BIN named after the
+// sheet) with `minutes` of audio as one track.
+bool writeImage(const std::string& dir, double minutes) {
+  const std::vector<std::uint8_t> audio = bench::musicLikeAudio(minutes * 60);
+  g_sectors = static_cast<std::uint32_t>(audio.size() / 2352);
+  std::ofstream bin(dir + "/disc.bin", std::ios::binary);
+  bin.write(reinterpret_cast<const char*>(audio.data()),
+            static_cast<std::streamsize>(std::size_t{g_sectors} * 2352));
+  std::ofstream cue(dir + "/disc.cue");
+  cue << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+  return bin.good() && cue.good();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double minutes = 5;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--minutes") == 0) {
+      minutes = std::atof(argv[i + 1]);
+      for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
+      argc -= 2;
+      break;
+    }
+  char dir[] = "/tmp/reader-bench-XXXXXX";
+  if (mkdtemp(dir) == nullptr || !writeImage(dir, minutes)) {
+    std::fprintf(stderr, "reader_bench: cannot write the disc image\n");
+    return 1;
+  }
+  const std::string config = std::string(dir) + "/cdr.json";
+  std::ofstream(config) << R"({"drives": [{"type": "image", "path": "disc.cue"}]})";
+  setenv("CDR_CONFIG", config.c_str(), 1);
+  const std::string exe = platform::executablePath();
+  rondel::setLibraryFolder(platform::toWindowsPath(exe.substr(0, exe.rfind('/'))));
+  int rc = 1;
+  if (rondel::OpenDrives() == 1) {
+    std::printf("image: %u sectors (%.1f min) of music-like audio\n", g_sectors, minutes);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    rc = 0;
+  } else {
+    std::fprintf(stderr, "reader_bench: cdr.dll offers no image drive\n");
+  }
+  rondel::CloseDrives();
+  for (const char* name : {"/disc.bin", "/disc.cue", "/cdr.json"}) unlink((dir + std::string(name)).c_str());
+  rmdir(dir);
+  return rc;
+}

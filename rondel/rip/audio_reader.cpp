@@ -1,0 +1,251 @@
+#include "rondel/rip/audio_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "platform/thread_priority.h"
+#include "rondel/drive/cd_drive.h"
+#include "rondel/drive/drive_library.h"
+#include "rondel/rip/resync_read.h"
+
+namespace rondel {
+
+namespace {
+constexpr std::uint32_t kRawCdda = 1;  // CD_ReadCDDA's flags argument
+}  // namespace
+
+AudioReader::AudioReader(CdDrive& drive) : device_(drive.deviceIndex()) {}
+
+AudioReader::~AudioReader() {
+  StopCDDA();
+  EndCDDA();
+}
+
+bool AudioReader::InitCDDA(std::uint32_t ringBytes, std::uint32_t sectorsPerBlock, bool resync) {
+  if (!blocks_.empty() || thread_.joinable() || sectorsPerBlock == 0) return false;
+  // The overlap buffer, the largest a block needs, must fit 32 bits as well.
+  const std::uint64_t overlapBytes =
+      (2 * (std::uint64_t{kOverlapSectors} + sectorsPerBlock) + 1) * kSectorBytes;
+  if (overlapBytes > std::numeric_limits<std::uint32_t>::max()) return false;
+  const auto blockBytes = static_cast<std::uint32_t>(std::uint64_t{sectorsPerBlock} * kSectorBytes);
+  const std::uint32_t count = std::max(ringBytes, blockBytes) / blockBytes;
+  try {
+    blocks_.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      auto block = std::make_unique<AudioBlock>();
+      if (!block->buffer.allocate(device_, blockBytes)) {
+        blocks_.clear();  // every buffer made so far goes back to the library
+        return false;
+      }
+      block->capacity = blockBytes;
+      block->owner = this;
+      blocks_.push_back(std::move(block));
+    }
+  } catch (...) {
+    blocks_.clear();
+    return false;
+  }
+  sectorsPerBlock_ = sectorsPerBlock;
+  resync_ = resync;
+  ringPosition_ = 0;
+  std::lock_guard<std::mutex> lock(ringMutex_);
+  blocksInUse_ = 0;
+  return true;
+}
+
+bool AudioReader::BeginCDDA(std::uint32_t startSector, std::uint32_t sectorCount,
+                            std::uint32_t messageId) {
+  if (blocks_.empty() || thread_.joinable()) return false;
+  if (std::uint64_t{startSector} + sectorCount > std::numeric_limits<std::uint32_t>::max())
+    return false;
+  startSector_ = startSector;
+  sectorCount_ = sectorCount;
+  sectorsDone_ = 0;
+  firstBlock_ = true;
+  ringPosition_ = 0;
+  stop_.store(false, std::memory_order_release);
+  const ReaderContext context{messageId, platform::currentThreadId()};
+  const CdrFunctions& f = cdr();
+  if (f.CD_PrepareCDDA != nullptr) f.CD_PrepareCDDA(device_);  // result ignored
+  try {
+    // Everything the thread reads is set above, so it may start at once.
+    thread_ = std::thread(&AudioReader::ReaderThread, this, context);
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+std::uint32_t AudioReader::blocksInUse() const {
+  std::lock_guard<std::mutex> lock(ringMutex_);
+  return blocksInUse_;
+}
+
+AudioBlock* AudioReader::acquireBlock() {
+  std::unique_lock<std::mutex> lock(ringMutex_);
+  blockFreed_.wait(lock, [&] { return blocksInUse_ < blocks_.size() || stopRequested(); });
+  if (stopRequested()) return nullptr;
+  ++blocksInUse_;
+  // Blocks are filled and released in ring order, so the ring position
+  // names the free block.
+  return blocks_[ringPosition_].get();
+}
+
+void AudioReader::releaseBlock(AudioBlock* block) {
+  if (block == nullptr || block->owner != this) return;
+  {
+    std::lock_guard<std::mutex> lock(ringMutex_);
+    if (blocksInUse_ > 0) --blocksInUse_;
+  }
+  blockFreed_.notify_all();
+}
+
+void AudioReader::StopCDDA() {
+  stop_.store(true, std::memory_order_release);
+  // Taking the mutex orders the flag before a waiter's next predicate test,
+  // so the wake-up cannot be lost.
+  { std::lock_guard<std::mutex> lock(ringMutex_); }
+  blockFreed_.notify_all();
+}
+
+void AudioReader::EndCDDA() {
+  if (thread_.joinable()) thread_.join();
+  blocks_.clear();
+  overlap_.reset();
+  std::lock_guard<std::mutex> lock(ringMutex_);
+  blocksInUse_ = 0;
+}
+
+void AudioReader::ReaderThread(ReaderContext context) {
+  platform::raiseCurrentThreadPriority();
+  for (;;) {
+    AudioBlock* block = nullptr;
+    const ReadResult result = ReadCDDA(block);
+    if (result == ReadResult::kStopped || block == nullptr) return;
+    block->error = result != ReadResult::kOk;
+    const bool end = block->error || block->last;
+    // From the post on, the block belongs to the receiver.
+    if (!platform::postThreadMessage(context.thread, context.messageId,
+                                     reinterpret_cast<std::uintptr_t>(block), 0)) {
+      if (!block->error) releaseBlock(block);
+      return;  // nobody is listening
+    }
+    if (end) return;
+  }
+}
+
+AudioReader::ReadResult AudioReader::ReadCDDA(AudioBlock*& block) {
+  block = nullptr;
+  const std::uint32_t n = std::min(sectorsPerBlock_, sectorCount_ - sectorsDone_);
+  AudioBlock* const acquired = acquireBlock();
+  if (acquired == nullptr) return ReadResult::kStopped;
+  block = acquired;
+  block->last = false;
+  block->error = false;
+  block->dataBytes = 0;
+
+  ReadResult result = ReadResult::kOk;
+  if (n > 0) {  // a track of no sectors is one empty last block
+    const std::uint32_t first = startSector_ + sectorsDone_;
+    const bool lastBlock = sectorsDone_ + n == sectorCount_;
+    result = resync_ ? ResyncRead(first, n, block->buffer.data(), firstBlock_, lastBlock)
+                     : readSectors(first, n, block->buffer.data());
+  }
+  if (result == ReadResult::kOk) {
+    firstBlock_ = false;
+    block->dataBytes = n * kSectorBytes;
+    sectorsDone_ += n;
+    ringPosition_ = (ringPosition_ + 1) % static_cast<std::uint32_t>(blocks_.size());
+    block->last = sectorsDone_ == sectorCount_;
+    block->progress = sectorCount_ == 0 ? 100.0 : sectorsDone_ * 100.0 / sectorCount_;
+    return result;
+  }
+  // Nothing more is read. A failed block goes back to the ring before it is
+  // posted (with its error flag), so its receiver does not release it.
+  sectorsDone_ = sectorCount_;
+  block->last = false;
+  block->progress = 100.0;
+  releaseBlock(block);
+  if (result == ReadResult::kStopped) block = nullptr;
+  return result;
+}
+
+AudioReader::ReadResult AudioReader::readSectors(std::uint32_t first, std::uint32_t count,
+                                                 std::uint8_t* into) {
+  const CdrFunctions& f = cdr();
+  if (f.CD_ReadCDDA == nullptr || into == nullptr) return ReadResult::kFailed;
+  for (std::uint32_t attempt = 0; attempt < kReadAttempts; ++attempt) {
+    if (stopRequested()) return ReadResult::kStopped;
+    if (f.CD_ReadCDDA(device_, first, count, into, kRawCdda) == 0)
+      return stopRequested() ? ReadResult::kStopped : ReadResult::kOk;
+    std::this_thread::yield();
+  }
+  return ReadResult::kFailed;
+}
+
+AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::uint32_t count,
+                                                std::uint8_t* dest, bool firstBlock,
+                                                bool lastBlock) {
+  constexpr std::uint32_t k = kOverlapSectors;
+  if (firstBlock) {
+    // Read plainly; the first block has nothing to align to.
+    const ReadResult read = readSectors(firstSector, count, dest);
+    if (read != ReadResult::kOk) return read;
+    std::unique_ptr<OverlapState> state;
+    try {
+      state = std::make_unique<OverlapState>();
+      const std::uint8_t* lastSector = dest + std::size_t{count - 1} * kSectorBytes;
+      state->reference.assign(lastSector, lastSector + kSectorBytes);
+    } catch (...) {
+      return ReadResult::kFailed;  // out of memory fails the track like a failed allocation
+    }
+    // InitCDDA checked that this size fits 32 bits.
+    const auto bufferBytes =
+        static_cast<std::uint32_t>((2 * (k + sectorsPerBlock_) + 1) * kSectorBytes);
+    if (!state->read.allocate(device_, bufferBytes)) return ReadResult::kFailed;
+    overlap_ = std::move(state);
+    return ReadResult::kOk;
+  }
+  if (!overlap_ || firstSector < k) {
+    overlap_.reset();
+    return ReadResult::kFailed;  // no reference, or nothing before the disc's start to overlap
+  }
+  const std::uint32_t from = firstSector - k;
+  std::uint8_t* const buffer = overlap_->read.data();
+
+  if (lastBlock) {
+    const std::uint32_t sectors = count + k;
+    const ReadResult read = readSectors(from, sectors, buffer);
+    const bool aligned =
+        read == ReadResult::kOk && realignBlock(buffer, std::size_t{sectors} * kSectorBytes,
+                                                overlap_->reference.data(), count, k, true, dest);
+    overlap_.reset();
+    if (read != ReadResult::kOk) return read;
+    return aligned ? ReadResult::kOk : ReadResult::kFailed;
+  }
+
+  // A middle block reads k sectors on either side, but never past the
+  // track's last sector: on the disc's last track the sectors after it are
+  // the lead-out, which no drive reads.
+  const std::uint32_t trackEnd = startSector_ + sectorCount_;
+  const std::uint32_t after = std::min(k, trackEnd - (firstSector + count));
+  const std::uint32_t sectors = count + k + after;
+  for (std::uint32_t pass = 0; pass < kResyncPasses; ++pass) {
+    const ReadResult read = readSectors(from, sectors, buffer);
+    if (read != ReadResult::kOk) {
+      overlap_.reset();
+      return read;
+    }
+    if (realignBlock(buffer, std::size_t{sectors} * kSectorBytes, overlap_->reference.data(), count,
+                     k, false, dest)) {
+      const std::uint8_t* lastSector = dest + std::size_t{count - 1} * kSectorBytes;
+      std::memcpy(overlap_->reference.data(), lastSector, kSectorBytes);
+      return ReadResult::kOk;
+    }
+  }
+  overlap_.reset();  // synchronisation lost
+  return ReadResult::kFailed;
+}
+
+}  // namespace rondel

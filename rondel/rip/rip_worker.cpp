@@ -1,0 +1,195 @@
+#include "rondel/rip/rip_worker.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/thread_queue.h"
+#include "rondel/drive/drive_library.h"
+#include "rondel/output/id3_tags.h"
+#include "rondel/rip/audio_reader.h"
+#include "rondel/rip/encoder_calls.h"
+#include "rondel/rip/output_folders.h"
+
+namespace rondel {
+namespace {
+
+constexpr std::uint32_t kRingBytes = 0x80000;  // 18 blocks of 12 sectors
+constexpr std::uint32_t kSectorsPerBlock = 12;
+constexpr std::uint32_t kBlockMessage = 0x8000;  // WM_APP; reader thread -> worker thread
+
+TagFields tagFields(const RipWorkerContext& job) {
+  return TagFields{job.title, job.tagTrackNumber, job.artist, job.album,
+                   job.year,  job.genre,          job.comment};
+}
+
+// Exactly ".mp3" at the end of a name longer than 4 characters; letter case
+// counts, so ".MP3" does not qualify.
+bool namesMp3File(const char* name) {
+  const std::size_t length = std::strlen(name);
+  return length > 4 && std::memcmp(name + length - 4, ".mp3", 4) == 0;
+}
+
+// The job's encoder stream: opened once, closed exactly once (a stream
+// still open when the job unwinds is abandoned with flag 0).
+class EncoderStream {
+ public:
+  explicit EncoderStream(std::uint32_t index) : index_(index) {}
+  ~EncoderStream() {
+    if (open_) ACDIDeinitCompress(index_, 0, nullptr, handle_);
+  }
+  EncoderStream(const EncoderStream&) = delete;
+  EncoderStream& operator=(const EncoderStream&) = delete;
+
+  // The first that applies: with an ID3v2 tag rendered in memory, with the
+  // tag fields as texts, plain. An empty slot (or index 0xFFFF) offers none
+  // of them and fails like a refused open.
+  bool open(const RipWorkerContext& job) {
+    const TagFields fields = tagFields(job);
+    const char* path = job.outputPath.c_str();
+    AcdStream handle = 0;
+    std::int32_t result;
+    std::vector<std::uint8_t> tag;
+    if (ACDIHasInitCompress2(index_) && render(fields, tag)) {
+      result = ACDIInitCompress(index_, path, 0, job.encoderSetting, 0, tag.data(),
+                                static_cast<std::uint32_t>(tag.size()), &handle);
+    } else if (ACDIHasInitCompress3(index_)) {
+      result = ACDIInitCompress(index_, path, 0, job.encoderSetting, 0, fields.title.c_str(),
+                                fields.track, fields.artist.c_str(), fields.album.c_str(),
+                                fields.year.c_str(), fields.genre.c_str(), fields.comment.c_str(),
+                                "", "", "", &handle);
+    } else {
+      result = ACDIInitCompress(index_, path, 0, job.encoderSetting, 0, &handle);
+    }
+    if (result != 0) return false;
+    open_ = true;
+    handle_ = handle;
+    return true;
+  }
+
+  AcdStream handle() const { return handle_; }
+
+  std::int32_t close(std::int32_t finished, char* name) {
+    open_ = false;
+    return ACDIDeinitCompress(index_, finished, name, handle_);
+  }
+
+ private:
+  static bool render(const TagFields& fields, std::vector<std::uint8_t>& tag) {
+    try {
+      return renderId3v2Tag(fields, tag) && !tag.empty() && tag.size() <= UINT32_MAX;
+    } catch (...) {
+      return false;  // as a tag that could not be rendered
+    }
+  }
+
+  const std::uint32_t index_;
+  AcdStream handle_ = 0;
+  bool open_ = false;
+};
+
+void stopReader(AudioReader& reader) {
+  reader.StopCDDA();
+  reader.EndCDDA();
+}
+
+// Runs the job up to its final status, which it returns. By then the reader
+// has ended and the stream is closed (both are this function's locals).
+const char* runJob(const RipWorkerContext& job) {
+  RipOwner& owner = *job.owner;
+  owner.setTrackStatus(job.trackNumber, "Copying 0%...");
+  const CdrFunctions& f = cdr();
+  if (f.CD_Lock != nullptr) f.CD_Lock(job.deviceIndex);
+
+  CdDrive* drive = driveAt(job.deviceIndex);
+  if (drive == nullptr) return kStatusInitCddaFailed;  // no such drive: no ring to build
+  // The queue exists before the reader starts, so no block it posts is lost.
+  platform::ThreadMessageQueue queue;
+  AudioReader reader(*drive);
+  if (!reader.InitCDDA(kRingBytes, kSectorsPerBlock, job.resync)) return kStatusInitCddaFailed;
+  createOutputFolders(job.outputPath);
+  if (!reader.BeginCDDA(job.startSector, job.sectorCount, kBlockMessage)) {
+    reader.EndCDDA();
+    return kStatusBeginCddaFailed;
+  }
+  EncoderStream stream(job.encoderIndex);
+  if (!stream.open(job)) {
+    stopReader(reader);
+    return kStatusInitCompressFailed;
+  }
+
+  int shownPercent = 0;
+  for (;;) {
+    if (owner.cancelRequested()) {
+      stream.close(0, nullptr);
+      stopReader(reader);
+      return kStatusCancelled;
+    }
+    // The reader posts every block it fills, and a final one (the last, or
+    // one with its error flag) before it ends on its own, so this wait ends.
+    const platform::ThreadMessage message = queue.get(kBlockMessage, kBlockMessage);
+    auto* block = reinterpret_cast<AudioBlock*>(message.wParam);
+    if (block == nullptr || block->error) {
+      stream.close(0, nullptr);
+      stopReader(reader);
+      return kStatusReadFailed;
+    }
+    if (ACDICompress(job.encoderIndex, block->data(), block->dataBytes, stream.handle()) != 0) {
+      stream.close(0, nullptr);
+      stopReader(reader);
+      return kStatusCompressFailed;
+    }
+    const bool last = block->last;
+    const double progress = block->progress;
+    const int percent = progress >= 100.0 ? 100 : progress > 0.0 ? static_cast<int>(progress) : 0;
+    reader.releaseBlock(block);
+    if (percent > shownPercent) {
+      shownPercent = percent;
+      // Each worker formats into its own buffer: no text is shared.
+      char text[128];
+      std::snprintf(text, sizeof text, "Copying %i%%...", percent);
+      owner.setTrackStatus(job.trackNumber, text);
+    }
+    if (last) break;
+  }
+
+  char name[kAcdNameBytes] = {};
+  if (stream.close(1, name) != 0) {
+    // The library could not publish the file (disk full at the final flush,
+    // rename refused): the track's data did not reach it.
+    stopReader(reader);
+    return kStatusCompressFailed;
+  }
+  if (namesMp3File(name)) {
+    try {
+      (void)writeId3v1Tag(name, tagFields(job));  // a tag that cannot be written is not an error
+    } catch (...) {
+    }
+  }
+  stopReader(reader);
+  if (name[0] != '\0') owner.trackFileWritten(job.trackNumber, name);
+  return kStatusCopied;
+}
+
+}  // namespace
+
+void RipWorker(std::unique_ptr<RipWorkerContext> context) {
+  if (!context || context->owner == nullptr) return;
+  const RipWorkerContext job = std::move(*context);
+  context.reset();
+  RipOwner& owner = *job.owner;
+  const char* status;
+  try {
+    status = runJob(job);
+  } catch (...) {
+    // Only allocation can throw in there; the reader and the stream have
+    // unwound (ended and abandoned), so the job ends as a failed read.
+    status = kStatusReadFailed;
+  }
+  owner.setTrackStatus(job.trackNumber, status);
+  const CdrFunctions& f = cdr();
+  if (f.CD_Unlock != nullptr) f.CD_Unlock(job.deviceIndex);
+  owner.ripWorkerEnded();
+}
+
+}  // namespace rondel

@@ -1,0 +1,93 @@
+#pragma once
+// Simulated drives of the real cdr.dll for the reader and worker tests: a
+// CDR_CONFIG file with one drive, loaded through the component's own loader,
+// and what the "counter" generator puts on the disc.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/winpath.h"
+#include "rondel/drive/drive_library.h"
+#include "rondel/rip/encoder_table.h"
+#include "rondel/shell/library_folder.h"
+#include "support/temp_dir.h"
+
+namespace rip_test {
+
+constexpr std::uint32_t kSector = 2352;
+
+// The drive library's process-wide state, for one test: a drive made from
+// `driveJson` (the fields of one simulated drive entry, without braces),
+// and optionally the encoders of testencoders/<variant>.
+class SimDisc {
+ public:
+  explicit SimDisc(const std::string& driveJson)
+      : config_("CDR_CONFIG",
+                dir_.write("cdr.json", R"({"drives": [{"type": "simulated", "name": "SIM", )" +
+                                           driveJson + "}]}")) {
+    rondel::CloseDrives();
+    rondel::UnloadEncoderLibraries();
+    rondel::setLibraryFolder(platform::toWindowsPath(testing_support::binDir()));
+    drives_ = rondel::OpenDrives();
+  }
+  ~SimDisc() {
+    rondel::CloseDrives();
+    rondel::UnloadEncoderLibraries();
+    rondel::setLibraryFolder("");
+  }
+  SimDisc(const SimDisc&) = delete;
+  SimDisc& operator=(const SimDisc&) = delete;
+
+  bool ready() const { return drives_ == 1 && rondel::driveAt(0) != nullptr; }
+  void loadEncoders(const std::string& variant) {
+    rondel::setLibraryFolder(
+        platform::toWindowsPath(testing_support::binDir() + "/testencoders/" + variant));
+    rondel::LoadEncoderLibraries();
+  }
+  const testing_support::TempDir& dir() const { return dir_; }
+
+ private:
+  testing_support::TempDir dir_;
+  testing_support::ScopedEnv config_;
+  std::uint32_t drives_ = 0;
+};
+
+// What the "counter" generator holds at stereo frame `frame` of the disc.
+inline std::uint32_t frameAt(const std::vector<std::uint8_t>& audio, std::size_t frame) {
+  const std::uint8_t* p = audio.data() + frame * 4;
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
+}
+
+// The "counter" disc's bytes of `sectors` sectors from `lba`.
+inline std::vector<std::uint8_t> counterAudio(std::uint32_t lba, std::uint32_t sectors) {
+  std::vector<std::uint8_t> out(std::size_t{sectors} * kSector);
+  for (std::size_t f = 0; f < out.size() / 4; ++f) {
+    const auto n = static_cast<std::uint32_t>(lba * 588u + f);
+    for (int b = 0; b < 4; ++b) out[f * 4 + b] = static_cast<std::uint8_t>(n >> (8 * b));
+  }
+  return out;
+}
+
+// Checks that `audio` is one unbroken run of the "counter" disc, possibly
+// followed by zeros (a tail no pass read); returns the run's first frame
+// number and the tail's length in bytes through the outs.
+inline void expectUnbrokenRun(const std::vector<std::uint8_t>& audio, std::uint32_t& firstFrame,
+                              std::size_t& zeroTail) {
+  ASSERT_GE(audio.size(), 4u);
+  ASSERT_EQ(audio.size() % kSector, 0u);
+  const std::size_t frames = audio.size() / 4;
+  std::size_t end = frames;
+  while (end > 0 && frameAt(audio, end - 1) == 0) --end;
+  firstFrame = frameAt(audio, 0);
+  zeroTail = (frames - end) * 4;
+  for (std::size_t f = 0; f < end; ++f)
+    if (frameAt(audio, f) != firstFrame + f) {
+      ADD_FAILURE() << "frame " << f << " holds " << frameAt(audio, f) << ", expected "
+                    << firstFrame + f;
+      return;
+    }
+}
+
+}  // namespace rip_test

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "host/disc_command.h"
+#include "host/rip_command.h"
 #include "host/desktop.h"
 #include "host/host_session.h"
 #include "host/text_list.h"
@@ -129,6 +130,24 @@ int runCommandLine(int argc, char** argv) {
   disc->add_flag("--json", discOptions.json, "One JSON object instead of text");
   disc->add_option("--timeout", discOptions.timeoutSeconds, "Seconds to wait for the drive")
       ->check(CLI::Range(1, 3600));
+  disc->add_option("--entry", discOptions.entry,
+                   "Apply database entry N (0 = first) instead of the lookup's choice")
+      ->check(CLI::Range(0, 1000));
+  RipOptions ripOptions;
+  auto* rip = app.add_subcommand(
+      "rip", "Wait for the disc, copy all tracks (or --tracks) and show each track's progress");
+  rip->add_option("--drive", ripOptions.drive, "Drive index or exact name (becomes \"Device\")");
+  auto* ripAll = rip->add_flag("--all", ripOptions.all, "Copy All (the default)");
+  rip->add_option("--tracks", ripOptions.tracks, "Copy Selected with these tracks, e.g. 1,3,5")
+      ->excludes(ripAll);
+  rip->add_option("--output", ripOptions.output,
+                  "Folder for the files, when \"Use Output Folder\" is 0");
+  rip->add_flag("--json", ripOptions.json, "One JSON object at the end instead of text");
+  rip->add_option("--timeout", ripOptions.timeoutSeconds, "Seconds to wait for the drive")
+      ->check(CLI::Range(1, 3600));
+  rip->add_option("--entry", ripOptions.entry,
+                  "Apply database entry N (0 = first) before copying")
+      ->check(CLI::Range(0, 1000));
 
   try {
     app.parse(argc, argv);
@@ -147,6 +166,7 @@ int runCommandLine(int argc, char** argv) {
   HostSession session(options);
   if (drives->parsed()) return listDrives(session);
   if (disc->parsed()) return discCommand(session, discOptions);
+  if (rip->parsed()) return ripCommand(session, ripOptions);
   if (config->got_subcommand("list")) return configList(session);
   if (get->parsed()) return configGet(session, key);
   if (set->parsed()) return configSet(session, key, value);

@@ -14,6 +14,7 @@
 
 #include "host/view/fltk/desktop_view.h"
 #include "host/view/fltk/fltk_loop.h"
+#include "host/view/fltk/folder_chooser.h"
 #include "host/view/fltk/list_table.h"
 #include "host/view/model_dump.h"
 #include "host/window_host.h"
@@ -166,6 +167,13 @@ int runDesktop(const HostSession::Options& sessionOptions, const DesktopOptions&
     SignalPipe signals;
     if (signals.readEnd() >= 0) Fl::add_fd(signals.readEnd(), FL_READ, &Desktop::onSignalPipe, &desktop);
 
+    // "Select output folder." and any other browse: a directory chooser,
+    // run on the window thread (FLTK's), where the copy commands run.
+    session.host().folderBrowser().setHandler(
+        [&loop](const std::string& title) -> std::optional<std::string> {
+          if (!loop.isWindowThread()) return std::nullopt;
+          return fltk::chooseFolder(title);
+        });
     windows.buildLauncherBar();
     view.showLauncherBar();
     windows.showAutoPopups();
@@ -184,6 +192,7 @@ int runDesktop(const HostSession::Options& sessionOptions, const DesktopOptions&
     // Component windows go through their creators while the view lets go
     // of them first; then the launcher icons with WindowHost.
     view.closeAllFrames();
+    session.host().folderBrowser().setHandler(nullptr);
   }
   // Deferred widget deletions happen inside FLTK's wait.
   Fl::check();

@@ -33,6 +33,13 @@ void printText(const ShownDisc& disc, const std::string& drive) {
             << "Album:  " << out(disc.album) << "\n"
             << "Year:   " << out(disc.year) << "\n"
             << "Genre:  " << out(disc.genre) << "\n";
+  if (!disc.discId.empty())
+    std::cout << "Disc id: " << disc.discId << "\n"
+              << "Query:  " << out(disc.queryUrl) << "\n";
+  for (std::size_t i = 0; i < disc.entries.size(); ++i)
+    std::cout << (i == 0 ? "Entries:" : "        ") << " " << i << "  " << out(disc.entries[i])
+              << (disc.entries[i] == disc.entryShown ? "  (applied)" : "") << "\n";
+  if (disc.entries.empty()) std::cout << "Entries: " << out(disc.entryShown) << "\n";
   if (disc.tracks.empty()) {
     std::cout << "No tracks listed.\n";
     return;
@@ -59,7 +66,9 @@ void printJson(const ShownDisc& disc, const std::string& drive) {
   nlohmann::json doc = {{"drive", out(drive)},   {"status", out(disc.status)},
                         {"artist", out(disc.artist)}, {"album", out(disc.album)},
                         {"year", out(disc.year)},     {"genre", out(disc.genre)},
-                        {"tracks", tracks},          {"entries", entries}};
+                        {"tracks", tracks},          {"entries", entries},
+                        {"entry", out(disc.entryShown)}, {"discId", out(disc.discId)},
+                        {"queryUrl", out(disc.queryUrl)}};
   std::cout << doc.dump(2) << "\n";
 }
 
@@ -97,7 +106,14 @@ int discCommand(HostSession& session, const DiscOptions& options) {
     std::cerr << "qomhost: no component offers a window with a track list\n";
     return 1;
   }
+  // "Ready" comes after the lookup too: it shows "Querying freedb..." until
+  // it has offered its entries and applied the first.
   const bool settled = window.waitSettled(std::chrono::seconds(options.timeoutSeconds));
+  if (settled && options.entry >= 0 && !window.pickEntry(options.entry)) {
+    std::cerr << "qomhost: no entry " << options.entry << "; the disc has "
+              << window.read().entries.size() << " (counted from 0)\n";
+    return kExitUsage;
+  }
   const ShownDisc disc = window.read();
   qom::ConfigItem* device = session.findItem("Device");
   const std::string drive = device != nullptr ? device->text() : "";

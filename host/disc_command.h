@@ -11,6 +11,7 @@ struct DiscOptions {
   std::string drive;  // name or index; "" keeps the configured drive
   bool json = false;
   int timeoutSeconds = 30;
+  int entry = -1;  // --entry N: the database entry to apply (-1: the lookup's choice)
 };
 
 // Picks the drive named by `drive` (an index into the drive list or an

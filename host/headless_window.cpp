@@ -32,11 +32,27 @@ bool HeadlessWindow::open() {
     if (frame == nullptr) continue;
     if (qom::ui::windowAs<qom::ui::ListView>(frame->findByName("Tracks")) != nullptr) {
       root_ = frame;
+      shown_ = popup.guid;
       return true;
     }
     windows_->hide(popup.guid);
   }
   return false;
+}
+
+qom::ui::Window* HeadlessWindow::componentWindow() const {
+  return root_ != nullptr ? windows_->window(shown_) : nullptr;
+}
+
+bool HeadlessWindow::pickEntry(int index) {
+  auto* drop = qom::ui::windowAs<qom::ui::DropDown>(control("Entries"));
+  if (drop == nullptr || index < 0) return false;
+  const std::vector<qom::ui::DropDownItem> items = drop->items();
+  if (static_cast<std::size_t>(index) >= items.size() || !drop->userPick(items[index].id))
+    return false;
+  // The pick runs on this (the window) thread; what it posts runs here.
+  driver_.runPending();
+  return true;
 }
 
 qom::ui::Window* HeadlessWindow::control(const std::string& name) const {
@@ -77,6 +93,10 @@ ShownDisc HeadlessWindow::read() const {
   if (auto* drop = qom::ui::windowAs<qom::ui::DropDown>(control("Entries"))) {
     for (const qom::ui::DropDownItem& item : drop->items()) disc.entries.push_back(item.text);
     disc.entryShown = drop->shownText();
+  }
+  if (const qom::ui::Window* window = componentWindow()) {
+    disc.discId = window->property("freedb.discid");
+    disc.queryUrl = window->property("freedb.query");
   }
   return disc;
 }

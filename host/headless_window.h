@@ -26,6 +26,8 @@ struct ShownDisc {
   std::vector<ShownTrack> tracks;
   std::vector<std::string> entries;  // drop-down item texts, in order
   std::string entryShown;            // what the closed drop-down shows
+  std::string discId;                // the last lookup's disc identifier ("" without one)
+  std::string queryUrl;              // the query URL that lookup sent
 };
 
 class HeadlessWindow {
@@ -37,6 +39,9 @@ class HeadlessWindow {
   // component offers one.
   bool open();
   qom::ui::Window* root() const { return root_; }
+  // The component's own window inside the frame (its properties tell what
+  // background work did), or null before open().
+  qom::ui::Window* componentWindow() const;
   HeadlessDriver& driver() { return driver_; }
 
   // Runs the loop until the drive has settled: the status is "Ready" (with
@@ -46,6 +51,10 @@ class HeadlessWindow {
                    std::chrono::milliseconds quiet = std::chrono::milliseconds(2000));
 
   ShownDisc read() const;
+  // Chooses the drop-down's item at `index` (0 = first, as read() lists
+  // them) as a user would and runs the loop until the pick is applied. False
+  // when there is no such item.
+  bool pickEntry(int index);
   // A control of the window by lookup name, or null.
   qom::ui::Window* control(const std::string& name) const;
 
@@ -54,6 +63,7 @@ class HeadlessWindow {
   HeadlessDriver driver_;
   std::unique_ptr<WindowHost> windows_;
   qom::ui::Window* root_ = nullptr;
+  qom::Guid shown_{};
 };
 
 }  // namespace qomhost

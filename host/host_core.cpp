@@ -37,6 +37,11 @@ HostCore::HostCore(ConfigStore& store, std::string baseFolder)
   factory->instance()->host_ = this;
   services_.push_back({factory.get(), qom::kServiceAction, "Preferences:OPEN"});
   prefsFactory_ = std::move(factory);
+  auto browser = std::make_unique<qom::SingleServiceFactory<FolderBrowserService>>(
+      qom::kServiceFolderBrowser, qom::kFolderBrowserName);
+  folderBrowser_ = browser->instance();
+  services_.push_back({browser.get(), qom::kServiceFolderBrowser, qom::kFolderBrowserName});
+  folderFactory_ = std::move(browser);
 }
 
 HostCore::~HostCore() = default;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/config_store.h"
+#include "host/folder_browser_service.h"
 #include "host/module_loader.h"
 #include "sdk/host_api.h"
 #include "sdk/service.h"
@@ -93,6 +94,9 @@ class HostCore final : public qom::HostApi {
   // The page GUID texts "Preferences:OPEN" was asked for, in order.
   std::vector<std::string> preferencesRequests() const;
   void setOpenPreferencesHandler(std::function<void(const std::string& guidText)> handler);
+  // The host's folder browser service ("Shell:BROWSEFOLDER"); whoever runs
+  // the host sets what answers it.
+  FolderBrowserService& folderBrowser() { return *folderBrowser_; }
 
   ConfigStore& store() { return store_; }
   const std::string& baseFolder() const { return baseFolder_; }
@@ -119,6 +123,8 @@ class HostCore final : public qom::HostApi {
   std::vector<qom::Component*> started_;
   int nextId_ = 1;
   std::unique_ptr<qom::ServiceFactory> prefsFactory_;
+  std::unique_ptr<qom::ServiceFactory> folderFactory_;
+  FolderBrowserService* folderBrowser_ = nullptr;  // owned by folderFactory_
 };
 
 }  // namespace qomhost

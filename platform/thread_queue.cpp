@@ -43,8 +43,11 @@ struct Registry {
 };
 
 Registry& registry() {
-  static Registry* r = new Registry;  // never destroyed: threads may post during exit
-  return *r;
+  // Goes with the module that holds it. Every thread that posts or owns a
+  // queue is joined before its module is unloaded (readers by their worker,
+  // workers by the window), so none can reach it afterwards.
+  static Registry r;
+  return r;
 }
 
 }  // namespace

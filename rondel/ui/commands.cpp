@@ -1,5 +1,9 @@
 // Commands of the window that reach outside it: the host's preferences and
 // the database entry the user picks.
+#include <cstring>
+
+#include "rondel/metadata/disc_id.h"
+#include "rondel/metadata/entry_fields.h"
 #include "rondel/shell/identity.h"
 #include "rondel/ui/main_window.h"
 #include "sdk/host_api.h"
@@ -27,6 +31,35 @@ void MainWindow::openPreferences() {
   static_cast<qom::ActionService*>(lent.instance)->run("Preferences:OPEN", guid.c_str());
 }
 
-void MainWindow::applyEntry(int) { loadFieldsFromSelection(); }
+void MainWindow::applyEntry(int id) {
+  // The drop-down already shows the chosen item's caption.
+  FreedbEntry entry;
+  {
+    std::lock_guard<std::mutex> lock(entriesMutex_);
+    auto found = entriesMap_.find(id);
+    if (found != entriesMap_.end()) entry = found->second;
+  }
+  // An unknown id gives the empty record, whose table of contents equals no
+  // disc's; an entry fetched for an earlier disc is never applied either.
+  if (!discPresent() || std::memcmp(&entry.toc, &toc_, sizeof toc_) != 0) return;
+
+  const std::string artist = parseArtist(entry.text);
+  if (!artist.empty()) artistField_->setText(artist);
+  const std::string album = parseAlbum(entry.text);
+  if (!album.empty()) albumField_->setText(album);
+  // freedb numbers the titles by disc track (data tracks included); the
+  // rows hold the audio tracks only.
+  const TocTrackRange tracks = tocTracks(toc_);
+  int row = 0, index = 0;
+  for (std::uint32_t t = tracks.first; t <= tracks.last; ++t, ++index) {
+    if ((toc_.entries[t].control & kCdControlData) != 0) continue;
+    trackList_->setCell(row, kColumnTrack, parseTrackTitle(entry.text, index));
+    trackList_->setCell(row, kColumnArtist, artist);
+    ++row;
+  }
+  yearField_->setText(parseYear(entry.text));
+  genreField_->setText(parseGenre(entry.text));
+  loadFieldsFromSelection();
+}
 
 }  // namespace rondel

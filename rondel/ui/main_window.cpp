@@ -41,10 +41,7 @@ MainWindow::MainWindow(qom::ui::Window* parent) : qom::ui::Container(parent) {
 
 MainWindow::~MainWindow() {
   stopTimer(kPollTimerId);
-  if (ripThread_.joinable()) {
-    cancelFlag_.store(1);
-    ripThread_.join();
-  }
+  stopRipping();
   {
     // Only the registered window unregisters: with two windows open, the
     // older one going must not cut off the newer one.
@@ -56,7 +53,7 @@ MainWindow::~MainWindow() {
   }
   if (driveCount() > 0) forEachDrive(cdr().CD_UnlockVolume);
   lookupStop_.store(true);
-  if (lookupThread_.joinable()) lookupThread_.join();
+  lookups_.joinAll();
   clearEntries();
 }
 
@@ -93,7 +90,7 @@ int MainWindow::onChildNotify(qom::ui::Window* child, int code, std::intptr_t a,
       if (code == qom::ui::kNotifyClick) copyAll(*this);
       break;
     case kIdCancel:
-      if (code == qom::ui::kNotifyClick) cancelFlag_.store(1);
+      if (code == qom::ui::kNotifyClick) cancelCopying(*this);
       break;
     default: break;
   }

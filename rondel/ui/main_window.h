@@ -16,7 +16,9 @@
 #include <thread>
 
 #include "rondel/drive/cdr_api.h"
-#include "rondel/ui/freedb_entry.h"
+#include "rondel/rip/rip_worker.h"
+#include "rondel/metadata/freedb_entry.h"
+#include "rondel/metadata/lookup_threads.h"
 #include "sdk/ui/container.h"
 #include "sdk/ui/edit.h"
 #include "sdk/ui/label.h"
@@ -61,7 +63,7 @@ enum class DiscState : int {
   NoDisc = 5,
 };
 
-class MainWindow final : public qom::ui::Container {
+class MainWindow final : public qom::ui::Container, public RipOwner, public LookupOwner {
  public:
   explicit MainWindow(qom::ui::Window* parent);
   ~MainWindow() override;
@@ -96,6 +98,25 @@ class MainWindow final : public qom::ui::Container {
   // and cleared by the job starter. Any thread.
   std::atomic<std::uint8_t>& cancelFlag() { return cancelFlag_; }
 
+  // Ripping (ripping.cpp). Starts the next queued rip job on a worker
+  // thread, or ends the copy (buttons back to idle, the eject). Window
+  // thread at the end of a copy command; the ending worker's thread
+  // otherwise.
+  void startNextRipJob();
+  // RipOwner: called on the rip worker's thread.
+  void setTrackStatus(std::uint32_t trackNumber, const char* text) override;
+  bool cancelRequested() const override;
+  void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
+  void ripWorkerEnded() override;
+
+  // LookupOwner (lookup_start.cpp): called on a lookup thread.
+  bool lookupStopRequested(std::uint64_t generation) const override;
+  void lookupQuerying(std::uint64_t generation, const std::string& discId,
+                      const std::string& queryUrl) override;
+  int offerEntry(std::uint64_t generation, const std::string& caption, FreedbEntry entry) override;
+  void chooseEntry(std::uint64_t generation, int id) override;
+  void lookupEnded(std::uint64_t generation) override;
+
  private:
   void buildLayout();
   // Disc state.
@@ -112,6 +133,8 @@ class MainWindow final : public qom::ui::Container {
   void loadFieldsFromSelection();
   // Commands.
   void openPreferences();
+  // Destruction: cancels the copy, waits for the worker, starts no other.
+  void stopRipping();
 
   // Controls, in build order. The panels come first so that, destroyed in
   // reverse order, every control leaves its panel while the panel exists.
@@ -152,11 +175,22 @@ class MainWindow final : public qom::ui::Container {
   std::atomic<std::uint8_t> cancelFlag_{0};
 
   // Threads that can touch the window; destruction joins both before the
-  // controls go. Started and joined on the window thread only. The lookup
-  // thread ends at its next check of lookupStop_.
-  std::thread lookupThread_;
+  // controls go. The lookup threads are started and joined on the window
+  // thread only; each ends at its next check of lookupStop_ (all, set by
+  // destruction) or of lookupGeneration_ (bumped by the window thread when
+  // a newer lookup starts: only the newest may write). The rip threads are
+  // described below.
+  LookupThreads lookups_;
   std::atomic<bool> lookupStop_{false};
+  std::atomic<std::uint64_t> lookupGeneration_{0};
   std::thread ripThread_;
+  // Rip worker state, under ripJobQueue().mutex (rondel/output/rip_jobs.h):
+  // ripThread_ is the running worker; a worker cannot join itself, so as
+  // it ends it moves itself to endedRipThread_, which the next ending
+  // worker or the destruction joins. ripClosing_ is set by the destruction:
+  // from then on no job starts.
+  std::thread endedRipThread_;
+  bool ripClosing_ = false;
 };
 
 // The registered main window, or null. Use it only under mainWindowLock():

@@ -42,7 +42,11 @@ constexpr const char* kThreeTracks =
 
 class MainWindowFixture {
  public:
-  explicit MainWindowFixture(const DrivesJson& config) : host_(config, 0), session_(host_.start()) {}
+  // "Use Freedb" starts off, so the status settles at "Ready" within the
+  // tick that reads a disc; the lookup tests switch it on.
+  explicit MainWindowFixture(const DrivesJson& config) : host_(config, 0), session_(host_.start()) {
+    setItem("Use Freedb", "0");
+  }
 
   // Shows the window; answers false when the host made none.
   bool show() {
@@ -66,9 +70,10 @@ class MainWindowFixture {
 
   // One poll tick now.
   bool tick() { return driver_.fireTimer(window(), 1); }
-  bool setDevice(const std::string& name) {
-    qom::ConfigItem* item = session_->findItem("Device");
-    return item != nullptr && item->setText(name.c_str());
+  bool setDevice(const std::string& name) { return setItem("Device", name); }
+  bool setItem(const std::string& key, const std::string& value) {
+    qom::ConfigItem* item = session_->findItem(key);
+    return item != nullptr && item->setText(value.c_str());
   }
 
   qom::ui::ListView& list() { return *find<qom::ui::ListView>("Tracks"); }

@@ -43,7 +43,7 @@ TEST(MainWindowPoll, StatesShowTheirTextsAndAReadyDiscIsListedOnce) {
 
   ASSERT_TRUE(f.tick());
   ASSERT_TRUE(f.tick());
-  EXPECT_EQ(f.status().text(), "Ready");  // "Use Freedb" is on, but no lookup runs yet
+  EXPECT_EQ(f.status().text(), "Ready");  // "Use Freedb" is off
   DiscView v = view(f);
   EXPECT_EQ(v.numbers, (Strings{"01.", "02."}));
   EXPECT_EQ(v.artists, (Strings{"Unknown Artist", "Unknown Artist"}));

@@ -1,0 +1,136 @@
+#include "rondel/metadata/lookup_thread.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "rondel/metadata/disc_id.h"
+#include "rondel/metadata/lookup_urls.h"
+#include "rondel/metadata/query_reply.h"
+#include "rondel/net/http_get_request.h"
+#include "rondel/shell/config_items.h"
+
+namespace rondel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kReceiveBufferSize = 16384;
+constexpr int kPieceBytes = 4096;
+constexpr long kMaxLimitMs = 600000;
+
+// Pairs the socket library's start and stop on every way out.
+struct Sockets {
+  Sockets() { startSockets(); }
+  ~Sockets() { stopSockets(); }
+};
+
+// Takes the body bytes that are ready. Each piece counts up to its first
+// NUL byte, as the entry is text. False when the body outgrew the cap.
+bool takeBody(HttpGetRequest& request, std::string& body, std::size_t maxBody, bool& gotBytes) {
+  char piece[kPieceBytes];
+  while (request.bytesAvailable() > 0) {
+    const int got = request.getBytes(piece, kPieceBytes);
+    if (got <= 0) break;
+    gotBytes = true;
+    const std::size_t n = static_cast<std::size_t>(got);
+    body.append(piece, strnlen(piece, n));
+    if (body.size() > maxBody) return false;
+  }
+  return true;
+}
+
+// A read reply counts only with code 210 ("entry follows"): a 401 or an
+// error text shown as an entry would blank every title when chosen.
+bool isEntry(const std::string& reply) { return replyCode(reply) == 210; }
+
+}  // namespace
+
+FetchLimits FetchLimits::fromEnvironment() {
+  FetchLimits limits;
+  const char* text = std::getenv("RONDEL_LOOKUP_TIMEOUTS");
+  if (text == nullptr) return limits;
+  std::istringstream in(text);
+  long values[3];
+  char comma = 0;
+  if (!(in >> values[0] >> comma) || comma != ',' || !(in >> values[1] >> comma) ||
+      comma != ',' || !(in >> values[2]))
+    return limits;
+  for (long v : values)
+    if (v < 1 || v > kMaxLimitMs) return limits;
+  limits.connect = std::chrono::milliseconds(values[0]);
+  limits.silence = std::chrono::milliseconds(values[1]);
+  limits.total = std::chrono::milliseconds(values[2]);
+  return limits;
+}
+
+std::string fetchText(HttpGetRequest& request, const std::string& url, const FetchLimits& limits,
+                      const std::function<bool()>& stopRequested) {
+  request.connect(url, 0);
+  const Clock::time_point started = Clock::now();
+  Clock::time_point lastByte = started;  // last sign of life from the server
+  std::string body;
+  while (!stopRequested()) {
+    const int step = request.run();
+    if (step < 0) return {};
+    bool gotBytes = false;
+    if (request.getStatus() > 0 && !takeBody(request, body, limits.maxBody, gotBytes)) return {};
+    const Clock::time_point now = Clock::now();
+    if (gotBytes) lastByte = now;
+    if (step == 1) {
+      // Closed: the body is complete only if a 200/206 reply got that far.
+      return request.getStatus() == HttpGetRequest::kStatusBody ? body : std::string();
+    }
+    if (now - started >= limits.total) return {};
+    if (request.connecting()) {
+      if (now - started >= limits.connect) return {};
+    } else if (now - lastByte >= limits.silence) {
+      return {};
+    }
+    // Anything the socket delivers counts against the silence bound, the
+    // status line and headers too.
+    if (request.wait(limits.turn) > 0) lastByte = Clock::now();
+  }
+  return {};
+}
+
+void lookupThread(std::unique_ptr<LookupStart> start) {
+  // The block is this thread's from here on; keep a copy and let it go.
+  const LookupStart job = *start;
+  start.reset();
+  LookupOwner& owner = *job.owner;
+  const std::uint64_t generation = job.generation;
+  const auto stopRequested = [&] { return owner.lookupStopRequested(generation); };
+
+  const std::string proxy =
+      config().getInt(key::kUseProxy) != 0 ? config().getString(key::kProxyServer) : std::string();
+  Sockets sockets;
+  {
+    HttpGetRequest request(nullptr, kReceiveBufferSize, proxy);
+    const std::string server = serverAddress(config().getString(key::kFreedbServer));
+    const Hello hello = makeHello(config().getString(key::kEMail));
+    const std::string queryUrl = buildQueryUrl(server, job.toc, hello);
+    owner.lookupQuerying(generation, discIdText(computeDiscId(job.toc)), queryUrl);
+
+    const std::string reply = fetchText(request, queryUrl, job.limits, stopRequested);
+    int firstId = -1;
+    for (const LookupMatch& match : parseQueryMatches(reply)) {
+      if (stopRequested()) break;
+      std::string entryText = fetchText(
+          request, buildReadUrl(server, match.category, match.discId, hello), job.limits,
+          stopRequested);
+      if (!isEntry(entryText)) continue;
+      FreedbEntry entry{match.discId, match.category, match.title, std::move(entryText), job.toc};
+      const int id = owner.offerEntry(generation, match.title + " [" + match.category + "]",
+                                      std::move(entry));
+      if (id < 0) break;
+      if (firstId < 0) firstId = id;
+    }
+    // This lookup's own first item: items of an earlier lookup may have
+    // taken id 0 after the window emptied the drop-down.
+    if (firstId >= 0) owner.chooseEntry(generation, firstId);
+  }
+  owner.lookupEnded(generation);
+}
+
+}  // namespace rondel

@@ -1,0 +1,15 @@
+#pragma once
+// Window properties through which the main window tells whoever inspects it
+// (the command line, tests) how each track's rip went: the latest status
+// text and the written file's Windows-form path. The keys are part of the
+// window's outside contract: "rip.status.<track>" and "rip.file.<track>",
+// the track number in decimal.
+#include <cstdint>
+#include <string>
+
+namespace rondel {
+
+inline std::string ripStatusProperty(std::uint32_t track) { return "rip.status." + std::to_string(track); }
+inline std::string ripFileProperty(std::uint32_t track) { return "rip.file." + std::to_string(track); }
+
+}  // namespace rondel

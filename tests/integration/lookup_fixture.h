@@ -1,0 +1,119 @@
+#pragma once
+// A lookup against the real cddb-server on 127.0.0.1: a freedb folder in a
+// temp dir with the entries a test writes, the server started on a free
+// port (with the test's fault options), and the main window of the real
+// rondel.qom pointed at it.
+#include <discid/discid.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "main_window_fixture.h"
+#include "support/background_process.h"
+#include "support/temp_dir.h"
+
+namespace testing_support {
+
+// A disc as the simulated drive lays it out: track 1 at LBA 0, each next
+// track right after the previous one.
+struct DiscLayout {
+  std::vector<int> sectors;
+  std::vector<int> offsets() const {  // frame offsets (LBA + 150)
+    std::vector<int> o;
+    int lba = 0;
+    for (int s : sectors) {
+      o.push_back(lba + 150);
+      lba += s;
+    }
+    return o;
+  }
+  int leadOut() const {
+    int lba = 0;
+    for (int s : sectors) lba += s;
+    return lba;
+  }
+  // The freedb id from libdiscid, an independent computation.
+  std::string discId() const {
+    DiscId* d = discid_new();
+    std::vector<int> all{leadOut() + 150};
+    for (int o : offsets()) all.push_back(o);
+    discid_put(d, 1, static_cast<int>(sectors.size()), all.data());
+    std::string id = discid_get_freedb_id(d);
+    discid_free(d);
+    return id;
+  }
+  std::string tracksJson() const {
+    std::string json;
+    for (int s : sectors) json += (json.empty() ? "" : ", ") + std::string("{\"sectors\": ") + std::to_string(s) + "}";
+    return "[" + json + "]";
+  }
+};
+
+// An xmcd entry for `disc` with the given titles.
+inline std::string xmcdEntry(const DiscLayout& disc, const std::string& id, const std::string& dtitle,
+                             const std::vector<std::string>& titles, const std::string& year = "",
+                             const std::string& genre = "") {
+  std::string text = "# xmcd\n#\n# Track frame offsets:\n";
+  for (int o : disc.offsets()) text += "#\t" + std::to_string(o) + "\n";
+  text += "#\n# Disc length: " + std::to_string(disc.leadOut() / 75 + 2) + " seconds\n#\n";
+  text += "DISCID=" + id + "\nDTITLE=" + dtitle + "\nDYEAR=" + year + "\nDGENRE=" + genre + "\n";
+  for (std::size_t i = 0; i < titles.size(); ++i)
+    text += "TTITLE" + std::to_string(i) + "=" + titles[i] + "\n";
+  return text + "EXTD=\nPLAYORDER=\n";
+}
+
+class CddbServer {
+ public:
+  explicit CddbServer(const std::vector<std::string>& options = {}) {
+    std::vector<std::string> argv{binDir() + "/cddb-server", "--root", root_.path(), "--listen",
+                                  "127.0.0.1:0", "--log", root_.file("requests.log")};
+    argv.insert(argv.end(), options.begin(), options.end());
+    process_ = std::make_unique<BackgroundProcess>(argv, root_.file("server.out"));
+    std::string line;
+    if (process_->waitForLine("listening on 127.0.0.1:", &line))
+      port_ = std::atoi(line.c_str() + std::strlen("listening on 127.0.0.1:"));
+  }
+  bool running() const { return port_ > 0; }
+  // The "Freedb Server" value that reaches this server.
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+  void add(const std::string& category, const std::string& id, const std::string& text) {
+    std::filesystem::create_directories(root_.file(category));
+    root_.write(category + "/" + id, text);
+  }
+  std::string requests() const { return readFile(root_.file("requests.log")); }
+
+ private:
+  TempDir root_;
+  std::unique_ptr<BackgroundProcess> process_;
+  int port_ = 0;
+};
+
+// The window, lookups on, pointed at `server`; short time-outs.
+class LookupWindow : public MainWindowFixture {
+ public:
+  LookupWindow(const DrivesJson& drives, const std::string& server)
+      : MainWindowFixture(drives), timeouts_("RONDEL_LOOKUP_TIMEOUTS", "1000,1000,5000") {
+    setItem("Use Freedb", "1");
+    setItem("Freedb Server", server);
+    setItem("EMail", "tester@example.org");
+  }
+  // Runs the loop until the status is `text` (bounded; the lookup's own
+  // time-outs end it much sooner).
+  bool runUntilStatus(const std::string& text, int seconds = 20) {
+    return driver().runUntil([&] { return status().text() == text; }, std::chrono::seconds(seconds));
+  }
+  std::vector<std::string> items() {
+    std::vector<std::string> texts;
+    for (const auto& item : entries().items()) texts.push_back(item.text);
+    return texts;
+  }
+
+ private:
+  ScopedEnv timeouts_;
+};
+
+}  // namespace testing_support

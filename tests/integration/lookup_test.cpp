@@ -1,0 +1,166 @@
+// The lookup through the real rondel.qom against the real cddb-server: the
+// replies 200, 210, 211 and 202, a failed read, an empty server setting, a
+// server that never answers or never closes, the user's picks, and lookups
+// racing with picks, a disc change and the window's destruction.
+#include <chrono>
+
+#include "lookup_fixture.h"
+
+using namespace testing_support;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const DiscLayout kDisc{{13230, 9000}};
+const DiscLayout kOtherDisc{{13230, 9000, 4500}};
+
+DrivesJson oneDrive() { return drives({simDrive("SIM", kDisc.tracksJson())}); }
+
+TEST(Lookup, ExactMatchIsOfferedAndApplied) {
+  CddbServer server;
+  ASSERT_TRUE(server.running());
+  const std::string id = kDisc.discId();
+  server.add("rock", id, xmcdEntry(kDisc, id, "The Artist / The Album", {"One", "Two"}, "1999", "Rock"));
+  LookupWindow f(oneDrive(), server.address());
+  ASSERT_TRUE(f.show());
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.status().text(), "Querying freedb...");
+  ASSERT_TRUE(f.runUntilStatus("Ready"));
+
+  EXPECT_EQ(f.items(), Strings{"The Artist / The Album [rock]"});
+  EXPECT_EQ(f.entries().shownText(), "The Artist / The Album [rock]");
+  EXPECT_EQ(f.edit("Artist").text(), "The Artist");
+  EXPECT_EQ(f.edit("Album").text(), "The Album");
+  EXPECT_EQ(f.edit("Year").text(), "1999");
+  EXPECT_EQ(f.edit("Genre").text(), "Rock");
+  EXPECT_EQ(f.edit("Track").text(), "One");
+  EXPECT_EQ(f.column(1), (Strings{"The Artist", "The Artist"}));
+  EXPECT_EQ(f.column(2), (Strings{"One", "Two"}));
+  // What was sent, as the server logged it and as the window tells it.
+  const std::string query = "?cmd=cddb+query+" + id + "+2+150+13380+298&hello=tester+example.org"
+                            "+tavlo3rondel+2&proto=5";
+  EXPECT_EQ(f.window()->property("freedb.discid"), id);
+  EXPECT_EQ(f.window()->property("freedb.query"), server.address() + ":80/~cddb/cddb.cgi" + query);
+  EXPECT_NE(server.requests().find("/~cddb/cddb.cgi" + query), std::string::npos) << server.requests();
+}
+
+TEST(Lookup, SeveralMatchesAFailedReadAndTheUsersPick) {
+  const std::string id = kDisc.discId();
+  CddbServer server({"--fail-read", "misc/" + id});
+  ASSERT_TRUE(server.running());
+  server.add("jazz", id, xmcdEntry(kDisc, id, "J / Jazz Album", {"J1", "J2"}));
+  server.add("misc", id, xmcdEntry(kDisc, id, "M / Misc Album", {"M1", "M2"}));
+  server.add("rock", id, xmcdEntry(kDisc, id, "R / Rock Album", {"R1", "R2"}, "2001"));
+  LookupWindow f(oneDrive(), server.address());
+  ASSERT_TRUE(f.show());
+  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.runUntilStatus("Ready"));
+  // The server lists jazz, misc, rock; the misc read fails.
+  ASSERT_EQ(f.items(), (Strings{"J / Jazz Album [jazz]", "R / Rock Album [rock]"}));
+  EXPECT_EQ(f.column(2), (Strings{"J1", "J2"}));
+  EXPECT_EQ(f.edit("Year").text(), "");
+
+  ASSERT_TRUE(f.entries().userPick(1));
+  f.driver().runPending();
+  EXPECT_EQ(f.entries().shownText(), "R / Rock Album [rock]");
+  EXPECT_EQ(f.edit("Artist").text(), "R");
+  EXPECT_EQ(f.edit("Year").text(), "2001");
+  EXPECT_EQ(f.column(2), (Strings{"R1", "R2"}));
+}
+
+TEST(Lookup, InexactNoMatchAndNoServer) {
+  CddbServer server;
+  ASSERT_TRUE(server.running());
+  {  // 211: an entry of another id whose layout is within the tolerance.
+    server.add("folk", "0abcdef0", xmcdEntry(kDisc, "0abcdef0", "Near / Enough", {"N1", "N2"}));
+    LookupWindow f(oneDrive(), server.address());
+    ASSERT_TRUE(f.show());
+    ASSERT_TRUE(f.tick());
+    ASSERT_TRUE(f.runUntilStatus("Ready"));
+    EXPECT_EQ(f.items(), Strings{"Near / Enough [folk]"});
+    EXPECT_EQ(f.column(2), (Strings{"N1", "N2"}));
+  }
+  for (const bool emptyServer : {false, true}) {
+    // 202 for a disc the folder lacks; nothing for an empty server name.
+    SCOPED_TRACE(emptyServer ? "empty server" : "202");
+    LookupWindow f(drives({simDrive("SIM", kOtherDisc.tracksJson())}),
+                   emptyServer ? "" : server.address());
+    ASSERT_TRUE(f.show());
+    ASSERT_TRUE(f.tick());
+    ASSERT_TRUE(f.runUntilStatus("Ready"));
+    EXPECT_TRUE(f.items().empty());
+    EXPECT_EQ(f.entries().shownText(), "No freedb entries");
+    EXPECT_EQ(f.edit("Artist").text(), "Unknown Artist");
+    EXPECT_EQ(f.column(2), (Strings{"Track 01", "Track 02", "Track 03"}));
+  }
+}
+
+TEST(Lookup, ServersThatNeverAnswerOrNeverCloseEndInReady) {
+  const std::string id = kDisc.discId();
+  for (const Strings& options : {Strings{"--never-close"}, Strings{"--delay", "60000"}}) {
+    SCOPED_TRACE(options[0]);
+    CddbServer server(options);
+    ASSERT_TRUE(server.running());
+    server.add("rock", id, xmcdEntry(kDisc, id, "A / B", {"1", "2"}));
+    LookupWindow f(oneDrive(), server.address());
+    ASSERT_TRUE(f.show());
+    ASSERT_TRUE(f.tick());
+    // The shortened silence bound is 1 s per request.
+    ASSERT_TRUE(f.runUntilStatus("Ready", 15));
+    EXPECT_TRUE(f.items().empty());
+    EXPECT_EQ(f.edit("Artist").text(), "Unknown Artist");
+  }
+}
+
+TEST(Lookup, RacesWithPicksADiscChangeAndDestruction) {
+  const std::string id = kDisc.discId(), otherId = kOtherDisc.discId();
+  CddbServer server({"--delay", "30"});
+  ASSERT_TRUE(server.running());
+  for (const char* category : {"blues", "jazz", "rock"})
+    server.add(category, id, xmcdEntry(kDisc, id, std::string("Old / ") + category, {"o1", "o2"}));
+  server.add("misc", otherId, xmcdEntry(kOtherDisc, otherId, "New / Disc", {"n1", "n2", "n3"}));
+  LookupWindow f(drives({simDrive("First", kDisc.tracksJson()),
+                         simDrive("Second", kOtherDisc.tracksJson())}),
+                 server.address());
+  ASSERT_TRUE(f.setDevice("First"));
+  ASSERT_TRUE(f.show());
+  ASSERT_TRUE(f.tick());
+  // Pick whatever is there while the first lookup adds items; then change
+  // the drive before it has finished.
+  ASSERT_TRUE(f.driver().runUntil(
+      [&] {
+        const auto items = f.entries().items();
+        if (!items.empty()) f.entries().userPick(items.back().id);
+        return items.size() >= 1;
+      },
+      std::chrono::seconds(20)));
+  ASSERT_TRUE(f.setDevice("Second"));
+  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.driver().runUntil(
+      [&] {
+        const auto items = f.entries().items();
+        if (!items.empty()) f.entries().userPick(items.front().id);
+        return f.status().text() == "Ready";
+      },
+      std::chrono::seconds(20)));
+  // Whatever the old lookup managed to add, only the new disc's entry applies.
+  EXPECT_EQ(f.column(2), (Strings{"n1", "n2", "n3"}));
+  EXPECT_EQ(f.edit("Artist").text(), "New");
+  for (const auto& item : f.entries().items())
+    if (item.text.rfind("Old", 0) == 0) {
+      f.entries().userPick(item.id);
+      f.driver().runPending();
+      EXPECT_EQ(f.column(2), (Strings{"n1", "n2", "n3"}));
+    }
+
+  // Back to the first disc, and the window goes while that lookup runs: the
+  // destruction waits for a stop, not for a time-out.
+  ASSERT_TRUE(f.setDevice("First"));
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.status().text(), "Querying freedb...");
+  const auto start = std::chrono::steady_clock::now();
+  f.hide();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+}  // namespace

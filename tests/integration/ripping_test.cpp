@@ -1,0 +1,190 @@
+// Ripping through the main window with the real component, drive library
+// and encoders: the job starter, the status cells, the files and their
+// names, errors, cancel, eject, and the window going mid-rip.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "rip_fixture.h"
+#include "support/run_command.h"
+
+using namespace testing_support;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+// Tracks of the given lengths in sectors.
+std::string tracks(const std::vector<int>& sectors) {
+  std::string t;
+  for (int s : sectors) t += (t.empty() ? "" : ", ") + std::string(R"({"sectors": )") + std::to_string(s) + "}";
+  return "[" + t + "]";
+}
+
+constexpr const char* kSine = R"("audio": {"generator": "sine"})";
+
+// Duration in seconds and the tags as ffprobe reads them.
+nlohmann::json probe(const std::string& file) {
+  const auto r = runCommand({findProgram("ffprobe"), "-v", "error", "-show_entries",
+                             "format=duration,format_name:format_tags", "-of", "json", file});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  auto doc = nlohmann::json::parse(r.out, nullptr, false);
+  return doc.is_discarded() ? nlohmann::json::object() : doc["format"];
+}
+
+}  // namespace
+
+TEST(Ripping, HundredSectorTrackShowsEachPercentThenCopied) {
+  RipFixture f(drives({simDrive("SIM", tracks({100}), kSine)}));
+  // Ask through the folder browser this time.
+  ASSERT_TRUE(f.set("Use Output Folder", "0"));
+  std::string askedTitle;
+  int asked = 0;
+  f.session().host().folderBrowser().setHandler([&](const std::string& title) -> std::optional<std::string> {
+    askedTitle = title;
+    return ++asked == 1 ? std::nullopt : std::optional<std::string>(f.out().path());
+  });
+  ASSERT_TRUE(f.showReady());
+
+  // Cancelled browser: nothing queued, nothing changes.
+  ASSERT_TRUE(f.button("Copy Selected").userClick());
+  EXPECT_EQ(askedTitle, "Select output folder.");
+  EXPECT_TRUE(f.button("Copy Selected").enabled());
+  EXPECT_FALSE(f.button("Cancel copying").enabled());
+  EXPECT_EQ(f.cellStatus(0), "");
+
+  ASSERT_TRUE(f.button("Copy Selected").userClick());
+  EXPECT_FALSE(f.button("Copy Selected").enabled());
+  EXPECT_FALSE(f.button("Copy All").enabled());
+  ASSERT_TRUE(f.waitIdle());
+  EXPECT_EQ(f.loop().statuses(1),
+            (Strings{"Copying 0%...", "Copying 12%...", "Copying 24%...", "Copying 36%...",
+                     "Copying 48%...", "Copying 60%...", "Copying 72%...", "Copying 84%...",
+                     "Copying 96%...", "Copying 100%...", "Copied"}));
+  EXPECT_TRUE(f.button("Copy Selected").enabled());
+  EXPECT_TRUE(f.button("Copy All").enabled());
+  EXPECT_EQ(f.filesWritten(), Strings{"Unknown Artist - Track 01.mp3"});
+  EXPECT_EQ(f.window()->property("rip.file.1"),
+            RipFixture::windowsForm(f.outFile("Unknown Artist - Track 01.mp3")));
+  EXPECT_EQ(f.window()->property("rip.status.1"), "Copied");
+  f.session().host().folderBrowser().setHandler(nullptr);
+}
+
+TEST(Ripping, CopyAllWritesTaggedFilesNamedByTheDefaultPatterns) {
+  RipFixture f(drives({simDrive("SIM", tracks({300, 150, 75}), kSine)}));
+  ASSERT_TRUE(f.showReady());
+  ASSERT_TRUE(f.button("Copy All").userClick());
+  // The jobs carry their own copies: an edit after the command changes none.
+  f.edit("Album").setText("Changed Later");
+  ASSERT_TRUE(f.waitIdle());
+  EXPECT_EQ(f.filesWritten(), (Strings{"Unknown Artist - Unknown Album/01. Track 01.mp3",
+                                       "Unknown Artist - Unknown Album/02. Track 02.mp3",
+                                       "Unknown Artist - Unknown Album/03. Track 03.mp3"}));
+  // Lengths from an independent decoder; tags from an independent reader.
+  const auto first = probe(f.outFile("Unknown Artist - Unknown Album/01. Track 01.mp3"));
+  EXPECT_EQ(first.value("format_name", ""), "mp3");
+  EXPECT_NEAR(std::stod(first.value("duration", "0")), 4.0, 0.1);
+  const auto id3 = runCommand({findProgram("id3v2"), "-l", f.outFile("Unknown Artist - Unknown Album/02. Track 02.mp3")});
+  ASSERT_EQ(id3.exitCode, 0) << id3.err;
+  for (const char* text : {"Track 02", "Unknown Artist", "Unknown Album", "Encoded with Rondel for Tavlo3"})
+    EXPECT_NE(id3.out.find(text), std::string::npos) << text << " in\n" << id3.out;
+  EXPECT_EQ(id3.out.find("Changed Later"), std::string::npos);
+
+  // One artist differs (letter case alone would not): the third pattern;
+  // two rows selected: only they, with the first pattern.
+  f.list().setCell(1, 1, "Guest");
+  f.list().setCell(2, 1, "UNKNOWN ARTIST");
+  ASSERT_TRUE(f.button("Copy All").userClick());
+  ASSERT_TRUE(f.waitIdle());
+  f.list().clearSelection();
+  f.list().setSelected(0, true);
+  f.list().setSelected(2, true);
+  ASSERT_TRUE(f.button("Copy Selected").userClick());
+  ASSERT_TRUE(f.waitIdle());
+  EXPECT_EQ(f.filesWritten(), (Strings{"Changed Later/01. Unknown Artist - Track 01.mp3",
+                                       "Changed Later/02. Guest - Track 02.mp3",
+                                       "Changed Later/03. UNKNOWN ARTIST - Track 03.mp3",
+                                       "UNKNOWN ARTIST - Track 03.mp3",
+                                       "Unknown Artist - Track 01.mp3",
+                                       "Unknown Artist - Unknown Album/01. Track 01.mp3",
+                                       "Unknown Artist - Unknown Album/02. Track 02.mp3",
+                                       "Unknown Artist - Unknown Album/03. Track 03.mp3"}));
+}
+
+TEST(Ripping, AFailedJobShowsItsErrorAndTheNextOneRuns) {
+  // Every read of track 1's first block fails; "Eject" on ejects once, after
+  // the last job.
+  RipFixture f(drives({simDrive("SIM", tracks({30, 30}),
+                                R"("read_failures": [{"sector": 5}], "audio": {"generator": "sine"})")}));
+  ASSERT_TRUE(f.set("Eject", "1"));
+  ASSERT_TRUE(f.showReady());
+  ASSERT_TRUE(f.button("Copy All").userClick());
+  ASSERT_TRUE(f.waitIdle());
+  EXPECT_EQ(f.loop().statuses(1).back(), "Error: ReadCDDA() failed!");
+  EXPECT_EQ(f.loop().statuses(2).back(), "Copied");
+  EXPECT_EQ(f.filesWritten(), Strings{"Unknown Artist - Unknown Album/02. Track 02.mp3"});
+  // The drive was ejected at the end: the next poll finds no disc.
+  ASSERT_TRUE(f.runUntil([&] { return f.status().text() == "No Disc"; }));
+}
+
+TEST(Ripping, CancelDuringTheThirdOfFiveJobsDropsTheRestWithoutEject) {
+  // Track 3 is long and the drive slow, so the cancel lands while it runs.
+  RipFixture f(drives({simDrive("SIM", tracks({12, 12, 3000, 12, 12}),
+                                R"("speed": 8, "audio": {"generator": "sine"})")}));
+  ASSERT_TRUE(f.set("Eject", "1"));
+  ASSERT_TRUE(f.showReady());
+  ASSERT_TRUE(f.button("Copy All").userClick());
+  ASSERT_TRUE(f.runUntil([&] { return f.cellStatus(2).rfind("Copying", 0) == 0; }));
+  ASSERT_TRUE(f.button("Cancel copying").userClick());
+  ASSERT_TRUE(f.waitIdle());
+  EXPECT_EQ(f.loop().statuses(1).back(), "Copied");
+  EXPECT_EQ(f.loop().statuses(2).back(), "Copied");
+  EXPECT_EQ(f.loop().statuses(3).back(), "Cancelled");
+  EXPECT_TRUE(f.loop().statuses(4).empty());
+  EXPECT_TRUE(f.loop().statuses(5).empty());
+  EXPECT_TRUE(f.button("Copy All").enabled());
+  EXPECT_TRUE(f.button("Copy Selected").enabled());
+  // No broken file of track 3, and no eject: a tick later the disc is there.
+  EXPECT_EQ(f.filesWritten().size(), 2u);
+  ASSERT_TRUE(f.loop().driver.fireTimer(f.window(), 1));
+  EXPECT_EQ(f.status().text(), "Ready");
+
+  // A new copy is not cancelled by the old flag.
+  f.list().clearSelection();
+  f.list().setSelected(3, true);
+  ASSERT_TRUE(f.button("Copy Selected").userClick());
+  ASSERT_TRUE(f.waitIdle());
+  EXPECT_EQ(f.loop().statuses(4).back(), "Copied");
+}
+
+TEST(Ripping, ACopyCommandWhileJobsRunIsIgnored) {
+  RipFixture f(drives({simDrive("SIM", tracks({450, 12}), R"("speed": 8, "audio": {"generator": "sine"})")}));
+  ASSERT_TRUE(f.showReady());
+  ASSERT_TRUE(f.button("Copy Selected").userClick());  // row 0 is selected
+  ASSERT_TRUE(f.runUntil([&] { return !f.cellStatus(0).empty(); }));
+  // A disc state change may turn the copy buttons on meanwhile; a click
+  // then must not start a second worker nor queue anything.
+  f.button("Copy All").setEnabled(true);
+  ASSERT_TRUE(f.button("Copy All").userClick());
+  ASSERT_TRUE(f.waitIdle());
+  EXPECT_EQ(f.loop().statuses(1).back(), "Copied");
+  EXPECT_TRUE(f.loop().statuses(2).empty());
+  EXPECT_EQ(f.filesWritten(), Strings{"Unknown Artist - Track 01.mp3"});
+}
+
+TEST(Ripping, TheWindowGoingMidRipEndsTheWorkerCleanly) {
+  RipFixture f(drives({simDrive("SIM", tracks({3000, 12}), R"("speed": 8, "audio": {"generator": "sine"})")}));
+  ASSERT_TRUE(f.showReady());
+  ASSERT_TRUE(f.button("Copy All").userClick());
+  ASSERT_TRUE(f.runUntil([&] { return f.cellStatus(0).rfind("Copying", 0) == 0; }));
+  f.hide();  // joins the worker, which stops at its next block
+  EXPECT_EQ(f.loop().statuses(1).back(), "Cancelled");
+  EXPECT_TRUE(f.loop().statuses(2).empty());
+  EXPECT_TRUE(f.filesWritten().empty());
+  // A new window copies again from a clean state.
+  ASSERT_TRUE(f.showReady());
+  f.list().clearSelection();
+  f.list().setSelected(1, true);
+  ASSERT_TRUE(f.button("Copy Selected").userClick());
+  ASSERT_TRUE(f.waitIdle());
+  EXPECT_EQ(f.filesWritten(), Strings{"Unknown Artist - Track 02.mp3"});
+}

@@ -1,0 +1,135 @@
+// fetchText against small peers on 127.0.0.1 that misbehave the ways real
+// servers do: it ends every request within its bounds and gives the body
+// only for a 200 reply that the server ended by closing.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "rondel/metadata/lookup_thread.h"
+#include "rondel/net/http_get_request.h"
+
+namespace rondel {
+namespace {
+
+// Accepts one connection, reads the request head, sends `reply` and then
+// closes, or, with `hold`, keeps the connection open until the peer goes.
+class Peer {
+ public:
+  Peer(std::string reply, bool hold) : reply_(std::move(reply)), hold_(hold) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listener_, 4) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
+      return;
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~Peer() {
+    done_.store(true);
+    if (thread_.joinable()) thread_.join();
+    ::close(listener_);
+  }
+  std::string url() const { return "127.0.0.1:" + std::to_string(port_) + "/~cddb/cddb.cgi?cmd=x"; }
+
+ private:
+  // Waits for `fd` to become readable, checking done_ every 20 ms.
+  bool readable(int fd) {
+    while (!done_.load()) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 20) > 0) return true;
+    }
+    return false;
+  }
+  void serve() {
+    if (!readable(listener_)) return;
+    const int fd = ::accept(listener_, nullptr, nullptr);
+    if (fd < 0) return;
+    std::string request;
+    char buffer[1024];
+    while (request.find("\r\n\r\n") == std::string::npos && readable(fd)) {
+      const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+      if (got <= 0) break;
+      request.append(buffer, static_cast<std::size_t>(got));
+    }
+    if (!reply_.empty()) (void)::send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+    if (hold_)
+      while (readable(fd) && ::recv(fd, buffer, sizeof buffer, 0) > 0) {
+      }
+    ::close(fd);
+  }
+
+  const std::string reply_;
+  const bool hold_;
+  int listener_ = -1;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+FetchLimits shortLimits() {
+  FetchLimits limits;
+  limits.connect = limits.silence = std::chrono::milliseconds(300);
+  limits.total = std::chrono::seconds(5);
+  return limits;
+}
+
+std::string fetch(const Peer& peer, const FetchLimits& limits, std::function<bool()> stop = [] {
+  return false;
+}) {
+  HttpGetRequest request(nullptr, 16384, nullptr);
+  return fetchText(request, peer.url(), limits, stop);
+}
+
+TEST(FetchText, BodyOnlyForAReplyTheServerEndsByClosing) {
+  const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+  EXPECT_EQ(fetch(Peer(head + "210 rock 1 entry\r\n.\r\n", false), shortLimits()),
+            "210 rock 1 entry\r\n.\r\n");
+  EXPECT_EQ(fetch(Peer("HTTP/1.0 206 Partial\r\n\r\nabc", false), shortLimits()), "abc");
+  // A NUL ends what is taken from that piece.
+  EXPECT_EQ(fetch(Peer(head + std::string("ab\0cd", 5), false), shortLimits()), "ab");
+  EXPECT_EQ(fetch(Peer("HTTP/1.0 404 Not Found\r\n\r\nmissing", false), shortLimits()), "");
+  EXPECT_EQ(fetch(Peer("", false), shortLimits()), "");  // closes before any reply
+  EXPECT_EQ(fetch(Peer("HTTP/1.0 200 OK\r\nX: y\r\n", false), shortLimits()), "");  // no body yet
+  FetchLimits small = shortLimits();
+  small.maxBody = 100;
+  EXPECT_EQ(fetch(Peer(head + std::string(101, 'x'), false), small), "");
+  EXPECT_EQ(fetch(Peer(head + std::string(100, 'x'), false), small), std::string(100, 'x'));
+}
+
+TEST(FetchText, EndsWithinItsBounds) {
+  using Clock = std::chrono::steady_clock;
+  const auto timed = [](const Peer& peer, const FetchLimits& limits, std::function<bool()> stop) {
+    const auto start = Clock::now();
+    EXPECT_EQ(fetch(peer, limits, std::move(stop)), "");
+    return Clock::now() - start;
+  };
+  const auto never = [] { return false; };
+  // Generous upper bounds: what matters is that each ends at all.
+  EXPECT_LT(timed(Peer("", true), shortLimits(), never), std::chrono::seconds(5));  // never answers
+  EXPECT_LT(timed(Peer("HTTP/1.0 200 OK\r\n\r\nbody", true), shortLimits(), never),
+            std::chrono::seconds(5));  // never closes
+  FetchLimits total = shortLimits();
+  total.silence = std::chrono::seconds(30);
+  total.total = std::chrono::milliseconds(400);
+  EXPECT_LT(timed(Peer("", true), total, never), std::chrono::seconds(5));
+  // A stop request ends it at the next turn: here the fourth check.
+  FetchLimits slow = shortLimits();
+  slow.silence = slow.total = std::chrono::seconds(60);
+  int checks = 0;
+  EXPECT_LT(timed(Peer("", true), slow, [&] { return ++checks > 3; }), std::chrono::seconds(5));
+}
+
+}  // namespace
+}  // namespace rondel

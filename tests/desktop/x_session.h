@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -119,13 +120,20 @@ class XServer {
       // before the server answers); a server that lost a race for the
       // number ends, and the next number is tried.
       const std::string xdotool = findProgram("xdotool");
+      // The lock file names the server that holds the number: a server that
+      // lost the race may still run for a moment while the winner answers.
+      const auto ours = [&] {
+        std::ifstream in(lock);
+        long pid = 0;
+        return static_cast<bool>(in >> pid) && pid == server->pid();
+      };
       const auto answers = [&] {
-        if (::stat(socket.c_str(), &st) != 0) return false;
+        if (::stat(socket.c_str(), &st) != 0 || !ours()) return false;
         Process probe({xdotool, "getdisplaygeometry"}, {"DISPLAY=:" + std::to_string(n)}, "/dev/null");
         return probe.waitExit(std::chrono::seconds(10)) == 0;
       };
       if (waitFor([&] { return !server->running() || answers(); }, std::chrono::seconds(15)) &&
-          server->running()) {
+          server->running() && ours()) {
         server_ = std::move(server);
         display_ = ":" + std::to_string(n);
       }

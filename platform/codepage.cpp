@@ -54,64 +54,76 @@ std::string cp1252ToUtf8(std::string_view text) {
   return out;
 }
 
-// Malformed input is replaced by maximal subparts, the way the Unicode
-// standard recommends: a lead byte with the continuation bytes that were valid
-// so far becomes one "?", and the byte that broke the sequence is read again
-// on its own. Overlong forms, surrogates and code points above U+10FFFF are
-// caught by the narrowed range of the second byte, so they never decode.
+namespace {
+
+// Decodes the sequence at text[i] and moves i past it. Malformed input is
+// taken in maximal subparts, the way the Unicode standard recommends: a lead
+// byte with the continuation bytes that were valid so far is one bad
+// sequence (false), and the byte that broke it is read again on its own.
+// Overlong forms, surrogates and code points above U+10FFFF are caught by the
+// narrowed range of the second byte, so they never decode.
+bool decodeNext(std::string_view text, std::size_t& i, char32_t& cp) {
+  const std::size_t n = text.size();
+  const auto lead = static_cast<unsigned char>(text[i]);
+  if (lead < 0x80) {
+    cp = lead;
+    ++i;
+    return true;
+  }
+  int trail = 0;
+  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the first trail byte
+  cp = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    trail = 1;
+    cp = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    trail = 2;
+    cp = lead & 0x0F;
+    if (lead == 0xE0) lo = 0xA0;  // overlong
+    if (lead == 0xED) hi = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    trail = 3;
+    cp = lead & 0x07;
+    if (lead == 0xF0) lo = 0x90;  // overlong
+    if (lead == 0xF4) hi = 0x8F;  // above U+10FFFF
+  } else {
+    ++i;  // stray continuation byte, C0, C1 or F5..FF
+    return false;
+  }
+  std::size_t j = i + 1;
+  for (int k = 0; k < trail; ++k, ++j) {
+    if (j >= n) {
+      i = j;
+      return false;
+    }
+    const auto c = static_cast<unsigned char>(text[j]);
+    if (c < lo || c > hi) {
+      i = j;
+      return false;
+    }
+    cp = (cp << 6) | (c & 0x3F);
+    lo = 0x80;
+    hi = 0xBF;
+  }
+  i = j;
+  return true;
+}
+
+}  // namespace
+
 std::string utf8ToCp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      out += static_cast<char>(lead);
-      ++i;
-      continue;
-    }
-    int trail = 0;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the first trail byte
-    char32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      trail = 1;
-      cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      trail = 2;
-      cp = lead & 0x0F;
-      if (lead == 0xE0) lo = 0xA0;  // overlong
-      if (lead == 0xED) hi = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      trail = 3;
-      cp = lead & 0x07;
-      if (lead == 0xF0) lo = 0x90;  // overlong
-      if (lead == 0xF4) hi = 0x8F;  // above U+10FFFF
-    } else {
-      out += '?';  // stray continuation byte, C0, C1 or F5..FF
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 1;
-    bool complete = true;
-    for (int k = 0; k < trail; ++k, ++j) {
-      if (j >= n) {
-        complete = false;
-        break;
-      }
-      const auto c = static_cast<unsigned char>(text[j]);
-      if (c < lo || c > hi) {
-        complete = false;
-        break;
-      }
-      cp = (cp << 6) | (c & 0x3F);
-      lo = 0x80;
-      hi = 0xBF;
-    }
-    out += complete ? toCp1252(cp) : '?';
-    i = j;
-  }
+  char32_t cp = 0;
+  for (std::size_t i = 0; i < text.size();) out += decodeNext(text, i, cp) ? toCp1252(cp) : '?';
   return out;
+}
+
+bool isUtf8(std::string_view text) {
+  char32_t cp = 0;
+  for (std::size_t i = 0; i < text.size();)
+    if (!decodeNext(text, i, cp)) return false;
+  return true;
 }
 
 }  // namespace platform

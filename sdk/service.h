@@ -39,6 +39,30 @@ class ServiceFactory : public Dispatchable {
   virtual ~ServiceFactory() = default;
 };
 
+// An instance borrowed from a factory for one use, given back to it on every
+// way out. Null when there is no factory or it lends nothing.
+class LentInstance {
+ public:
+  explicit LentInstance(ServiceFactory* factory)
+      : factory_(factory), instance_(factory != nullptr ? factory->getInterface() : nullptr) {}
+  ~LentInstance() {
+    if (instance_ != nullptr) factory_->releaseInterface(instance_);
+  }
+  LentInstance(const LentInstance&) = delete;
+  LentInstance& operator=(const LentInstance&) = delete;
+
+  // The instance as the interface the factory's service type promises.
+  template <class T>
+  T* as() const {
+    return static_cast<T*>(instance_);
+  }
+  explicit operator bool() const { return instance_ != nullptr; }
+
+ private:
+  ServiceFactory* const factory_;
+  Dispatchable* const instance_;
+};
+
 // A factory that owns exactly one instance, created with the factory, and
 // counts how often it is lent. SERVICE is the instance's class.
 template <class SERVICE>

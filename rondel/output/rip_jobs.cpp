@@ -89,21 +89,12 @@ std::optional<std::string> chooseOutputFolder(MainWindow&) {
     return limitPathLength(config().getString(key::kOutputFolder));
   }
   qom::HostApi* api = qom::hostApi();
-  qom::ServiceFactory* factory =
-      api != nullptr ? api->serviceFind(qom::kServiceFolderBrowser, qom::kFolderBrowserName) : nullptr;
-  if (factory == nullptr) return std::nullopt;
-  // The lent instance goes back to its factory on every path.
-  struct Lent {
-    qom::ServiceFactory* factory;
-    qom::Dispatchable* instance;
-    ~Lent() {
-      if (instance != nullptr) factory->releaseInterface(instance);
-    }
-  } lent{factory, factory->getInterface()};
-  if (lent.instance == nullptr) return std::nullopt;
+  const qom::LentInstance browser(
+      api != nullptr ? api->serviceFind(qom::kServiceFolderBrowser, qom::kFolderBrowserName) : nullptr);
+  if (!browser) return std::nullopt;
   char folder[kMaxOutputPath + 1] = {};
-  const int chosen = static_cast<qom::FolderBrowser*>(lent.instance)
-                         ->browse(kBrowseTitle, qom::kBrowseFileSystemOnly, folder, sizeof folder);
+  const int chosen = browser.as<qom::FolderBrowser>()->browse(kBrowseTitle, qom::kBrowseFileSystemOnly,
+                                                             folder, sizeof folder);
   folder[kMaxOutputPath] = '\0';  // whatever the host wrote, the text ends in the buffer
   if (chosen == 0 || folder[0] == '\0') return std::nullopt;
   return std::string(folder);

@@ -14,21 +14,12 @@ namespace rondel {
 void MainWindow::openPreferences() {
   qom::HostApi* api = qom::hostApi();
   if (api == nullptr) return;
-  qom::ServiceFactory* factory = api->serviceFind(qom::kServiceAction, "Preferences:OPEN");
-  if (factory == nullptr) return;
-  // The lent instance goes back to its factory on every path.
-  struct Lent {
-    qom::ServiceFactory* factory;
-    qom::Dispatchable* instance;
-    ~Lent() {
-      if (instance != nullptr) factory->releaseInterface(instance);
-    }
-  } lent{factory, factory->getInterface()};
-  if (lent.instance == nullptr) return;
+  const qom::LentInstance action(api->serviceFind(qom::kServiceAction, "Preferences:OPEN"));
+  if (!action) return;
   // The page to open is the component's top page, whose GUID is the
   // component GUID.
   const std::string guid = kComponentGuid.toString();
-  static_cast<qom::ActionService*>(lent.instance)->run("Preferences:OPEN", guid.c_str());
+  action.as<qom::ActionService>()->run("Preferences:OPEN", guid.c_str());
 }
 
 void MainWindow::applyEntry(int id) {

@@ -40,6 +40,15 @@ constexpr const char* kTwoTracks = R"([{"sectors": 13230}, {"sectors": 9000}])";
 constexpr const char* kThreeTracks =
     R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
 
+// The control named `name` in `frame` as model class Model. A missing
+// control is a test failure (thrown), not a crash.
+template <class Model>
+Model* findControl(qom::ui::Container* frame, const char* name) {
+  Model* found = qom::ui::windowAs<Model>(frame != nullptr ? frame->findByName(name) : nullptr);
+  if (found == nullptr) throw std::runtime_error(std::string("no control named ") + name);
+  return found;
+}
+
 class MainWindowFixture {
  public:
   // "Use Freedb" starts off, so the status settles at "Ready" within the
@@ -96,10 +105,7 @@ class MainWindowFixture {
  private:
   template <class Model>
   Model* find(const char* name) {
-    Model* found = qom::ui::windowAs<Model>(frame_ != nullptr ? frame_->findByName(name) : nullptr);
-    // A missing control is a test failure, not a crash.
-    if (found == nullptr) throw std::runtime_error(std::string("no control named ") + name);
-    return found;
+    return findControl<Model>(frame_, name);
   }
 
   // Declared so that the windows go first, then the loop, then the host.

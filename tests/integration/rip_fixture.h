@@ -118,9 +118,7 @@ class RipFixture {
  private:
   template <class Model>
   Model* find(const char* name) {
-    Model* found = qom::ui::windowAs<Model>(frame_ != nullptr ? frame_->findByName(name) : nullptr);
-    if (found == nullptr) throw std::runtime_error(std::string("no control named ") + name);
-    return found;
+    return findControl<Model>(frame_, name);
   }
 
   HostFixture host_;

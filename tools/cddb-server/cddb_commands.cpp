@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tools/cddb-server/text_convert.h"
+#include "platform/codepage.h"
 #include "tools/cddb-server/xmcd.h"
 
 namespace cddb_server {
@@ -80,11 +80,11 @@ long parseNumber(const std::string& s) {
 // written in Latin-1 or the Windows code page).
 std::string forReply(std::string_view stored, bool storedUtf8, bool replyUtf8) {
   if (storedUtf8 == replyUtf8) return std::string(stored);
-  return replyUtf8 ? windows1252ToUtf8(stored) : utf8ToWindows1252(stored);
+  return replyUtf8 ? platform::cp1252ToUtf8(stored) : platform::utf8ToCp1252(stored);
 }
 
 std::string matchTitle(const std::string& entry, bool replyUtf8) {
-  return forReply(summarizeEntry(entry).dtitle, isValidUtf8(entry), replyUtf8);
+  return forReply(summarizeEntry(entry).dtitle, platform::isUtf8(entry), replyUtf8);
 }
 
 std::string matchList(const char* head, const std::vector<Match>& matches) {
@@ -150,7 +150,7 @@ std::string read(const std::vector<std::string>& words, const EntryStore& store,
   const std::string discId = lower(words[3]);
   const auto entry = store.load(category, discId);
   if (!entry) return "401 " + category + " " + discId + " No such CD entry in database.\r\n";
-  const bool storedUtf8 = isValidUtf8(*entry);
+  const bool storedUtf8 = platform::isUtf8(*entry);
   std::string text =
       "210 " + category + " " + discId + " CD database entry follows (until terminating `.')\r\n";
   for (const std::string_view line : splitLines(*entry)) {

@@ -64,4 +64,11 @@ TEST(CodePage, Utf8OutsideTheCodePageOrMalformedBecomesQuestionMarks) {
       {std::string("\xC3\0", 2), std::string("?\0", 2)},
   };
   for (const auto& c : cases) EXPECT_EQ(utf8ToCp1252(c.in), c.out) << testing::PrintToString(c.in);
+
+  // Well-formed is not the same as representable.
+  EXPECT_TRUE(platform::isUtf8(""));
+  EXPECT_TRUE(platform::isUtf8("caf\xC3\xA9 \xE4\xB8\xAD\xF0\x9F\x8E\xB5"));
+  EXPECT_FALSE(platform::isUtf8("caf\xE9"));  // Windows-1252
+  EXPECT_FALSE(platform::isUtf8("ok\xC3"));
+  EXPECT_FALSE(platform::isUtf8("\xED\xA0\x80"));
 }

@@ -128,7 +128,7 @@ int runCommandLine(int argc, char** argv) {
       "disc", "Wait for the drive to settle, then show the disc as the window lists it");
   disc->add_option("--drive", discOptions.drive, "Drive index or exact name (becomes \"Device\")");
   disc->add_flag("--json", discOptions.json, "One JSON object instead of text");
-  disc->add_option("--timeout", discOptions.timeoutSeconds, "Seconds to wait for the drive")
+  disc->add_option("--timeout", discOptions.timeoutSeconds, "Seconds to wait for the drive and the lookup")
       ->check(CLI::Range(1, 3600));
   disc->add_option("--entry", discOptions.entry,
                    "Apply database entry N (0 = first) instead of the lookup's choice")
@@ -143,7 +143,7 @@ int runCommandLine(int argc, char** argv) {
   rip->add_option("--output", ripOptions.output,
                   "Folder for the files, when \"Use Output Folder\" is 0");
   rip->add_flag("--json", ripOptions.json, "One JSON object at the end instead of text");
-  rip->add_option("--timeout", ripOptions.timeoutSeconds, "Seconds to wait for the drive")
+  rip->add_option("--timeout", ripOptions.timeoutSeconds, "Seconds to wait for the drive and the lookup")
       ->check(CLI::Range(1, 3600));
   rip->add_option("--entry", ripOptions.entry,
                   "Apply database entry N (0 = first) before copying")

@@ -38,7 +38,7 @@ void printText(const ShownDisc& disc, const std::string& drive) {
               << "Query:  " << out(disc.queryUrl) << "\n";
   for (std::size_t i = 0; i < disc.entries.size(); ++i)
     std::cout << (i == 0 ? "Entries:" : "        ") << " " << i << "  " << out(disc.entries[i])
-              << (disc.entries[i] == disc.entryShown ? "  (applied)" : "") << "\n";
+              << (static_cast<int>(i) == disc.entryIndex ? "  (applied)" : "") << "\n";
   if (disc.entries.empty()) std::cout << "Entries: " << out(disc.entryShown) << "\n";
   if (disc.tracks.empty()) {
     std::cout << "No tracks listed.\n";
@@ -67,7 +67,8 @@ void printJson(const ShownDisc& disc, const std::string& drive) {
                         {"artist", out(disc.artist)}, {"album", out(disc.album)},
                         {"year", out(disc.year)},     {"genre", out(disc.genre)},
                         {"tracks", tracks},          {"entries", entries},
-                        {"entry", out(disc.entryShown)}, {"discId", out(disc.discId)},
+                        {"entry", out(disc.entryShown)}, {"entryIndex", disc.entryIndex},
+                        {"discId", out(disc.discId)},
                         {"queryUrl", out(disc.queryUrl)}};
   std::cout << doc.dump(2) << "\n";
 }

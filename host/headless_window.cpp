@@ -93,6 +93,7 @@ ShownDisc HeadlessWindow::read() const {
   if (auto* drop = qom::ui::windowAs<qom::ui::DropDown>(control("Entries"))) {
     for (const qom::ui::DropDownItem& item : drop->items()) disc.entries.push_back(item.text);
     disc.entryShown = drop->shownText();
+    disc.entryIndex = drop->selectedId();
   }
   if (const qom::ui::Window* window = componentWindow()) {
     disc.discId = window->property("freedb.discid");

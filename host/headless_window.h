@@ -26,6 +26,7 @@ struct ShownDisc {
   std::vector<ShownTrack> tracks;
   std::vector<std::string> entries;  // drop-down item texts, in order
   std::string entryShown;            // what the closed drop-down shows
+  int entryIndex = -1;               // the chosen item's id (= its place), -1 for none
   std::string discId;                // the last lookup's disc identifier ("" without one)
   std::string queryUrl;              // the query URL that lookup sent
 };

@@ -22,16 +22,18 @@ constexpr const char* kQueryProperty = "freedb.query";
 }  // namespace
 
 void MainWindow::startLookup() {
-  if (config().getInt(key::kUseFreedb) == 0) {
-    setStatus("Ready");
-    return;
-  }
+  // A new disc supersedes whatever an earlier lookup was doing, and what it
+  // published, also when no lookup follows.
   std::uint64_t generation;
   {
     std::lock_guard<std::mutex> lock(entriesMutex_);
     generation = ++lookupGeneration_;
     setProperty(kDiscIdProperty, "");
     setProperty(kQueryProperty, "");
+  }
+  if (config().getInt(key::kUseFreedb) == 0) {
+    setStatus("Ready");
+    return;
   }
   setStatus(kQuerying);
   auto start = std::make_unique<LookupStart>();

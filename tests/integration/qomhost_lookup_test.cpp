@@ -61,6 +61,7 @@ TEST(QomhostLookup, DiscShowsTheFetchedEntriesAndAppliesThePickedOne) {
   disc = nlohmann::json::parse(r.out);
   ASSERT_EQ(disc["entries"].size(), 2u);
   EXPECT_EQ(disc["entry"], disc["entries"][1]);
+  EXPECT_EQ(disc["entryIndex"], 1);
   const bool otherSecond = otherCategory > category;  // the server lists categories sorted
   EXPECT_EQ(disc["artist"], otherSecond ? "Other" : "The Rondel Ensemble");
 

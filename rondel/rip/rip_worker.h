@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "rondel/output/rip_job.h"
+
 namespace rondel {
 
 // What a rip worker needs of the window that started it. Every method is
@@ -30,22 +32,9 @@ class RipOwner {
   virtual void ripWorkerEnded() = 0;
 };
 
-// One job as the worker receives it: the rip job's fields and its owner.
-// Texts are Windows-1252; the output path is Windows form, at most 260
-// characters, without extension.
-struct RipWorkerContext {
+// One job as the worker receives it: a copy of the rip job and its owner.
+struct RipWorkerContext : RipJob {
   RipOwner* owner = nullptr;
-  std::uint32_t trackNumber = 0;
-  std::uint32_t startSector = 0;
-  std::uint32_t sectorCount = 0;
-  bool resync = false;
-  std::uint32_t encoderIndex = 0;
-  std::uint32_t encoderSetting = 0;
-  std::uint32_t deviceIndex = 0;
-  std::string outputPath;
-  std::string title;
-  std::uint32_t tagTrackNumber = 0;
-  std::string artist, album, year, genre, comment;
 };
 
 // The worker thread's procedure: runs the job to its end on the calling

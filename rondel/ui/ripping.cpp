@@ -26,22 +26,8 @@ constexpr const char* kStatusNoThread = "Error: CreateThread() failed!";
 
 std::unique_ptr<RipWorkerContext> contextFor(RipOwner* owner, const RipJob& job) {
   auto context = std::make_unique<RipWorkerContext>();
+  static_cast<RipJob&>(*context) = job;
   context->owner = owner;
-  context->trackNumber = job.trackNumber;
-  context->startSector = job.startSector;
-  context->sectorCount = job.sectorCount;
-  context->resync = job.resync;
-  context->encoderIndex = job.encoderIndex;
-  context->encoderSetting = job.encoderSetting;
-  context->deviceIndex = job.deviceIndex;
-  context->outputPath = job.outputPath;
-  context->title = job.title;
-  context->tagTrackNumber = job.tagTrackNumber;
-  context->artist = job.artist;
-  context->album = job.album;
-  context->year = job.year;
-  context->genre = job.genre;
-  context->comment = job.comment;
   return context;
 }
 

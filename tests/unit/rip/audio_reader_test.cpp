@@ -51,26 +51,15 @@ TEST(AudioReader, InitCDDA_RingSizes_AndABlockTooLargeForTheDriveLeavesNothing) 
 TEST(AudioReader, InitCDDA_DriveOutOfBuffers_GivesBackEveryBufferItTook) {
   SimDisc disc(R"("tracks": [{"sectors": 1000}])");
   ASSERT_TRUE(disc.ready());
-  const rondel::CdrFunctions& f = rondel::cdr();
   // Take all but 5 of the library's buffers.
-  std::vector<CdBufferHandle> taken;
-  for (;;) {
-    void* data = nullptr;
-    CdBufferHandle handle = nullptr;
-    if (f.CD_AllocateBuffer(0, 16, &data, &handle) != 0) break;
-    taken.push_back(handle);
-  }
-  ASSERT_GT(taken.size(), 5u);
-  for (int i = 0; i < 5; ++i) {
-    f.CD_FreeBuffer(taken.back());
-    taken.pop_back();
-  }
+  rip_test::TakenDriveBuffers taken;
+  ASSERT_GT(taken.count(), 5u);
+  taken.giveBack(5);
   rondel::AudioReader reader(*rondel::driveAt(0));
   EXPECT_FALSE(reader.InitCDDA(524288, 12, false));
   EXPECT_TRUE(reader.InitCDDA(5 * 12 * kSector, 12, false)) << "the 5 buffers were given back";
   EXPECT_EQ(reader.blockCount(), 5u);
   reader.EndCDDA();
-  for (CdBufferHandle h : taken) f.CD_FreeBuffer(h);
 }
 
 TEST(AudioReader, AllBlocksOut_ReaderWaits_AndResumesInRingOrderWhenOneComesBack) {

@@ -55,6 +55,36 @@ class SimDisc {
 };
 
 // What the "counter" generator holds at stereo frame `frame` of the disc.
+// Takes every buffer the drive library will still lend (its table is
+// bounded), to make the next allocation fail; gives them back when it goes.
+class TakenDriveBuffers {
+ public:
+  TakenDriveBuffers() {
+    for (;;) {
+      void* data = nullptr;
+      CdBufferHandle handle = nullptr;
+      if (rondel::cdr().CD_AllocateBuffer(0, 16, &data, &handle) != 0) break;
+      handles_.push_back(handle);
+    }
+  }
+  ~TakenDriveBuffers() {
+    for (CdBufferHandle h : handles_) rondel::cdr().CD_FreeBuffer(h);
+  }
+  TakenDriveBuffers(const TakenDriveBuffers&) = delete;
+  TakenDriveBuffers& operator=(const TakenDriveBuffers&) = delete;
+  std::size_t count() const { return handles_.size(); }
+  // Gives `n` of them back now.
+  void giveBack(std::size_t n) {
+    for (; n > 0 && !handles_.empty(); --n) {
+      rondel::cdr().CD_FreeBuffer(handles_.back());
+      handles_.pop_back();
+    }
+  }
+
+ private:
+  std::vector<CdBufferHandle> handles_;
+};
+
 inline std::uint32_t frameAt(const std::vector<std::uint8_t>& audio, std::size_t frame) {
   const std::uint8_t* p = audio.data() + frame * 4;
   return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);

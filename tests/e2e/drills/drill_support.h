@@ -1,0 +1,188 @@
+#pragma once
+// What the fault drills share: a child process the drill can signal and
+// wait for (qomhost, cddb-server), a cddb-server on a port chosen up front
+// (so a redirect can name it), and the checks of what must survive a fault:
+// the output folder's files (no temporary ones), an MP3 file's decoded
+// length, the configuration file, and this process's thread count.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/background_process.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace drills {
+
+using Clock = std::chrono::steady_clock;
+
+// Polls `done` every few milliseconds until it holds or `bound` passes.
+// For state another process changes (a log line, a file), which nothing
+// here can be woken by.
+template <class Done>
+bool waitUntil(Done done, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+  const auto until = Clock::now() + bound;
+  while (!done()) {
+    if (Clock::now() > until) return done();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// A program started in the background with stdout and stderr in one log
+// file. Unlike BackgroundProcess the drill chooses the signal and reads the
+// exit status. Only the process this object started is ever signalled; one
+// still running at scope end is killed and reaped.
+class ChildProcess {
+ public:
+  ChildProcess(const std::vector<std::string>& argv, std::string logPath,
+               const std::vector<std::string>& env = {})
+      : logPath_(std::move(logPath)) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<std::string> envText;
+    for (char** e = environ; *e != nullptr; ++e) envText.emplace_back(*e);
+    envText.insert(envText.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (std::string& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~ChildProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool started() const { return pid_ > 0 || status_.has_value(); }
+  bool signal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
+
+  // The wait status once the process has ended; nothing if it is still
+  // running after `bound`.
+  std::optional<int> waitExit(std::chrono::milliseconds bound) {
+    if (pid_ > 0) {
+      waitUntil(
+          [&] {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
+            status_ = status;
+            pid_ = -1;
+            return true;
+          },
+          bound);
+    }
+    return status_;
+  }
+
+  std::string log() const { return testing_support::readFile(logPath_); }
+  bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }
+
+ private:
+  std::string logPath_;
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// A wait status as a shell shows it: the exit code, or 128 + the signal.
+inline int shellCode(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The real cddb-server on 127.0.0.1 at a port picked before it starts, so
+// fault options may name its own address; its folder, request log, and a
+// SIGKILL for the drill that has it die.
+class DrillServer {
+ public:
+  explicit DrillServer(std::vector<std::string> options = {},
+                       std::uint16_t port = testing_support::freeTcpPort())
+      : port_(port) {
+    std::vector<std::string> argv{testing_support::binDir() + "/cddb-server", "--root", root_.path(),
+                                  "--listen", address(), "--log", root_.file("requests.log")};
+    argv.insert(argv.end(), options.begin(), options.end());
+    process_.emplace(argv, root_.file("server.out"));
+    running_ = waitUntil([&] { return process_->logHas("listening on " + address()); });
+  }
+  bool running() const { return running_; }
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+  void add(const std::string& category, const std::string& id, const std::string& text) const {
+    std::filesystem::create_directories(root_.file(category));
+    root_.write(category + "/" + id, text);
+  }
+  std::vector<std::string> requests() const {
+    std::vector<std::string> lines;
+    std::istringstream in(testing_support::readFile(root_.file("requests.log")));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  // Dies at once, as a crashed or powered-off server: no reply, no close
+  // of its own; the kernel resets its connections.
+  bool kill() { return process_->signal(SIGKILL) && process_->waitExit(std::chrono::seconds(5)); }
+
+ private:
+  testing_support::TempDir root_;
+  std::uint16_t port_;
+  std::optional<ChildProcess> process_;
+  bool running_ = false;
+};
+
+// Every regular file below `folder` (relative paths, sorted), hidden ones
+// included, so a temporary ".rondel-*.part" left behind shows.
+inline std::vector<std::string> filesBelow(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+    if (it->is_regular_file()) files.push_back(it->path().string().substr(folder.size() + 1));
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Stereo frames an independent decoder (mpg123) gets out of an MP3 file;
+// -1 when it cannot decode it.
+inline long decodedFrames(const std::string& file) {
+  const auto r = testing_support::runCommand({testing_support::findProgram("mpg123"), "-q", "-s", file});
+  return r.exitCode == 0 ? static_cast<long>(r.out.size() / 4) : -1;
+}
+constexpr long kFramesPerSector = 588;
+
+// Threads of this process now.
+inline int threadCount() {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+// The configuration as qomhost keeps it in `configDir`.
+inline std::string configText(const std::string& configDir) {
+  return testing_support::readFile(configDir + "/config.json");
+}
+
+}  // namespace drills

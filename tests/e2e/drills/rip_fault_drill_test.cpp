@@ -5,6 +5,11 @@
 // configuration, and the documented exit code.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "qomhost_drill.h"
 
 using namespace drills;
@@ -72,6 +77,58 @@ TEST(RipDrill, DiskFullDuringTrackTwo) {
   for (const char* file : {"01. Track 01.mp3", "03. Track 03.mp3"})
     EXPECT_NEAR(decodedFrames(q.outFile(kAlbum + file)), 60 * kFramesPerSector, kFramesPerSector)
         << file;
+  q.expectConfigIntact(config, "Use Freedb", "0");
+}
+
+// Survives a folder that can no longer be written mid-track: track 1's and
+// track 3's files (each track has its own folder), the configuration, the
+// process (exit 1). Track 2 ends with an error, not "Copied", and no
+// visible file appears in its folder. Its hidden temporary file stays: the
+// folder that refused the rename refuses the clean-up too.
+TEST(RipDrill, FolderMadeUnwritableDuringTrackTwo) {
+  // Root ignores folder permissions: the rip runs as an unprivileged user.
+  const std::string setpriv = testing_support::findProgram("setpriv");
+  ASSERT_FALSE(setpriv.empty()) << "setpriv (util-linux) is needed";
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the rip as another user";
+  constexpr uid_t kNobody = 65534;
+  // Track 2 takes about 2 s at this speed: time to act while it runs.
+  QomhostDrill q(simulated({60, 600, 60}, R"("speed": 4)"));
+  q.set("Use Freedb", "0");
+  q.set("Output Filename 2", "<number>\\<artist> - <track>");
+  const std::string config = configText(q.configDir());
+  namespace fs = std::filesystem;
+  fs::create_directories(q.out());
+  for (const std::string& path : {q.configDir(), q.out()}) ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+  fs::permissions(fs::path(q.out()).parent_path(), fs::perms::others_exec | fs::perms::others_read,
+                  fs::perm_options::add);
+  fs::permissions(q.configDir() + "/config.json", fs::perms::others_read, fs::perm_options::add);
+
+  std::vector<std::string> argv = q.command({"rip", "--all", "--output", q.out()});
+  argv.insert(argv.begin(), {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+  ChildProcess rip(argv, q.log("rip.log"));
+  ASSERT_TRUE(rip.started());
+  // Track 2's temporary file exists: the encoder has it open. Then the
+  // folder turns read-only under the running track.
+  const std::string folder2 = q.outFile("02");
+  ASSERT_TRUE(waitUntil([&] {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder2, ec))
+      if (entry.path().filename().string().rfind(".rondel-", 0) == 0) return true;
+    return false;
+  })) << rip.log();
+  fs::permissions(folder2, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  const auto status = rip.waitExit(std::chrono::seconds(30));
+  ASSERT_TRUE(status.has_value()) << rip.log();
+  EXPECT_EQ(shellCode(*status), 1) << rip.log();
+  EXPECT_NE(rip.log().find(" 1  Copied"), std::string::npos) << rip.log();
+  EXPECT_NE(rip.log().find(" 2  Error: ACDICompress() failed!"), std::string::npos) << rip.log();
+  EXPECT_NE(rip.log().find(" 3  Copied"), std::string::npos) << rip.log();
+
+  for (const char* file : {"01/Unknown Artist - Track 01.mp3", "03/Unknown Artist - Track 03.mp3"})
+    EXPECT_NEAR(decodedFrames(q.outFile(file)), 60 * kFramesPerSector, kFramesPerSector) << file;
+  for (const std::string& name : filesBelow(folder2))
+    EXPECT_EQ(name.rfind(".rondel-", 0), 0u) << "a visible file in the read-only folder: " << name;
   q.expectConfigIntact(config, "Use Freedb", "0");
 }
 

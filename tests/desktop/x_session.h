@@ -113,8 +113,12 @@ class XServer {
       const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
       struct stat st;
       if (::stat(socket.c_str(), &st) == 0 || ::stat(lock.c_str(), &st) == 0) continue;
+      // -noreset: by default the server resets when its last client goes,
+      // and a client connecting meanwhile (qomhost right after the probe
+      // below, or after a first qomhost ended) is refused.
       auto server = std::make_unique<Process>(
-          std::vector<std::string>{xvfb, ":" + std::to_string(n), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+          std::vector<std::string>{xvfb, ":" + std::to_string(n), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                                   "-noreset"},
           std::vector<std::string>{}, logFile);
       // Ready once a client gets through (the socket appears a little
       // before the server answers); a server that lost a race for the

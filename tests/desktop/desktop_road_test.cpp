@@ -1,0 +1,397 @@
+// The road of one disc on the desktop, driven only by real X input: a made
+// image in an image drive, a lookup against a local cddb-server with two
+// entries, the second picked, a title and two rows' artist edited, Copy All,
+// the files checked by independent tools, the disc ejected. And edits made
+// on the preference pages surviving a restart of qomhost.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+
+#include "desktop/desktop_fixture.h"
+#include "integration/lookup_fixture.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using desktop_test::Desktop;
+using desktop_test::findNamed;
+using desktop_test::findProperty;
+using desktop_test::middleOf;
+using desktop_test::rowPoint;
+using nlohmann::json;
+using testing_support::binDir;
+using testing_support::runCommand;
+
+// Four short audio tracks and a data track last (what the tray of a
+// CD-Extra holds); the data track never becomes a row.
+constexpr const char* kDisc = R"({
+  "artist": "Road Band", "album": "First Pressing", "year": 2021, "genre": "Rock", "category": "misc",
+  "seed": 8,
+  "tracks": [
+    {"title": "Morning", "kind": "tone", "frequencies": [440], "seconds": 1},
+    {"title": "Noon", "kind": "noise", "amplitude": 0.2, "seconds": 1},
+    {"title": "Evening", "kind": "tone", "frequencies": [330, 495], "seconds": 1},
+    {"title": "Night", "kind": "tone", "frequencies": [220], "seconds": 1},
+    {"title": "Data", "kind": "data", "seconds": 2}
+  ]})";
+constexpr int kAudioTracks = 4;
+
+// mkdisc's entry for the disc with other titles: the same disc id and
+// offsets, as a second match in another category.
+std::string secondEntry(const std::string& first) {
+  std::istringstream in(first);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.rfind("DTITLE=", 0) == 0) {
+      line = "DTITLE=Second Band / Second Album";
+    } else if (line.rfind("DYEAR=", 0) == 0) {
+      line = "DYEAR=1999";
+    } else if (line.rfind("TTITLE", 0) == 0) {
+      const std::size_t eq = line.find('=');
+      line = line.substr(0, eq + 1) + "Second Song " + std::to_string(std::stoi(line.substr(6, eq - 6)) + 1);
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
+// "/a/b" as the component writes folders: "Z:\a\b".
+std::string windowsForm(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return "Z:" + path;
+}
+
+std::vector<std::string> filesUnder(const std::string& root) {
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files.push_back(std::filesystem::relative(e.path(), root).string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+const json& row(const json& models, int r) { return (*findNamed(models, "Tracks"))["rows"][r]; }
+
+TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
+  DESKTOP_TEST_REQUIRE_X_TOOLS();
+  Desktop d;
+  const std::string mkdisc = binDir() + "/mkdisc";
+  auto made = runCommand({mkdisc, d.dir.write("road.json", kDisc), "--out", d.dir.file("disc"), "--freedb",
+                          d.dir.file("freedb"), "--json"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const json disc = json::parse(made.out);
+  const std::string discId = disc["discid"];
+  const std::string firstEntry = testing_support::readFile(disc["entry"]);
+
+  testing_support::CddbServer server;
+  ASSERT_TRUE(server.running());
+  server.add("misc", discId, firstEntry);
+  server.add("rock", discId, secondEntry(firstEntry));
+
+  testing_support::ScopedEnv drives(
+      "CDR_CONFIG", d.dir.write("cdr.json", R"({"drives":[{"type":"image","path":")" + disc["cue"].get<std::string>() + R"("}]})"));
+  const std::string configDir = d.dir.file("config");
+  const std::string out = d.dir.file("out");
+  for (const auto& [item, value] : std::vector<std::pair<std::string, std::string>>{
+           {"Use Freedb", "1"}, {"Freedb Server", server.address()}, {"EMail", "tester@example.org"},
+           {"Use Output Folder", "1"}, {"Output Folder", windowsForm(out)}, {"Eject", "1"}}) {
+    auto set = runCommand({d.qomhost, "--config-dir", configDir, "config", "set", item, value});
+    ASSERT_EQ(set.exitCode, 0) << item << ": " << set.err;
+  }
+
+  ASSERT_TRUE(d.startX());
+  // Short time-outs: a lookup that cannot finish fails the wait below soon.
+  ASSERT_TRUE(d.startHost(configDir, {"RONDEL_LOOKUP_TIMEOUTS=2000,2000,10000"}));
+
+  // The lookup offers both entries and applies the first.
+  auto models = d.waitForModels([](const json& m) {
+    return (*findNamed(m, "Entries"))["items"].size() == 2 && (*findNamed(m, "Status"))["text"] == "Ready" &&
+           (*findNamed(m, "Tracks"))["rows"].size() == kAudioTracks;
+  });
+  ASSERT_TRUE(models) << "no two entries; last state: " << d.last.dump(1) << "\nqomhost said: " << d.hostSaid()
+                      << "\nserver saw: " << server.requests();
+  EXPECT_EQ((*findNamed(*models, "Album"))["text"], "First Pressing");
+  EXPECT_EQ(row(*models, 0)["cells"][2], "Morning");
+  d.screenshot("road-01-lookup");
+
+  // The second entry, picked in the drop-down: a click opens its menu
+  // (which takes the keyboard), Down and Return choose the next item.
+  const json entries = *findNamed(*models, "Entries");
+  const int secondId = entries["items"][1]["id"];
+  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(entries)));
+  ASSERT_TRUE(d.keys({"Down", "Return"}));
+  models = d.waitForModels([&](const json& m) {
+    return (*findNamed(m, "Entries"))["selectedId"] == secondId && (*findNamed(m, "Album"))["text"] == "Second Album";
+  });
+  ASSERT_TRUE(models) << "the second entry was not applied: " << d.last.dump(1);
+  EXPECT_EQ((*findNamed(*models, "Artist"))["text"], "Second Band");
+  EXPECT_EQ((*findNamed(*models, "Year"))["text"], "1999");
+  for (int r = 0; r < kAudioTracks; ++r) {
+    EXPECT_EQ(row(*models, r)["cells"][1], "Second Band");
+    EXPECT_EQ(row(*models, r)["cells"][2], "Second Song " + std::to_string(r + 1));
+  }
+  d.screenshot("road-02-second-entry");
+
+  // One title edited: the second row selected, its Track field retyped.
+  const json tracks = *findNamed(*models, "Tracks");
+  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 1)));
+  ASSERT_TRUE(d.waitForModels([](const json& m) { return (*findNamed(m, "Tracks"))["selected"] == json::array({1}); }));
+  ASSERT_TRUE(d.retype(d.windowId, middleOf(*findNamed(*models, "Track")), "Edited Title"));
+  models = d.waitForModels([](const json& m) { return row(m, 1)["cells"][2] == "Edited Title"; });
+  ASSERT_TRUE(models) << "the title edit did not reach the row: " << d.last.dump(1);
+  d.screenshot("road-03-title");
+
+  // The artist of two rows: the third clicked, the fourth added with Ctrl.
+  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 2)));
+  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 3), "ctrl"));
+  ASSERT_TRUE(d.waitForModels([](const json& m) { return (*findNamed(m, "Tracks"))["selected"] == json::array({2, 3}); }))
+      << d.last.dump(1);
+  ASSERT_TRUE(d.retype(d.windowId, middleOf(*findNamed(*models, "Artist")), "Guest Star"));
+  models = d.waitForModels([](const json& m) {
+    return row(m, 2)["cells"][1] == "Guest Star" && row(m, 3)["cells"][1] == "Guest Star";
+  });
+  ASSERT_TRUE(models) << "the artist edit did not reach both rows: " << d.last.dump(1);
+  EXPECT_EQ(row(*models, 0)["cells"][1], "Second Band");
+  EXPECT_EQ(row(*models, 1)["cells"][1], "Second Band");
+  d.screenshot("road-04-artist");
+
+  // Copy All: every job ends "Copied" (the window property keeps it once
+  // the rows are gone), then the disc is ejected and the poll finds none.
+  const json copyAll = *findNamed(*models, "Copy All");
+  ASSERT_TRUE(copyAll["enabled"].get<bool>());
+  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(copyAll)));
+  models = d.waitForModels(
+      [](const json& m) {
+        for (int t = 1; t <= kAudioTracks; ++t)
+          if (findProperty(m, "rip.status." + std::to_string(t)) != "Copied") return false;
+        return (*findNamed(m, "Status"))["text"] == "No Disc";
+      },
+      std::chrono::seconds(60));
+  ASSERT_TRUE(models) << "not every track copied, or no eject: " << d.last.dump(1) << "\nqomhost said: " << d.hostSaid();
+  EXPECT_TRUE((*findNamed(*models, "Tracks"))["rows"].empty());
+  d.screenshot("road-05-copied");
+
+  // The artists differ, so "Output Filename 3" names the files; nothing
+  // else (no temporary file) is left in the folder.
+  const std::vector<std::string> expected{
+      "Second Album/01. Second Band - Second Song 1.mp3", "Second Album/02. Second Band - Edited Title.mp3",
+      "Second Album/03. Guest Star - Second Song 3.mp3", "Second Album/04. Guest Star - Second Song 4.mp3"};
+  ASSERT_EQ(filesUnder(out), expected);
+  const std::string ffprobe = desktop_test::findProgram("ffprobe");
+  const std::string eyeD3 = desktop_test::findProgram("eyeD3");
+  const std::string id3v2 = desktop_test::findProgram("id3v2");
+  ASSERT_FALSE(ffprobe.empty() || eyeD3.empty() || id3v2.empty()) << "needs ffprobe, eyeD3 and id3v2";
+  const std::vector<std::string> artists{"Second Band", "Second Band", "Guest Star", "Guest Star"};
+  const std::vector<std::string> titles{"Second Song 1", "Edited Title", "Second Song 3", "Second Song 4"};
+  for (int t = 0; t < kAudioTracks; ++t) {
+    SCOPED_TRACE(expected[t]);
+    const std::string file = out + "/" + expected[t];
+    // Decodes to the track's length (the last audio track runs up to the
+    // data track, as the table of contents says).
+    auto probe = runCommand({ffprobe, "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file});
+    ASSERT_EQ(probe.exitCode, 0) << probe.err;
+    EXPECT_NEAR(std::stod(probe.out), disc["tracks"][t]["sectors"].get<double>() / 75.0, 0.06);
+    auto tags = runCommand({eyeD3, "--plugin=json", file});
+    ASSERT_EQ(tags.exitCode, 0) << tags.err;
+    const json v2 = json::parse(tags.out, nullptr, false);
+    ASSERT_FALSE(v2.is_discarded()) << tags.out;
+    EXPECT_EQ(v2.value("title", ""), titles[t]);
+    EXPECT_EQ(v2.value("artist", ""), artists[t]);
+    EXPECT_EQ(v2.value("album", ""), "Second Album");
+    EXPECT_EQ(v2.value("recording_date", ""), "1999");
+    EXPECT_EQ(v2["track_num"].value("count", 0), t + 1);
+    // The ID3v1 tag at the end says the same.
+    auto v1 = runCommand({id3v2, "-l", file});
+    ASSERT_EQ(v1.exitCode, 0) << v1.err;
+    const std::string v1Part = v1.out.substr(std::min(v1.out.find("id3v1"), v1.out.size()));
+    EXPECT_NE(v1Part.find("Title  : " + titles[t]), std::string::npos) << v1.out;
+    EXPECT_NE(v1Part.find("Artist: " + artists[t]), std::string::npos) << v1.out;
+  }
+
+  // The desktop ends cleanly after a copy.
+  d.host->signal(SIGTERM);
+  const auto code = d.host->waitExit();
+  ASSERT_TRUE(code) << "qomhost did not end within 30 s of SIGTERM";
+  EXPECT_EQ(*code, 0) << d.hostSaid();
+}
+
+// The empty part of the preferences window's page tree, below its pages: a
+// click there gives the tree the keyboard and changes no page.
+constexpr desktop_test::Point kTreeSpace{100, 380};
+
+// The preferences window, driven like the main window: FLTK gives a window
+// the keyboard when it shows it, so keys reach its focused widget.
+struct PrefsPage {
+  Desktop& d;
+  std::string window;  // the X window "Preferences"
+
+  // The state once the page `id` shows (bounded), else nullopt.
+  std::optional<json> waitForPage(const std::string& id) {
+    return d.waitForState([&](const json& s) {
+      return s["preferences"].is_object() && s["preferences"]["shown"] == true && s["preferences"]["page"] == id;
+    });
+  }
+  // The page tree takes the keyboard after a click on its empty part
+  // (below the four pages), which leaves its focus on the page shown; each
+  // Down moves the focus to the next page and Space selects it.
+  ::testing::AssertionResult stepPages(int downs) {
+    if (auto r = d.clickIn(window, kTreeSpace); !r) return r;
+    std::vector<std::string> keys(static_cast<std::size_t>(downs), "Down");
+    keys.push_back("space");
+    return d.keys(keys);
+  }
+  const json& control(const json& state, const std::string& item) {
+    const json* found = Desktop::prefControl(state, item);
+    if (found == nullptr) throw std::runtime_error("no control for " + item + " in " + state["preferences"].dump());
+    return *found;
+  }
+  // A check box is toggled by a click on its box, at its left end.
+  ::testing::AssertionResult toggle(const json& state, const std::string& item) {
+    const json& c = control(state, item);
+    return d.clickIn(window, {c["rect"]["x"].get<int>() + 8, desktop_test::center(c["rect"], "y", "height")});
+  }
+  // A text field: its left part (a combo's button is at its right end).
+  desktop_test::Point field(const json& state, const std::string& item) {
+    const json& c = control(state, item);
+    return {c["rect"]["x"].get<int>() + 20, desktop_test::center(c["rect"], "y", "height")};
+  }
+};
+
+std::string configGet(const std::string& qomhost, const std::string& configDir, const std::string& item) {
+  auto r = runCommand({qomhost, "--config-dir", configDir, "config", "get", item});
+  return r.exitCode == 0 && !r.out.empty() ? r.out.substr(0, r.out.size() - 1) : "(error " + r.err + ")";
+}
+
+TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
+  DESKTOP_TEST_REQUIRE_X_TOOLS();
+  Desktop d;
+  testing_support::ScopedEnv noDrives("CDR_CONFIG", d.dir.write("cdr.json", R"({"drives": []})"));
+  const std::string configDir = d.dir.file("config");
+  // One value from the command line before the desktop starts.
+  ASSERT_EQ(runCommand({d.qomhost, "--config-dir", configDir, "config", "set", "Proxy Server", "proxy.example.org:3128"})
+                .exitCode,
+            0);
+  const std::string ogg = "2: Ogg Vorbis [.ogg] - 112 kbit/s";
+  const std::string server = "cddb.example.net:8880";
+  const std::string pattern = "<artist>\\<album>\\<number> <track>";
+
+  ASSERT_TRUE(d.startX());
+  ASSERT_TRUE(d.startHost(configDir));
+  auto models = d.waitForModels([](const json& m) { return findNamed(m, "Preferences") != nullptr; });
+  ASSERT_TRUE(models);
+  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Preferences"))));
+  PrefsPage prefs{d, ""};
+  auto state = prefs.waitForPage("rondel.options");
+  ASSERT_TRUE(state) << "the preferences did not open on their first page: " << d.last["preferences"].dump();
+  prefs.window = d.findWindow("^Preferences$");
+  ASSERT_FALSE(prefs.window.empty());
+
+  // First page: "Eject" on, the format switched to the second entry. The
+  // drop-down's pixels, with the keyboard in the page tree, before and
+  // after: no dump says what it shows, so they are what the restarted page
+  // is compared with.
+  const json formatRect = prefs.control(*state, "Format")["rect"];
+  ASSERT_TRUE(d.clickIn(prefs.window, kTreeSpace));
+  const std::string showsMp3 = d.grabSettled(prefs.window, formatRect);
+  ASSERT_FALSE(showsMp3.empty());
+  ASSERT_TRUE(prefs.toggle(*state, "Eject"));
+  ASSERT_TRUE(d.clickIn(prefs.window, middleOf(prefs.control(*state, "Format"))));
+  ASSERT_TRUE(d.keys({"Down", "Return"}));
+  ASSERT_TRUE(d.waitForState([&](const json& s) { return s["config"]["Eject"] == "1" && s["config"]["Format"] == ogg; }))
+      << d.last["config"].dump();
+  ASSERT_TRUE(d.clickIn(prefs.window, kTreeSpace));
+  ASSERT_TRUE(desktop_test::waitFor([&] { return d.grab(prefs.window, formatRect) != showsMp3; }))
+      << "the drop-down looks the same after the pick";
+  const std::string showsOgg = d.grabSettled(prefs.window, formatRect);
+  ASSERT_FALSE(showsOgg.empty());
+
+  // "Output": the various-artists file name retyped.
+  ASSERT_TRUE(prefs.stepPages(1));
+  state = prefs.waitForPage("rondel.options.output");
+  ASSERT_TRUE(state) << d.last["preferences"].dump();
+  ASSERT_TRUE(d.retype(prefs.window, prefs.field(*state, "Output Filename 3"), pattern));
+  ASSERT_TRUE(d.waitForState([&](const json& s) { return s["config"]["Output Filename 3"] == pattern; }))
+      << d.last["config"].dump();
+
+  // "Freedb" (two pages on): lookups off, another server typed into the
+  // combo's text field.
+  ASSERT_TRUE(prefs.stepPages(2));
+  state = prefs.waitForPage("rondel.options.freedb");
+  ASSERT_TRUE(state) << d.last["preferences"].dump();
+  ASSERT_TRUE(prefs.toggle(*state, "Use Freedb"));
+  ASSERT_TRUE(d.retype(prefs.window, prefs.field(*state, "Freedb Server"), server));
+  ASSERT_TRUE(d.waitForState([&](const json& s) {
+    return s["config"]["Use Freedb"] == "0" && s["config"]["Freedb Server"] == server;
+  })) << d.last["config"].dump();
+  d.screenshot("restart-01-edited");
+
+  // Closed from the launcher bar: Escape there runs the bar's close, which
+  // ends the program. Xvfb has no window manager to hand the keyboard to a
+  // window the user turns to, so the test gives it to the bar itself.
+  const std::string launcher = d.findWindow("^qomhost$");
+  ASSERT_FALSE(launcher.empty());
+  ASSERT_EQ(d.xdotool({"windowfocus", "--sync", launcher, "key", "Escape"}).exitCode, 0);
+  auto code = d.host->waitExit();
+  ASSERT_TRUE(code) << "qomhost did not end after Escape in the launcher bar";
+  EXPECT_EQ(*code, 0) << d.hostSaid();
+
+  // Stored: what the command line reads, and the file itself.
+  const std::vector<std::pair<std::string, std::string>> edited{
+      {"Eject", "1"},        {"Format", ogg},       {"Output Filename 3", pattern}, {"Use Freedb", "0"},
+      {"Freedb Server", server}, {"Proxy Server", "proxy.example.org:3128"}};
+  for (const auto& [item, value] : edited) EXPECT_EQ(configGet(d.qomhost, configDir, item), value) << item;
+  const std::string file = testing_support::readFile(configDir + "/config.json");
+  for (const auto& [item, value] : edited)
+    EXPECT_NE(file.find(json(item).dump() + ": " + json(value).dump()), std::string::npos) << item << "\n" << file;
+
+  // A new process shows the stored values on the pages again. What a
+  // control shows is read back through input where it can be: a click on a
+  // check box writes the opposite of what it showed, a key typed at the end
+  // of a text field writes what it showed plus that key. The drop-down is
+  // compared by its pixels.
+  ASSERT_TRUE(d.startHost(configDir));
+  models = d.waitForModels([](const json& m) { return findNamed(m, "Preferences") != nullptr; });
+  ASSERT_TRUE(models);
+  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Preferences"))));
+  state = prefs.waitForPage("rondel.options");
+  ASSERT_TRUE(state) << d.last["preferences"].dump();
+  EXPECT_EQ((*state)["config"]["Format"], ogg);
+  prefs.window = d.findWindow("^Preferences$");
+  ASSERT_FALSE(prefs.window.empty());
+  d.screenshot("restart-02-after");
+  ASSERT_TRUE(d.clickIn(prefs.window, kTreeSpace));
+  EXPECT_TRUE(desktop_test::waitFor([&] { return d.grab(prefs.window, formatRect) == showsOgg; }))
+      << "the format drop-down does not show the stored entry";
+  ASSERT_TRUE(prefs.toggle(*state, "Eject"));
+  EXPECT_TRUE(d.waitForState([&](const json& s) { return s["config"]["Eject"] == "0"; })) << "Eject did not show on";
+
+  ASSERT_TRUE(prefs.stepPages(1));
+  state = prefs.waitForPage("rondel.options.output");
+  ASSERT_TRUE(state) << d.last["preferences"].dump();
+  ASSERT_TRUE(d.clickIn(prefs.window, prefs.field(*state, "Output Filename 3")));
+  ASSERT_TRUE(d.keys({"End", "x"}));
+  EXPECT_TRUE(d.waitForState([&](const json& s) { return s["config"]["Output Filename 3"] == pattern + "x"; }))
+      << d.last["config"].dump();
+
+  ASSERT_TRUE(prefs.stepPages(2));
+  state = prefs.waitForPage("rondel.options.freedb");
+  ASSERT_TRUE(state) << d.last["preferences"].dump();
+  ASSERT_TRUE(prefs.toggle(*state, "Use Freedb"));
+  ASSERT_TRUE(d.clickIn(prefs.window, prefs.field(*state, "Freedb Server")));
+  ASSERT_TRUE(d.keys({"End", "x"}));
+  EXPECT_TRUE(d.waitForState([&](const json& s) {
+    return s["config"]["Use Freedb"] == "1" && s["config"]["Freedb Server"] == server + "x";
+  })) << d.last["config"].dump();
+
+  d.host->signal(SIGTERM);
+  code = d.host->waitExit();
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0) << d.hostSaid();
+}
+
+}  // namespace

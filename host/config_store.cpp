@@ -1,6 +1,7 @@
 #include "host/config_store.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +45,58 @@ std::string timestamp() {
   return text;
 }
 
+// Reads the file's groups; nullopt with `problem` set when the text is not
+// a configuration file of ours.
+std::optional<std::map<std::string, ConfigStore::GroupValues>> parseGroups(std::istream& in,
+                                                                          std::string* problem) {
+  std::map<std::string, ConfigStore::GroupValues> groups;
+  try {
+    nlohmann::json doc = nlohmann::json::parse(in);
+    if (!doc.is_object() || !doc.contains("groups") || !doc["groups"].is_object())
+      throw std::runtime_error("no \"groups\" object");
+    for (auto& [guid, group] : doc["groups"].items()) {
+      if (!group.is_object() || !group.contains("values") || !group["values"].is_object())
+        throw std::runtime_error("group " + guid + " has no \"values\" object");
+      ConfigStore::GroupValues values;
+      if (group.contains("name") && group["name"].is_string()) values.name = group["name"];
+      for (auto& [item, value] : group["values"].items()) {
+        if (!value.is_string()) throw std::runtime_error("value of " + item + " is not a text");
+        values.values[platform::utf8ToCp1252(item)] =
+            platform::utf8ToCp1252(value.get<std::string>());
+      }
+      groups[guid] = std::move(values);
+    }
+    return groups;
+  } catch (const std::exception& e) {
+    if (problem != nullptr) *problem = e.what();
+  }
+  return std::nullopt;
+}
+
+// An exclusive lock on a file beside the configuration, held while one
+// process reads, merges and replaces it, so two processes saving at once
+// (the desktop and a `config set`) neither lose each other's change nor
+// share the temporary file. Without a lock (a read-only folder) saving goes
+// on unlocked, as before.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& path)
+      : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 }  // namespace
 
 std::string ConfigStore::defaultFolder() {
@@ -69,25 +122,9 @@ bool ConfigStore::load() {
     return false;
   }
   std::string problem;
-  try {
-    nlohmann::json doc = nlohmann::json::parse(in);
-    if (!doc.is_object() || !doc.contains("groups") || !doc["groups"].is_object())
-      throw std::runtime_error("no \"groups\" object");
-    for (auto& [guid, group] : doc["groups"].items()) {
-      if (!group.is_object() || !group.contains("values") || !group["values"].is_object())
-        throw std::runtime_error("group " + guid + " has no \"values\" object");
-      GroupValues values;
-      if (group.contains("name") && group["name"].is_string()) values.name = group["name"];
-      for (auto& [item, value] : group["values"].items()) {
-        if (!value.is_string()) throw std::runtime_error("value of " + item + " is not a text");
-        values.values[platform::utf8ToCp1252(item)] =
-            platform::utf8ToCp1252(value.get<std::string>());
-      }
-      groups_[guid] = std::move(values);
-    }
+  if (auto groups = parseGroups(in, &problem)) {
+    groups_ = std::move(*groups);
     return true;
-  } catch (const std::exception& e) {
-    problem = e.what();
   }
   groups_.clear();
   const std::string aside = path_ + ".corrupt-" + timestamp();
@@ -145,11 +182,37 @@ void ConfigStore::itemChanged(qom::ConfigGroup* group, qom::ConfigItem* item) {
   GroupValues& values = groups_[group->guid().toString()];
   values.name = group->name();
   values.values[item->name()] = item->text();
-  lastSaveOk_ = save();
+  lastSaveOk_ = save(group->guid().toString(), item->name());
 }
 
-bool ConfigStore::save() {
+bool ConfigStore::save(const std::string& changedGroup, const std::string& changedItem) {
   if (!writable_) return false;
+  if (!makeFolders(folder_)) {
+    std::fprintf(stderr, "qomhost: cannot create %s: %s\n", folder_.c_str(), std::strerror(errno));
+    return false;
+  }
+  FolderLock lock(path_ + ".lock");
+  // Another process may have saved since this one loaded: its values are
+  // the base, and only the item that changed here is laid over them. A file
+  // gone or unreadable meanwhile gives way to what this process holds.
+  {
+    std::ifstream in(path_, std::ios::binary);
+    std::optional<std::map<std::string, GroupValues>> onDisk;
+    if (in) onDisk = parseGroups(in, nullptr);
+    if (onDisk) {
+      const GroupValues& mine = groups_[changedGroup];
+      GroupValues& merged = (*onDisk)[changedGroup];
+      merged.name = mine.name;
+      auto value = mine.values.find(changedItem);
+      if (value != mine.values.end()) merged.values[changedItem] = value->second;
+      for (const auto& [guid, group] : groups_) {
+        GroupValues& theirs = (*onDisk)[guid];
+        if (theirs.name.empty()) theirs.name = group.name;
+      }
+      groups_ = std::move(*onDisk);
+    }
+  }
+
   nlohmann::json doc;
   doc["format"] = kFileFormat;
   doc["groups"] = nlohmann::json::object();
@@ -161,10 +224,6 @@ bool ConfigStore::save() {
   }
   const std::string text = doc.dump(2) + "\n";
 
-  if (!makeFolders(folder_)) {
-    std::fprintf(stderr, "qomhost: cannot create %s: %s\n", folder_.c_str(), std::strerror(errno));
-    return false;
-  }
   // Write a temporary file beside the real one, flush it to disk and rename
   // it over the old file, so a crash leaves either the old or the new file.
   const std::string temp = path_ + ".tmp";

@@ -36,18 +36,23 @@ class ConfigStore final : public qom::ConfigObserver {
 
   int dispatch(int message, void* result, void** args, int argCount) override;
 
- private:
-  void itemChanged(qom::ConfigGroup* group, qom::ConfigItem* item);
-  bool save();  // mutex_ held
-
-  std::string folder_;
-  std::string path_;
-  mutable std::mutex mutex_;
   // group GUID text -> (group name, item -> value in Windows-1252)
   struct GroupValues {
     std::string name;
     std::map<std::string, std::string> values;
   };
+
+ private:
+  void itemChanged(qom::ConfigGroup* group, qom::ConfigItem* item);
+  // Writes the file with one changed item laid over what is on disk now
+  // (mutex_ held; the file lock is taken inside).
+  bool save(const std::string& changedGroup, const std::string& changedItem);
+
+  std::string folder_;
+  std::string path_;
+  mutable std::mutex mutex_;
+  // What this process knows of the file: loaded at start, refreshed from
+  // the file at each save. Guarded by mutex_.
   std::map<std::string, GroupValues> groups_;
   bool writable_ = true;  // false after a file could not be set aside
   bool lastSaveOk_ = true;

@@ -148,6 +148,8 @@ TEST(ModelView, MirrorsModelsAndFollowsTheirChanges) {
     auto* label = static_cast<qomhost::fltk::LabelBox*>(view->widgetOf(&status));
     ASSERT_TRUE(pumpUntil(loop, [&] { return label->shownText() == "Copying 50%..."; }));
     EXPECT_STREQ(static_cast<Fl_Input*>(view->widgetOf(&edit))->value(), "Caf\xc3\xa9");
+    // A field the user is not in shows the start of a text set for it.
+    EXPECT_EQ(static_cast<Fl_Input*>(view->widgetOf(&edit))->position(), 0);
     EXPECT_FALSE(view->widgetOf(&button)->active());
     int r1 = 0, r2 = 0, c1 = 0, c2 = 0;
     table->visible_cells(r1, r2, c1, c2);

@@ -8,7 +8,10 @@
 namespace qomhost::fltk {
 
 EditInput::EditInput(qom::ui::Edit* model) : Fl_Input(0, 0, 1, 1), Bound(model) {
-  textsize(12);
+  // A one-pixel frame and 11-pixel text leave the window's small fields
+  // room for their text (the year is 30 pixels wide).
+  box(FL_THIN_DOWN_BOX);
+  textsize(11);
   when(FL_WHEN_NEVER);
 }
 
@@ -55,7 +58,13 @@ void EditInput::syncFromModel() {
   const std::pair<int, int> selection{edit->selectionStart(), edit->selectionEnd()};
   if (text != value()) {
     value(text.c_str());
-    position(toWidgetOffset(text, selection.second), toWidgetOffset(text, selection.first));
+    // A field the user is not in shows the start of a text set for it (a
+    // year, an artist from the database), not its end scrolled into view;
+    // the caret comes back with the focus.
+    if (Fl::focus() == this)
+      position(toWidgetOffset(text, selection.second), toWidgetOffset(text, selection.first));
+    else
+      position(0);
   } else if (selection != lastModelSelection_) {
     position(toWidgetOffset(text, selection.second), toWidgetOffset(text, selection.first));
   }

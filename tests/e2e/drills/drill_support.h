@@ -180,6 +180,14 @@ inline int threadCount() {
   return count;
 }
 
+// The thread count to come back to. ThreadSanitizer starts a background
+// thread of its own with the process's first new thread, so one thread is
+// started and joined before counting.
+inline int threadBaseline() {
+  std::thread([] {}).join();
+  return threadCount();
+}
+
 // The configuration as qomhost keeps it in `configDir`.
 inline std::string configText(const std::string& configDir) {
   return testing_support::readFile(configDir + "/config.json");

@@ -69,7 +69,7 @@ TEST(WindowDrill, WindowClosedDuringARip) {
   DrillWindow w(drives({simDrive("SIM", tracks({36, 3000, 36}), R"("speed": 8, )" + std::string(kSine))}));
   ASSERT_TRUE(w.set("Format", kOgg));
   const std::string config = w.configText();
-  const int threadsBefore = threadCount();
+  const int threadsBefore = threadBaseline();
   ASSERT_TRUE(w.showReady());
   ASSERT_TRUE(w.button("Copy All").userClick());
   ASSERT_TRUE(w.runUntil([&] { return w.trackStatus(2).rfind("Copying", 0) == 0; }));
@@ -96,7 +96,7 @@ TEST(WindowDrill, WindowClosedDuringALookup) {
   ASSERT_TRUE(server.running());
   server.add("rock", disc.discId(), testing_support::xmcdEntry(disc, disc.discId(), "A / B", {"1", "2"}));
   testing_support::LookupWindow w(drives({simDrive("SIM", disc.tracksJson())}), server.address());
-  const int threadsBefore = threadCount();
+  const int threadsBefore = threadBaseline();
   ASSERT_TRUE(w.show());
   ASSERT_TRUE(w.tick());
   ASSERT_EQ(w.status().text(), "Querying freedb...");

@@ -29,6 +29,17 @@ inline std::string simDrive(const std::string& name, const std::string& tracks,
          (fields.empty() ? "" : ", " + fields) + "}";
 }
 
+// The JSON array of audio tracks of these lengths in sectors.
+inline std::string tracks(const std::vector<int>& sectors) {
+  std::string t;
+  for (int s : sectors) t += (t.empty() ? "" : ", ") + std::string(R"({"sectors": )") + std::to_string(s) + "}";
+  return "[" + t + "]";
+}
+
+// A simulated drive's audio: a sine tone, which encoders do not squash to
+// nothing as they do silence.
+constexpr const char* kSine = R"("audio": {"generator": "sine"})";
+
 inline DrivesJson drives(const std::vector<std::string>& entries) {
   std::string joined;
   for (const std::string& e : entries) joined += (joined.empty() ? "" : ",\n") + e;

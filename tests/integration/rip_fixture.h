@@ -20,8 +20,9 @@
 
 namespace testing_support {
 
-// Forwards to the headless driver and watches the status column.
-class RecordingLoop final : public qom::ui::EventLoop {
+// The headless driver as a window's loop, for loops that also watch what
+// the window's controls show (each refresh, on the thread that changed them).
+class ForwardingLoop : public qom::ui::EventLoop {
  public:
   bool isWindowThread() const override { return driver.isWindowThread(); }
   void post(qom::ui::Window* target, std::function<void()> task) override {
@@ -32,6 +33,13 @@ class RecordingLoop final : public qom::ui::EventLoop {
   }
   void stopTimer(qom::ui::Window* target, int id) override { driver.stopTimer(target, id); }
   void forget(qom::ui::Window* target) override { driver.forget(target); }
+
+  qomhost::HeadlessDriver driver;
+};
+
+// Watches the status column.
+class RecordingLoop final : public ForwardingLoop {
+ public:
   void refresh(qom::ui::Window* target) override {
     auto* list = qom::ui::windowAs<qom::ui::ListView>(target);
     if (list == nullptr) return;
@@ -47,8 +55,6 @@ class RecordingLoop final : public qom::ui::EventLoop {
     std::lock_guard<std::mutex> lock(mutex_);
     return statuses_[track];
   }
-
-  qomhost::HeadlessDriver driver;
 
  private:
   std::mutex mutex_;

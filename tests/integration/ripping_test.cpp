@@ -13,15 +13,6 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-// Tracks of the given lengths in sectors.
-std::string tracks(const std::vector<int>& sectors) {
-  std::string t;
-  for (int s : sectors) t += (t.empty() ? "" : ", ") + std::string(R"({"sectors": )") + std::to_string(s) + "}";
-  return "[" + t + "]";
-}
-
-constexpr const char* kSine = R"("audio": {"generator": "sine"})";
-
 // Duration in seconds and the tags as ffprobe reads them.
 nlohmann::json probe(const std::string& file) {
   const auto r = runCommand({findProgram("ffprobe"), "-v", "error", "-show_entries",

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -86,8 +87,17 @@ class BackgroundProcess {
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
-  bool started() const { return pid_ > 0; }
+  bool started() const { return pid_ > 0 || status_.has_value(); }
   pid_t pid() const { return pid_; }
+  // Sends `sig` to the process this object started, while it runs.
+  bool signal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
+
+  // The wait status once the process has ended by itself; nothing if it is
+  // still running after `bound`.
+  std::optional<int> waitExit(std::chrono::milliseconds bound) {
+    waitFor([] { return false; }, bound);
+    return status_;
+  }
 
   // Waits until 127.0.0.1:port accepts a connection; false when the process
   // ended first or `bound` passed.
@@ -112,6 +122,8 @@ class BackgroundProcess {
         bound);
   }
 
+  bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }
+
   std::string log() const {
     std::ifstream in(logPath_, std::ios::binary);
     std::ostringstream out;
@@ -135,6 +147,7 @@ class BackgroundProcess {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     pid_ = -1;
+    status_ = status;
     return status;
   }
 
@@ -145,8 +158,10 @@ class BackgroundProcess {
     while (std::chrono::steady_clock::now() < until) {
       if (done()) return true;
       int status = 0;
-      if (pid_ <= 0 || ::waitpid(pid_, &status, WNOHANG) == pid_) {
+      if (pid_ <= 0) return done();
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
+        status_ = status;
         return done();
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -156,6 +171,7 @@ class BackgroundProcess {
 
   std::string logPath_;
   pid_t pid_ = -1;
+  std::optional<int> status_;  // the wait status, once reaped
 };
 
 }  // namespace testing_support

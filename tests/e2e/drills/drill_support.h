@@ -4,9 +4,7 @@
 // (so a redirect can name it), and the checks of what must survive a fault:
 // the output folder's files (no temporary ones), an MP3 file's decoded
 // length, the configuration file, and this process's thread count.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +21,6 @@
 #include "support/background_process.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace drills {
 
@@ -43,70 +39,9 @@ bool waitUntil(Done done, std::chrono::milliseconds bound = std::chrono::seconds
   return true;
 }
 
-// A program started in the background with stdout and stderr in one log
-// file. Unlike BackgroundProcess the drill chooses the signal and reads the
-// exit status. Only the process this object started is ever signalled; one
-// still running at scope end is killed and reaped.
-class ChildProcess {
- public:
-  ChildProcess(const std::vector<std::string>& argv, std::string logPath,
-               const std::vector<std::string>& env = {})
-      : logPath_(std::move(logPath)) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<std::string> envText;
-    for (char** e = environ; *e != nullptr; ++e) envText.emplace_back(*e);
-    envText.insert(envText.end(), env.begin(), env.end());
-    std::vector<char*> envp;
-    for (std::string& e : envText) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~ChildProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  bool started() const { return pid_ > 0 || status_.has_value(); }
-  bool signal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
-
-  // The wait status once the process has ended; nothing if it is still
-  // running after `bound`.
-  std::optional<int> waitExit(std::chrono::milliseconds bound) {
-    if (pid_ > 0) {
-      waitUntil(
-          [&] {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
-            status_ = status;
-            pid_ = -1;
-            return true;
-          },
-          bound);
-    }
-    return status_;
-  }
-
-  std::string log() const { return testing_support::readFile(logPath_); }
-  bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }
-
- private:
-  std::string logPath_;
-  pid_t pid_ = -1;
-  std::optional<int> status_;
-};
+// A program in the background with its output in one log file; the drill
+// chooses the signal and reads the exit status.
+using ChildProcess = testing_support::BackgroundProcess;
 
 // A wait status as a shell shows it: the exit code, or 128 + the signal.
 inline int shellCode(int status) {

@@ -17,7 +17,7 @@
 #include "drill_support.h"
 #include "host/view/headless_driver.h"
 #include "host/window_host.h"
-#include "integration/main_window_fixture.h"
+#include "integration/rip_fixture.h"
 
 namespace drills {
 
@@ -25,17 +25,8 @@ namespace drills {
 // the armed text, the thread that wrote it (the rip worker) waits until the
 // armed action has run on the window thread. A test device: a real view's
 // refresh never blocks.
-class HoldingLoop final : public qom::ui::EventLoop {
+class HoldingLoop final : public testing_support::ForwardingLoop {
  public:
-  bool isWindowThread() const override { return driver.isWindowThread(); }
-  void post(qom::ui::Window* target, std::function<void()> task) override {
-    driver.post(target, std::move(task));
-  }
-  void startTimer(qom::ui::Window* target, int id, int periodMs) override {
-    driver.startTimer(target, id, periodMs);
-  }
-  void stopTimer(qom::ui::Window* target, int id) override { driver.stopTimer(target, id); }
-  void forget(qom::ui::Window* target) override { driver.forget(target); }
 
   // Once track `track` shows `status`, `action` runs on the window thread
   // before the writer goes on.
@@ -78,8 +69,6 @@ class HoldingLoop final : public qom::ui::EventLoop {
     });
     ran.wait_for(std::chrono::seconds(20));
   }
-
-  qomhost::HeadlessDriver driver;
 
  private:
   // Written by the test (window thread), read by whichever thread refreshes

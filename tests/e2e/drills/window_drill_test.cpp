@@ -11,18 +11,13 @@
 
 using namespace drills;
 using testing_support::drives;
+using testing_support::kSine;
 using testing_support::simDrive;
+using testing_support::tracks;
 using Strings = std::vector<std::string>;
 
 namespace {
 
-std::string tracks(const std::vector<int>& sectors) {
-  std::string t;
-  for (int s : sectors) t += (t.empty() ? "" : ", ") + std::string(R"({"sectors": )") + std::to_string(s) + "}";
-  return "[" + t + "]";
-}
-
-constexpr const char* kSine = R"("audio": {"generator": "sine"})";
 const std::string kAlbum = "Unknown Artist - Unknown Album/";
 constexpr const char* kOgg = "2: Ogg Vorbis [.ogg] - 112 kbit/s";
 

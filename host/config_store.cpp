@@ -78,20 +78,20 @@ std::optional<std::map<std::string, ConfigStore::GroupValues>> parseGroups(std::
 // (the desktop and a `config set`) neither lose each other's change nor
 // share the temporary file. Without a lock (a read-only folder) saving goes
 // on unlocked, as before.
-class FolderLock {
+class FileLock {
  public:
-  explicit FolderLock(const std::string& path)
+  explicit FileLock(const std::string& path)
       : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
     if (fd_ >= 0) {
       while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
       }
     }
   }
-  ~FolderLock() {
+  ~FileLock() {
     if (fd_ >= 0) ::close(fd_);  // closing releases the lock
   }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
 
  private:
   int fd_;
@@ -191,7 +191,7 @@ bool ConfigStore::save(const std::string& changedGroup, const std::string& chang
     std::fprintf(stderr, "qomhost: cannot create %s: %s\n", folder_.c_str(), std::strerror(errno));
     return false;
   }
-  FolderLock lock(path_ + ".lock");
+  FileLock lock(path_ + ".lock");
   // Another process may have saved since this one loaded: its values are
   // the base, and only the item that changed here is laid over them. A file
   // gone or unreadable meanwhile gives way to what this process holds.

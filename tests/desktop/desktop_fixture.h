@@ -195,39 +195,6 @@ struct Desktop {
     EXPECT_EQ(shot.exitCode, 0) << shot.err;
   }
 
-  // The pixels (raw RGB) of `rect` in the window `window`, "" when they
-  // cannot be had. For controls whose shown value no dump carries.
-  std::string grab(const std::string& window, const json& rect) {
-    const std::string ffmpeg = findProgram("ffmpeg");
-    auto geometry = xdotool({"getwindowgeometry", "--shell", window});
-    const auto field = [&](const std::string& key) {
-      const std::size_t at = geometry.out.find(key + "=");
-      return at == std::string::npos ? -1 : std::atoi(geometry.out.c_str() + at + key.size() + 1);
-    };
-    const int wx = field("X"), wy = field("Y");
-    if (ffmpeg.empty() || geometry.exitCode != 0 || wx < 0 || wy < 0) return {};
-    const std::string file = dir.file("grab.rgb");
-    auto r = testing_support::runCommand(
-        {ffmpeg, "-loglevel", "error", "-y", "-f", "x11grab", "-draw_mouse", "0", "-video_size",
-         std::to_string(rect["width"].get<int>()) + "x" + std::to_string(rect["height"].get<int>()), "-i",
-         x->display() + "+" + std::to_string(wx + rect["x"].get<int>()) + "," + std::to_string(wy + rect["y"].get<int>()),
-         "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", file});
-    return r.exitCode == 0 ? testing_support::readFile(file) : std::string();
-  }
-
-  // The pixels once two grabs in a row agree (the window has drawn), ""
-  // when they never do within the bound.
-  std::string grabSettled(const std::string& window, const json& rect) {
-    std::string previous = grab(window, rect), now;
-    waitFor([&] {
-      now = grab(window, rect);
-      if (!now.empty() && now == previous) return true;
-      previous = now;
-      return false;
-    });
-    return !now.empty() && now == previous ? now : std::string();
-  }
-
   // The preferences window's state from a dump, and the dumped control
   // bound to `item` on the page it shows (null when not there).
   static const json* prefControl(const json& state, const std::string& item) {

@@ -70,6 +70,10 @@ TEST(Desktop, ShowsTheMadeDiscAndTakesClicksAndTyping) {
   const json* eject = Desktop::prefControl(*state, "Eject");
   ASSERT_NE(eject, nullptr) << (*state)["preferences"].dump();
   EXPECT_EQ((*eject)["kind"], "checkbox");
+  EXPECT_EQ((*eject)["value"], "0");
+  const json& pages = (*state)["preferences"]["pages"];
+  ASSERT_FALSE(pages.empty());
+  EXPECT_TRUE(pages[0]["selected"]) << pages.dump();
   const std::string prefsWindow = d.findWindow("^Preferences$");
   ASSERT_FALSE(prefsWindow.empty());
   ASSERT_TRUE(d.clickIn(prefsWindow, {(*eject)["rect"]["x"].get<int>() + 8, center((*eject)["rect"], "y", "height")}));

@@ -117,17 +117,48 @@ std::string PreferencesWindow::shownPage() const {
   return shown_ < pages_.size() ? pages_[shown_].id : std::string();
 }
 
+namespace {
+nlohmann::json rectOf(int x, int y, int w, int h) {
+  return {{"x", x}, {"y", y}, {"width", w}, {"height", h}};
+}
+}  // namespace
+
 nlohmann::json PreferencesWindow::describe() const {
   nlohmann::json controls = nlohmann::json::array();
   for (const auto& b : bindings_) {
     const Fl_Widget* w = b->widget;
-    controls.push_back({{"kind", b->control.kind},
-                        {"item", b->control.item},
-                        {"rect", {{"x", w->x()}, {"y", w->y()}, {"width", w->w()}, {"height", w->h()}}}});
+    nlohmann::json control = {{"kind", b->control.kind},
+                              {"item", b->control.item},
+                              {"rect", rectOf(w->x(), w->y(), w->w(), w->h())}};
+    if (auto value = shownValue(*b)) control["value"] = *value;
+    controls.push_back(std::move(control));
+  }
+  // The page tree's rows as drawn (a collapsed branch's rows are not).
+  nlohmann::json pages = nlohmann::json::array();
+  for (Fl_Tree_Item* item = tree_->first_visible_item(); item != nullptr;
+       item = tree_->next_item(item, FL_Down, true)) {
+    if (item == tree_->root()) continue;
+    pages.push_back({{"title", item->label() != nullptr ? item->label() : ""},
+                     {"selected", item->is_selected() != 0},
+                     {"rect", rectOf(item->x(), item->y(), item->w(), item->h())}});
   }
   return {{"shown", window_->shown() && window_->visible()},
           {"page", shownPage()},
+          {"pages", std::move(pages)},
           {"controls", std::move(controls)}};
+}
+
+std::optional<std::string> PreferencesWindow::shownValue(const Binding& b) {
+  const std::string& kind = b.control.kind;
+  if (kind == "checkbox") return std::string(static_cast<Fl_Check_Button*>(b.widget)->value() != 0 ? "1" : "0");
+  if (kind == "dropdown") {
+    const int index = static_cast<Fl_Choice*>(b.widget)->value();
+    if (index < 0 || static_cast<std::size_t>(index) >= b.labels.size()) return std::nullopt;
+    return b.labels[static_cast<std::size_t>(index)];
+  }
+  if (kind == "combo") return std::string(static_cast<Fl_Input_Choice*>(b.widget)->value());
+  if (kind == "note") return std::nullopt;
+  return std::string(static_cast<Fl_Input*>(b.widget)->value());
 }
 
 void PreferencesWindow::onTree(Fl_Widget*, void* self) {
@@ -254,20 +285,9 @@ int PreferencesWindow::addControl(const SkinControl& control, int y) {
   return y;
 }
 
-void PreferencesWindow::onChanged(Fl_Widget* widget, void* data) {
+void PreferencesWindow::onChanged(Fl_Widget*, void* data) {
   auto* b = static_cast<Binding*>(data);
-  const std::string& kind = b->control.kind;
-  if (kind == "checkbox") {
-    b->owner->write(*b, static_cast<Fl_Check_Button*>(widget)->value() != 0 ? "1" : "0");
-  } else if (kind == "dropdown") {
-    const int index = static_cast<Fl_Choice*>(widget)->value();
-    if (index >= 0 && static_cast<std::size_t>(index) < b->labels.size())
-      b->owner->write(*b, b->labels[static_cast<std::size_t>(index)]);
-  } else if (kind == "combo") {
-    b->owner->write(*b, static_cast<Fl_Input_Choice*>(widget)->value());
-  } else {
-    b->owner->write(*b, static_cast<Fl_Input*>(widget)->value());
-  }
+  if (auto value = shownValue(*b)) b->owner->write(*b, *value);
 }
 
 void PreferencesWindow::write(Binding& binding, const std::string& utf8) {

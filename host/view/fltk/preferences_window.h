@@ -12,6 +12,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,9 @@ class PreferencesWindow {
   // The id of the page shown ("" when none).
   std::string shownPage() const;
   Fl_Double_Window& window() { return *window_; }
-  // Whether it shows, the page, and each bound control with its item and
-  // rectangle in the window (for scripts and tests).
+  // Whether it shows, the page, the page tree's rows (title, selected,
+  // rectangle), and each bound control with its item, rectangle and the
+  // value it shows (for scripts and tests).
   nlohmann::json describe() const;
 
  private:
@@ -53,6 +55,9 @@ class PreferencesWindow {
   void showPage(std::size_t index);
   int addControl(const SkinControl& control, int y);
   void write(Binding& binding, const std::string& utf8);
+  // What a bound control shows, as the text its item would take (UTF-8);
+  // nothing for a note or a drop-down without a choice.
+  static std::optional<std::string> shownValue(const Binding& binding);
   void browse(Binding& binding);
   std::vector<std::string> feedItems(const std::string& feed);
   static void onTree(Fl_Widget* widget, void* self);

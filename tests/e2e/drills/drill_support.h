@@ -4,7 +4,10 @@
 // (so a redirect can name it), and the checks of what must survive a fault:
 // the output folder's files (no temporary ones), an MP3 file's decoded
 // length, the configuration file, and this process's thread count.
+#include <gtest/gtest.h>
+
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,10 +120,21 @@ inline int threadCount() {
 
 // The thread count to come back to. ThreadSanitizer starts a background
 // thread of its own with the process's first new thread, so one thread is
-// started and joined before counting.
+// started and joined before counting; a joined thread stays listed until
+// the kernel has reaped it, so the count waits for that.
 inline int threadBaseline() {
-  std::thread([] {}).join();
+  pid_t tid = 0;
+  std::thread([&] { tid = static_cast<pid_t>(::syscall(SYS_gettid)); }).join();
+  waitUntil([&] { return !std::filesystem::exists("/proc/self/task/" + std::to_string(tid)); });
   return threadCount();
+}
+
+// Whether the thread count comes back to `baseline` (threads just joined
+// may stay listed for a moment).
+inline ::testing::AssertionResult threadsBackTo(int baseline) {
+  if (waitUntil([&] { return threadCount() == baseline; }, std::chrono::seconds(5)))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << threadCount() << " threads, " << baseline << " before";
 }
 
 // The configuration as qomhost keeps it in `configDir`.

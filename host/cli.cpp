@@ -81,6 +81,17 @@ std::string lowercase(std::string s) {
   return s;
 }
 
+// The options `qomhost disc` and `qomhost rip` share: the drive, JSON
+// output, the wait, the database entry.
+void addDiscOptions(CLI::App* command, DiscOptions& options, const char* jsonHelp,
+                    const char* entryHelp) {
+  command->add_option("--drive", options.drive, "Drive index or exact name (becomes \"Device\")");
+  command->add_flag("--json", options.json, jsonHelp);
+  command->add_option("--timeout", options.timeoutSeconds, "Seconds to wait for the drive and the lookup")
+      ->check(CLI::Range(1, 3600));
+  command->add_option("--entry", options.entry, entryHelp)->check(CLI::Range(0, 1000));
+}
+
 int listDrives(HostSession& session) {
   bool any = false;
   for (const auto& module : session.modules()) {
@@ -126,28 +137,18 @@ int runCommandLine(int argc, char** argv) {
   DiscOptions discOptions;
   auto* disc = app.add_subcommand(
       "disc", "Wait for the drive to settle, then show the disc as the window lists it");
-  disc->add_option("--drive", discOptions.drive, "Drive index or exact name (becomes \"Device\")");
-  disc->add_flag("--json", discOptions.json, "One JSON object instead of text");
-  disc->add_option("--timeout", discOptions.timeoutSeconds, "Seconds to wait for the drive and the lookup")
-      ->check(CLI::Range(1, 3600));
-  disc->add_option("--entry", discOptions.entry,
-                   "Apply database entry N (0 = first) instead of the lookup's choice")
-      ->check(CLI::Range(0, 1000));
+  addDiscOptions(disc, discOptions, "One JSON object instead of text",
+                 "Apply database entry N (0 = first) instead of the lookup's choice");
   RipOptions ripOptions;
   auto* rip = app.add_subcommand(
       "rip", "Wait for the disc, copy all tracks (or --tracks) and show each track's progress");
-  rip->add_option("--drive", ripOptions.drive, "Drive index or exact name (becomes \"Device\")");
+  addDiscOptions(rip, ripOptions, "One JSON object at the end instead of text",
+                 "Apply database entry N (0 = first) before copying");
   auto* ripAll = rip->add_flag("--all", ripOptions.all, "Copy All (the default)");
   rip->add_option("--tracks", ripOptions.tracks, "Copy Selected with these tracks, e.g. 1,3,5")
       ->excludes(ripAll);
   rip->add_option("--output", ripOptions.output,
                   "Folder for the files, when \"Use Output Folder\" is 0");
-  rip->add_flag("--json", ripOptions.json, "One JSON object at the end instead of text");
-  rip->add_option("--timeout", ripOptions.timeoutSeconds, "Seconds to wait for the drive and the lookup")
-      ->check(CLI::Range(1, 3600));
-  rip->add_option("--entry", ripOptions.entry,
-                  "Apply database entry N (0 = first) before copying")
-      ->check(CLI::Range(0, 1000));
 
   try {
     app.parse(argc, argv);

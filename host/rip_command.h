@@ -6,18 +6,16 @@
 // reports every track's final status and file.
 #include <string>
 
+#include "host/disc_command.h"
 #include "host/host_session.h"
 
 namespace qomhost {
 
-struct RipOptions {
-  std::string drive;   // name or index; "" keeps the configured drive
+// The drive, --json, --timeout and --entry work as for `qomhost disc`.
+struct RipOptions : DiscOptions {
   bool all = false;    // the default when no --tracks is given
   std::string tracks;  // "1,3,5": track numbers as the disc numbers them
   std::string output;  // native folder for the folder browser
-  bool json = false;
-  int timeoutSeconds = 30;  // for the drive to settle
-  int entry = -1;  // --entry N: the database entry to apply first (-1: the lookup's choice)
 };
 
 // Exit codes: 0 every job ended "Copied"; 1 a job ended otherwise, or the

@@ -36,6 +36,17 @@ void expectNothingApplied(testing_support::LookupWindow& w, const Strings& title
   EXPECT_EQ(w.column(2), titles);
 }
 
+// Shows the window, lets the lookup run to "Ready" within the bound, and
+// checks that it applied nothing to the two-track disc.
+void expectLookupEndsWithNothing(testing_support::LookupWindow& w) {
+  ASSERT_TRUE(w.show());
+  ASSERT_TRUE(w.tick());
+  const auto start = Clock::now();
+  ASSERT_TRUE(w.runUntilStatus("Ready"));
+  EXPECT_LT(Clock::now() - start, kLookupBound);
+  expectNothingApplied(w, {"Track 01", "Track 02"});
+}
+
 }  // namespace
 
 // Survives the server dying mid-lookup: the window ("Ready", defaults kept)
@@ -91,12 +102,7 @@ TEST(ServerDrill, RedirectLoopsEndAfterABoundedNumberOfRequests) {
       ASSERT_TRUE(b->running());
     }
     testing_support::LookupWindow w(drives({simDrive("SIM", kDisc.tracksJson())}), a.address());
-    ASSERT_TRUE(w.show());
-    ASSERT_TRUE(w.tick());
-    const auto start = Clock::now();
-    ASSERT_TRUE(w.runUntilStatus("Ready"));
-    EXPECT_LT(Clock::now() - start, kLookupBound);
-    expectNothingApplied(w, {"Track 01", "Track 02"});
+    ASSERT_NO_FATAL_FAILURE(expectLookupEndsWithNothing(w));
     // The query, then the 5 redirects the client follows; no read follows.
     const std::size_t requests = a.requests().size() + (b ? b->requests().size() : 0);
     EXPECT_EQ(requests, 6u);
@@ -119,12 +125,7 @@ TEST(ServerDrill, NeverClosingServerThenTheNextDiscAgainstAGoodOne) {
       drives({simDrive("First", kDisc.tracksJson()), simDrive("Second", kNextDisc.tracksJson())}),
       stuck.address());
   ASSERT_TRUE(w.setDevice("First"));
-  ASSERT_TRUE(w.show());
-  ASSERT_TRUE(w.tick());
-  const auto start = Clock::now();
-  ASSERT_TRUE(w.runUntilStatus("Ready"));
-  EXPECT_LT(Clock::now() - start, kLookupBound);
-  expectNothingApplied(w, {"Track 01", "Track 02"});
+  ASSERT_NO_FATAL_FAILURE(expectLookupEndsWithNothing(w));
 
   ASSERT_TRUE(w.setItem("Freedb Server", good.address()));
   ASSERT_TRUE(w.setDevice("Second"));

@@ -26,7 +26,7 @@ bool AudioReader::InitCDDA(std::uint32_t ringBytes, std::uint32_t sectorsPerBloc
   if (!blocks_.empty() || thread_.joinable() || sectorsPerBlock == 0) return false;
   // The overlap buffer, the largest a block needs, must fit 32 bits as well.
   const std::uint64_t overlapBytes =
-      (2 * (std::uint64_t{kOverlapSectors} + sectorsPerBlock) + 1) * kSectorBytes;
+      (2 * (std::uint64_t{kWideOverlapSectors} + sectorsPerBlock) + 1) * kSectorBytes;
   if (overlapBytes > std::numeric_limits<std::uint32_t>::max()) return false;
   const auto blockBytes = static_cast<std::uint32_t>(std::uint64_t{sectorsPerBlock} * kSectorBytes);
   const std::uint32_t count = std::max(ringBytes, blockBytes) / blockBytes;
@@ -148,8 +148,7 @@ AudioReader::ReadResult AudioReader::ReadCDDA(AudioBlock*& block) {
   ReadResult result = ReadResult::kOk;
   if (n > 0) {  // a track of no sectors is one empty last block
     const std::uint32_t first = startSector_ + sectorsDone_;
-    const bool lastBlock = sectorsDone_ + n == sectorCount_;
-    result = resync_ ? ResyncRead(first, n, block->buffer.data(), firstBlock_, lastBlock)
+    result = resync_ ? ResyncRead(first, n, block->buffer.data(), firstBlock_)
                      : readSectors(first, n, block->buffer.data());
   }
   if (result == ReadResult::kOk) {
@@ -185,67 +184,121 @@ AudioReader::ReadResult AudioReader::readSectors(std::uint32_t first, std::uint3
 }
 
 AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::uint32_t count,
-                                                std::uint8_t* dest, bool firstBlock,
-                                                bool lastBlock) {
-  constexpr std::uint32_t k = kOverlapSectors;
+                                                std::uint8_t* dest, bool firstBlock) {
   if (firstBlock) {
     // Read plainly; the first block has nothing to align to.
     const ReadResult read = readSectors(firstSector, count, dest);
-    if (read != ReadResult::kOk) return read;
-    std::unique_ptr<OverlapState> state;
-    try {
-      state = std::make_unique<OverlapState>();
-      const std::uint8_t* lastSector = dest + std::size_t{count - 1} * kSectorBytes;
-      state->reference.assign(lastSector, lastSector + kSectorBytes);
-    } catch (...) {
-      return ReadResult::kFailed;  // out of memory fails the track like a failed allocation
-    }
-    // InitCDDA checked that this size fits 32 bits.
-    const auto bufferBytes =
-        static_cast<std::uint32_t>((2 * (k + sectorsPerBlock_) + 1) * kSectorBytes);
-    if (!state->read.allocate(device_, bufferBytes)) return ReadResult::kFailed;
-    overlap_ = std::move(state);
+    return read == ReadResult::kOk ? beginOverlap(dest, count) : read;
+  }
+  if (!overlap_) return ReadResult::kFailed;
+  OverlapState& state = *overlap_;
+  const std::size_t blockBytes = std::size_t{count} * kSectorBytes;
+  if (state.pastEnd) {
+    std::memset(dest, 0, blockBytes);
     return ReadResult::kOk;
   }
-  if (!overlap_ || firstSector < k) {
-    overlap_.reset();
-    return ReadResult::kFailed;  // no reference, or nothing before the disc's start to overlap
-  }
-  const std::uint32_t from = firstSector - k;
-  std::uint8_t* const buffer = overlap_->read.data();
-
-  if (lastBlock) {
-    const std::uint32_t sectors = count + k;
-    const ReadResult read = readSectors(from, sectors, buffer);
-    const bool aligned =
-        read == ReadResult::kOk && realignBlock(buffer, std::size_t{sectors} * kSectorBytes,
-                                                overlap_->reference.data(), count, k, true, dest);
-    overlap_.reset();
-    if (read != ReadResult::kOk) return read;
-    return aligned ? ReadResult::kOk : ReadResult::kFailed;
-  }
-
-  // A middle block reads k sectors on either side, but never past the
-  // track's last sector: on the disc's last track the sectors after it are
-  // the lead-out, which no drive reads.
-  const std::uint32_t trackEnd = startSector_ + sectorCount_;
-  const std::uint32_t after = std::min(k, trackEnd - (firstSector + count));
-  const std::uint32_t sectors = count + k + after;
-  for (std::uint32_t pass = 0; pass < kResyncPasses; ++pass) {
-    const ReadResult read = readSectors(from, sectors, buffer);
-    if (read != ReadResult::kOk) {
-      overlap_.reset();
-      return read;
+  const bool selfSimilar = isSelfSimilarSector(state.reference.data());
+  bool haveCandidate = false;
+  state.havePartial = false;
+  state.partialBytes = 0;
+  // The normal window first; a block that finds no usable match there
+  // tries again with the wide one before it gives up.
+  for (const std::uint32_t overlap : {kOverlapSectors, kWideOverlapSectors}) {
+    for (std::uint32_t pass = 0; pass < kResyncPasses; ++pass) {
+      Realigned outcome = Realigned::kNoMatch;
+      const ReadResult read = realignPass(firstSector, count, overlap, dest, outcome);
+      if (read != ReadResult::kOk) {
+        overlap_.reset();
+        return read;
+      }
+      if (outcome != Realigned::kDone) continue;
+      const std::uint8_t* lastSector = dest + blockBytes - kSectorBytes;
+      // A self-similar reference sector also matches where a jittering
+      // drive put other audio, and two such passes can agree on it. So
+      // such a block needs two passes that found the reference sector
+      // right where this drive reads it and gave the same block.
+      const bool confirmed =
+          !selfSimilar ||
+          (state.matchDrift == state.drift && haveCandidate &&
+           std::memcmp(state.candidate.data(), dest, blockBytes) == 0);
+      if (confirmed) {
+        std::memcpy(state.reference.data(), lastSector, kSectorBytes);
+        state.drift = state.matchDrift;
+        return ReadResult::kOk;
+      }
+      if (state.matchDrift == state.drift) {
+        std::memcpy(state.candidate.data(), dest, blockBytes);
+        haveCandidate = true;
+      }
     }
-    if (realignBlock(buffer, std::size_t{sectors} * kSectorBytes, overlap_->reference.data(), count,
-                     k, false, dest)) {
-      const std::uint8_t* lastSector = dest + std::size_t{count - 1} * kSectorBytes;
-      std::memcpy(overlap_->reference.data(), lastSector, kSectorBytes);
-      return ReadResult::kOk;
-    }
+  }
+  if (state.havePartial) {
+    // Every pass that reached the readable end stopped short of the block:
+    // the drive, at this stream's offset, has nothing more to give.
+    std::memcpy(dest, state.partial.data(), state.partialBytes);
+    std::memset(dest + state.partialBytes, 0, blockBytes - state.partialBytes);
+    state.pastEnd = true;
+    return ReadResult::kOk;
   }
   overlap_.reset();  // synchronisation lost
   return ReadResult::kFailed;
+}
+
+AudioReader::ReadResult AudioReader::beginOverlap(const std::uint8_t* firstBlock,
+                                                  std::uint32_t count) {
+  std::unique_ptr<OverlapState> state;
+  const std::size_t blockBytes = std::size_t{sectorsPerBlock_} * kSectorBytes;
+  try {
+    state = std::make_unique<OverlapState>();
+    const std::uint8_t* lastSector = firstBlock + std::size_t{count - 1} * kSectorBytes;
+    state->reference.assign(lastSector, lastSector + kSectorBytes);
+    state->candidate.resize(blockBytes);
+    state->partial.resize(blockBytes);
+  } catch (...) {
+    return ReadResult::kFailed;  // out of memory fails the track like a failed allocation
+  }
+  // InitCDDA checked that this size fits 32 bits.
+  const auto bufferBytes =
+      static_cast<std::uint32_t>((2 * (kWideOverlapSectors + sectorsPerBlock_) + 1) * kSectorBytes);
+  if (!state->read.allocate(device_, bufferBytes)) return ReadResult::kFailed;
+  overlap_ = std::move(state);
+  return ReadResult::kOk;
+}
+
+AudioReader::ReadResult AudioReader::realignPass(std::uint32_t firstSector, std::uint32_t count,
+                                                 std::uint32_t overlap, std::uint8_t* dest,
+                                                 Realigned& outcome) {
+  OverlapState& state = *overlap_;
+  // Never before the disc's first sector, never at or past the readable
+  // end: on the disc's last track the sectors after it are the lead-out,
+  // which no drive reads.
+  const std::uint32_t before = std::min(overlap, firstSector);
+  const std::uint32_t blockEnd = firstSector + count;
+  const std::uint32_t readableEnd = std::max(readableEnd_, startSector_ + sectorCount_);
+  const std::uint32_t after = std::min(overlap, readableEnd - blockEnd);
+  const std::uint32_t sectors = before + count + after;
+  const ReadResult read = readSectors(firstSector - before, sectors, state.read.data());
+  if (read != ReadResult::kOk) return read;
+
+  const std::size_t readBytes = std::size_t{sectors} * kSectorBytes;
+  const auto match = findReferenceSector(state.read.data(), readBytes, state.reference.data(),
+                                         before, state.drift);
+  if (!match) return ReadResult::kOk;
+  const ResyncCopy copy = planResyncCopy(*match, readBytes, count);
+  if (copy.complete) {
+    std::memcpy(dest, state.read.data() + copy.from, copy.copyBytes);
+    state.matchDrift = static_cast<std::int64_t>(*match) -
+                       static_cast<std::int64_t>(expectedReferencePosition(before));
+    outcome = Realigned::kDone;
+    return ReadResult::kOk;
+  }
+  outcome = Realigned::kShort;
+  if (blockEnd + after == readableEnd && (!state.havePartial || copy.copyBytes > state.partialBytes)) {
+    std::memcpy(state.partial.data(), state.read.data() + copy.from, copy.copyBytes);
+    state.partialBytes = copy.copyBytes;
+    state.havePartial = true;
+  }
+  return ReadResult::kOk;
 }
 
 }  // namespace rondel

@@ -45,7 +45,7 @@ struct AudioBlock {
 };
 
 constexpr std::uint32_t kReadAttempts = 5;  // per drive read
-constexpr std::uint32_t kResyncPasses = 5;  // per overlapped middle block
+constexpr std::uint32_t kResyncPasses = 5;  // per overlapped block and window
 
 class AudioReader {
  public:
@@ -63,6 +63,12 @@ class AudioReader {
   // False when there is no ring, the range does not fit 32 bits, or the
   // thread cannot be made; the ring stays for EndCDDA.
   bool BeginCDDA(std::uint32_t startSector, std::uint32_t sectorCount, std::uint32_t messageId);
+  // The first sector after the track that an overlapped read must not
+  // reach (a data track or the lead-out); before BeginCDDA. Reads after a
+  // block reach at most this far, so a drive that delivers a little early
+  // can still give a block's last bytes. Below the track's end (the
+  // default) it counts as the track's end.
+  void setReadableEnd(std::uint32_t sector) { readableEnd_ = sector; }
   // Gives a block back to the ring (receiving thread; the reader for a
   // failed block).
   void releaseBlock(AudioBlock* block);
@@ -90,14 +96,34 @@ class AudioReader {
   struct OverlapState {
     std::vector<std::uint8_t> reference;  // the last delivered sector
     DriveBuffer read;                     // receives the overlapped reads
+    // A block copied from a pass that awaits a second, equal one: a
+    // self-similar reference sector can be matched in the wrong place by
+    // a drive that jitters, which two different copies give away.
+    std::vector<std::uint8_t> candidate;
+    // The longest short copy of a block whose reads reached the readable
+    // end: what this drive can deliver of it at the stream's offset.
+    std::vector<std::uint8_t> partial;
+    std::size_t partialBytes = 0;
+    bool havePartial = false;
+    // The stream has run past what the drive delivers: the rest is zeros.
+    bool pastEnd = false;
+    // Where the last match lay, relative to where an exact read puts it.
+    std::int64_t drift = 0;
+    std::int64_t matchDrift = 0;  // the same for the pass that just matched
   };
+  enum class Realigned { kNoMatch, kShort, kDone };
 
   void ReaderThread(ReaderContext context);
   ReadResult ReadCDDA(AudioBlock*& block);
   AudioBlock* acquireBlock();
   ReadResult readSectors(std::uint32_t first, std::uint32_t count, std::uint8_t* into);
   ReadResult ResyncRead(std::uint32_t firstSector, std::uint32_t count, std::uint8_t* dest,
-                        bool firstBlock, bool lastBlock);
+                        bool firstBlock);
+  ReadResult beginOverlap(const std::uint8_t* firstBlock, std::uint32_t count);
+  // One overlapped pass over the window of `overlap` sectors; kDone when
+  // `dest` holds the block.
+  ReadResult realignPass(std::uint32_t firstSector, std::uint32_t count, std::uint32_t overlap,
+                         std::uint8_t* dest, Realigned& outcome);
   bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
 
   const std::uint32_t device_;  // the drive's device index
@@ -113,6 +139,7 @@ class AudioReader {
   std::uint32_t startSector_ = 0;
   std::uint32_t sectorCount_ = 0;
   std::uint32_t sectorsDone_ = 0;
+  std::uint32_t readableEnd_ = 0;
   bool firstBlock_ = true;
   std::unique_ptr<OverlapState> overlap_;
 

@@ -6,51 +6,49 @@ namespace rondel {
 
 std::optional<std::size_t> findReferenceSector(const std::uint8_t* read, std::size_t readBytes,
                                                const std::uint8_t* reference,
-                                               std::uint32_t overlap) {
-  if (read == nullptr || reference == nullptr || overlap == 0) return std::nullopt;
-  const std::size_t centre = std::size_t{overlap} * kSectorBytes;
+                                               std::uint32_t overlap, std::int64_t drift) {
+  if (read == nullptr || reference == nullptr || overlap == 0 || readBytes < kSectorBytes)
+    return std::nullopt;
+  // Positions 0 .. last are searched, outward from the start position.
+  std::size_t last = expectedReferencePosition(overlap) + std::size_t{overlap} * kSectorBytes;
+  if (last > readBytes - kSectorBytes) last = readBytes - kSectorBytes;
+  const std::int64_t wanted = static_cast<std::int64_t>(expectedReferencePosition(overlap)) + drift;
+  const std::size_t start = wanted < 0 ? 0
+                            : static_cast<std::uint64_t>(wanted) > last
+                                ? last
+                                : static_cast<std::size_t>(wanted);
   const auto equalAt = [&](std::size_t p) {
-    return p + kSectorBytes <= readBytes && std::memcmp(read + p, reference, kSectorBytes) == 0;
+    return std::memcmp(read + p, reference, kSectorBytes) == 0;
   };
-  for (std::size_t t = 0; t < centre; ++t) {
-    if (equalAt(centre + t)) return centre + t;
-    if (equalAt(centre - t)) return centre - t;
+  const std::size_t reach = start > last - start ? start : last - start;
+  for (std::size_t t = 0; t <= reach; ++t) {
+    if (t <= last - start && equalAt(start + t)) return start + t;
+    if (t > 0 && t <= start && equalAt(start - t)) return start - t;
   }
   return std::nullopt;
 }
 
-std::optional<ResyncCopy> planResyncCopy(std::size_t match, std::size_t readBytes,
-                                         std::uint32_t sectors, std::uint32_t overlap, bool last) {
+ResyncCopy planResyncCopy(std::size_t match, std::size_t readBytes, std::uint32_t sectors) {
   const std::size_t blockBytes = std::size_t{sectors} * kSectorBytes;
-  const std::size_t centre = std::size_t{overlap} * kSectorBytes;
   ResyncCopy copy;
   copy.from = match + kSectorBytes;
   const std::size_t available = copy.from < readBytes ? readBytes - copy.from : 0;
-  if (!last) {
-    if (available < blockBytes) return std::nullopt;  // would hand on bytes this pass never read
-    copy.copyBytes = blockBytes;
-    return copy;
-  }
-  std::size_t wanted = blockBytes;
-  if (match > centre) {
-    const std::size_t t = match - centre;
-    wanted = t < blockBytes ? blockBytes - t : 0;
-  }
-  copy.copyBytes = wanted < available ? wanted : available;
-  copy.zeroBytes = blockBytes - copy.copyBytes;
+  copy.copyBytes = available < blockBytes ? available : blockBytes;
+  copy.complete = copy.copyBytes == blockBytes;
   return copy;
 }
 
-bool realignBlock(const std::uint8_t* read, std::size_t readBytes, const std::uint8_t* reference,
-                  std::uint32_t sectors, std::uint32_t overlap, bool last, std::uint8_t* dest) {
-  if (dest == nullptr) return false;
-  const auto match = findReferenceSector(read, readBytes, reference, overlap);
-  if (!match) return false;
-  const auto copy = planResyncCopy(*match, readBytes, sectors, overlap, last);
-  if (!copy) return false;
-  if (copy->copyBytes > 0) std::memcpy(dest, read + copy->from, copy->copyBytes);
-  if (copy->zeroBytes > 0) std::memset(dest + copy->copyBytes, 0, copy->zeroBytes);
-  return true;
+bool isSelfSimilarSector(const std::uint8_t* sector) {
+  if (sector == nullptr) return false;
+  constexpr std::size_t kFrameBytes = 4;
+  for (std::size_t shift = kFrameBytes; shift < kSectorBytes; shift += kFrameBytes) {
+    // The first frame rules out almost every shift of ordinary audio
+    // before the whole comparison runs.
+    if (std::memcmp(sector, sector + shift, kFrameBytes) == 0 &&
+        std::memcmp(sector, sector + shift, kSectorBytes - shift) == 0)
+      return true;
+  }
+  return false;
 }
 
 }  // namespace rondel

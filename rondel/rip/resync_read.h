@@ -6,18 +6,19 @@
 //
 // A pass reads from `overlap` sectors before the block's first sector L,
 // so with an exact drive the reference sector (L - 1) lies at byte
-// (overlap - 1) * 2352 of what was read and the block starts one sector
-// after it. The search tries, for t = 0 .. overlap * 2352 - 1, first the
-// position overlap * 2352 + t, then overlap * 2352 - t; the first position
-// whose 2352 bytes equal the reference sector wins. Two equal successive
-// sectors (digital silence) therefore match forward at t = 0, one sector
-// late, and the copy starts one sector after the asked one: intended, and
-// kept.
+// (overlap - 1) * 2352 of what was read: the expected position. The search
+// starts there (or where the drive's last match says it reads) and works
+// outward, one byte further each step, trying the later position before
+// the earlier one at equal distance; the first
+// position whose 2352 bytes equal the reference sector wins. An exact read
+// is thus found by the first comparison, and where several positions hold
+// the reference sector (digital silence, a pure tone) the one nearest to
+// where an exact drive puts it wins, so ambiguous audio never shifts an
+// exact stream. The block is the sectors after the match.
 //
-// Only bytes this pass read are ever compared or copied: a position whose
-// comparison would reach past them is skipped, a middle block whose copy
-// would reach past them fails the pass (the caller reads again), and in a
-// last block the missing tail is zeroed.
+// Only bytes this pass read are ever compared or copied: the search skips
+// positions whose comparison would reach past them, and a copy that would
+// reach past them is reported short (the reader reads again).
 //
 // Pure; any thread.
 #include <cstddef>
@@ -27,34 +28,41 @@
 namespace rondel {
 
 constexpr std::uint32_t kSectorBytes = 2352;
-constexpr std::uint32_t kOverlapSectors = 3;
+constexpr std::uint32_t kOverlapSectors = 3;      // the normal window
+constexpr std::uint32_t kWideOverlapSectors = 8;  // the window of a block that found no match
 
-// The first position, in search order, where the reference sector (2352
-// bytes) lies within the `readBytes` bytes at `read`; nullopt without one.
+// Where an exact read of `overlap` sectors before a block puts the
+// reference sector.
+constexpr std::size_t expectedReferencePosition(std::uint32_t overlap) {
+  return overlap == 0 ? 0 : std::size_t{overlap - 1} * kSectorBytes;
+}
+
+// The position nearest to the expected one moved by `drift` bytes where
+// the reference sector (2352 bytes) lies within the `readBytes` bytes at
+// `read`, searched from the read's start up to overlap sectors past the
+// expected position; nullopt without one. The drift is where the drive put
+// the reference sector last time, relative to the expected position: 0 for
+// an exact drive, and the same again for a drive that keeps its offset to
+// the stream, so that such a drive, too, is matched by the first
+// comparison and never at another copy of self-similar audio.
 std::optional<std::size_t> findReferenceSector(const std::uint8_t* read, std::size_t readBytes,
                                                const std::uint8_t* reference,
-                                               std::uint32_t overlap);
+                                               std::uint32_t overlap, std::int64_t drift = 0);
 
-// What to put into a block of `sectors` sectors after a match at `match`:
-// copyBytes from read + from, then zeroBytes of zeros (together the block's
-// bytes).
+// What a match at `match` gives a block of `sectors` sectors: the bytes
+// from read + match + 2352, as many as this pass read (copyBytes); the
+// block is complete when copyBytes is the whole block.
 struct ResyncCopy {
   std::size_t from = 0;
   std::size_t copyBytes = 0;
-  std::size_t zeroBytes = 0;
+  bool complete = false;
 };
+ResyncCopy planResyncCopy(std::size_t match, std::size_t readBytes, std::uint32_t sectors);
 
-// The copy rule for a match (from = match + 2352):
-// - middle block: the whole block; nullopt when that reaches past readBytes;
-// - last block: a forward match at overlap * 2352 + t (t > 0) copies the
-//   block's bytes less t, anything else the whole block; whatever of that
-//   lies past readBytes is not copied; the rest of the block is zeros.
-std::optional<ResyncCopy> planResyncCopy(std::size_t match, std::size_t readBytes,
-                                         std::uint32_t sectors, std::uint32_t overlap, bool last);
-
-// Search and copy in one: fills `dest` (sectors * 2352 bytes). False, with
-// `dest` untouched, when there is no match or the match cannot be used.
-bool realignBlock(const std::uint8_t* read, std::size_t readBytes, const std::uint8_t* reference,
-                  std::uint32_t sectors, std::uint32_t overlap, bool last, std::uint8_t* dest);
+// Whether a sector equals itself moved by a whole number of stereo frames
+// (fewer than a sector), as digital silence and a tone whose period is
+// shorter than a sector do. Such a reference sector is found at several
+// positions, so a drive that jitters can be matched at the wrong one.
+bool isSelfSimilarSector(const std::uint8_t* sector);
 
 }  // namespace rondel

@@ -108,6 +108,7 @@ const char* runJob(const RipWorkerContext& job) {
   AudioReader reader(*drive);
   if (!reader.InitCDDA(kRingBytes, kSectorsPerBlock, job.resync)) return kStatusInitCddaFailed;
   createOutputFolders(job.outputPath);
+  reader.setReadableEnd(job.readableEndSector);
   if (!reader.BeginCDDA(job.startSector, job.sectorCount, kBlockMessage)) {
     reader.EndCDDA();
     return kStatusBeginCddaFailed;

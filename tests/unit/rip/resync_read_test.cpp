@@ -3,7 +3,9 @@
 // position by a given number of bytes would read it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "rondel/rip/resync_read.h"
@@ -37,86 +39,93 @@ Pass pass(std::int64_t shift, std::uint32_t readSectors) {
           disc(kBlockStart - kSectorBytes, kSectorBytes)};
 }
 
-TEST(ResyncRead, MiddleBlock_RealignsAnyShiftWithinReach_AndFailsThePassBeyondIt) {
+// Where the match leaves the block, or nullopt without a usable match.
+std::optional<std::vector<std::uint8_t>> realign(const std::vector<std::uint8_t>& read,
+                                                 std::size_t readBytes,
+                                                 const std::vector<std::uint8_t>& reference,
+                                                 std::uint32_t n, std::uint32_t overlap = k,
+                                                 std::int64_t drift = 0) {
+  const auto match = rondel::findReferenceSector(read.data(), readBytes, reference.data(), overlap, drift);
+  if (!match) return std::nullopt;
+  const rondel::ResyncCopy copy = rondel::planResyncCopy(*match, readBytes, n);
+  std::vector<std::uint8_t> block(read.begin() + copy.from, read.begin() + copy.from + copy.copyBytes);
+  if (!copy.complete) block.resize(std::size_t{n} * kSectorBytes, 0);
+  return block;
+}
+
+TEST(ResyncRead, AnyShiftWithinReachIsRealigned_BeyondItTheCopyIsShortOrMissing) {
   const std::uint32_t n = 12;
   struct Case {
     std::int64_t shift;
     std::uint32_t readSectors;
-    bool aligned;
+    bool found, complete;
   };
   const Case cases[] = {
-      {0, n + 2 * k, true},        {4, n + 2 * k, true},     {-4, n + 2 * k, true},
-      {2000, n + 2 * k, true},     {-2000, n + 2 * k, true}, {4700, n + 2 * k, true},
-      {-7056, n + 2 * k, true},  // three sectors early: the copy ends at the last byte read
-      {-7060, n + 2 * k, false},  // a copy would reach past the read: the pass fails
-      // A read shortened at the track's end has less reach.
-      {-2352, n + k + 1, true},   {-2356, n + k + 1, false},
+      {0, n + 2 * k, true, true},        {4, n + 2 * k, true, true},
+      {-4, n + 2 * k, true, true},       {2000, n + 2 * k, true, true},
+      {-2000, n + 2 * k, true, true},    {4704, n + 2 * k, true, true},  // two sectors late
+      {4708, n + 2 * k, false, false},   // the reference lies before the read
+      {-7056, n + 2 * k, true, true},    // three sectors early: the copy ends at the last byte read
+      {-7060, n + 2 * k, false, false},  // beyond the forward reach
+      // A read that stops at the readable end gives an early pass a short copy.
+      {-2352, n + k + 1, true, true},    {-2356, n + k + 1, true, false},
+      {-1176, n + k, true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "shift " << c.shift << ", " << c.readSectors << " sectors");
     const Pass p = pass(c.shift, c.readSectors);
-    std::vector<std::uint8_t> dest(n * kSectorBytes, 0xEE);
-    EXPECT_EQ(rondel::realignBlock(p.read.data(), p.read.size(), p.reference.data(), n, k, false,
-                                   dest.data()),
-              c.aligned);
-    if (c.aligned)
-      EXPECT_EQ(dest, disc(kBlockStart, dest.size()));
-    else
-      EXPECT_EQ(dest, std::vector<std::uint8_t>(dest.size(), 0xEE)) << "a failed pass writes nothing";
+    const auto match = rondel::findReferenceSector(p.read.data(), p.read.size(), p.reference.data(), k);
+    ASSERT_EQ(match.has_value(), c.found);
+    if (!c.found) continue;
+    EXPECT_EQ(*match, static_cast<std::size_t>((k - 1) * kSectorBytes - c.shift));
+    const rondel::ResyncCopy copy = rondel::planResyncCopy(*match, p.read.size(), n);
+    EXPECT_EQ(copy.complete, c.complete);
+    const auto block = realign(p.read, p.read.size(), p.reference, n);
+    const std::vector<std::uint8_t> wanted = disc(kBlockStart, copy.copyBytes);
+    EXPECT_TRUE(std::equal(wanted.begin(), wanted.end(), block->begin()));
+  }
+  // The wide window reaches seven sectors late and eight early.
+  const std::uint32_t wide = rondel::kWideOverlapSectors;
+  for (const std::int64_t shift : {7 * std::int64_t{kSectorBytes}, -8 * std::int64_t{kSectorBytes}}) {
+    const std::vector<std::uint8_t> read =
+        disc(kBlockStart - wide * kSectorBytes + shift, (n + 2 * wide) * kSectorBytes);
+    EXPECT_EQ(realign(read, read.size(), pass(0, 1).reference, n, wide), disc(kBlockStart, n * kSectorBytes))
+        << shift;
   }
 }
 
-TEST(ResyncRead, LastBlock_CopiesOnlyBytesThisPassRead_AndZeroesTheMissingTail) {
-  struct Case {
-    std::uint32_t n;
-    std::int64_t shift;
-    std::size_t zeros;
-  };
-  const Case cases[] = {
-      {1, 0, 0},       {12, 0, 0},
-      {1, 1000, 0},    {5, 4000, 0},      // late data: everything is there
-      {1, -1176, 1176},                   // early, backward match: the tail was never read
-      {4, -3000, 3000},                   // early by more than a sector: forward match
-      {12, -7000, 7000},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.n << " sectors, shift " << c.shift);
-    const Pass p = pass(c.shift, c.n + k);
-    // Stale bytes from an earlier pass lie beyond what this pass read.
-    std::vector<std::uint8_t> buffer(p.read);
-    buffer.resize(buffer.size() + 4 * kSectorBytes, 0xAB);
-    std::vector<std::uint8_t> dest(c.n * kSectorBytes, 0xEE);
-    ASSERT_TRUE(rondel::realignBlock(buffer.data(), p.read.size(), p.reference.data(), c.n, k, true,
-                                     dest.data()));
-    std::vector<std::uint8_t> expected = disc(kBlockStart, dest.size() - c.zeros);
-    expected.resize(dest.size(), 0);
-    EXPECT_EQ(dest, expected);
-  }
-}
-
-TEST(ResyncRead, Search_FirstEqualPositionWins_SilenceMatchesOneSectorLate) {
-  // Digital silence: the reference sector and the asked one are both zero.
-  // The forward test at t = 0 comes first, so the copy starts one sector
-  // after the asked sector.
+TEST(ResyncRead, SelfSimilarAudio_TheMatchNearestToWhereTheDriveReadsWins) {
+  // Digital silence and a tone of 100 frames' period around the block's
+  // start, distinct audio after: every silent or in-phase position holds
+  // the reference sector.
   const std::uint32_t n = 12;
-  std::vector<std::uint8_t> read = disc(kBlockStart - k * kSectorBytes, (n + 2 * k) * kSectorBytes);
-  std::fill(read.begin() + (k - 1) * kSectorBytes, read.begin() + (k + 1) * kSectorBytes, 0);
-  const std::vector<std::uint8_t> silence(kSectorBytes, 0);
-  EXPECT_EQ(rondel::findReferenceSector(read.data(), read.size(), silence.data(), k),
-            std::optional<std::size_t>(k * kSectorBytes));
-  std::vector<std::uint8_t> dest(n * kSectorBytes);
-  ASSERT_TRUE(rondel::realignBlock(read.data(), read.size(), silence.data(), n, k, false, dest.data()));
-  EXPECT_EQ(dest, disc(kBlockStart + kSectorBytes, dest.size()));
-
-  // Order: at equal distance the forward position is tried first; no match
-  // at all (t runs to k * 2352 - 1, so position 0 is never tried) fails.
-  const Pass exact = pass(0, n + 2 * k);
-  EXPECT_EQ(rondel::findReferenceSector(exact.read.data(), exact.read.size(),
-                                        exact.reference.data(), k),
-            std::optional<std::size_t>((k - 1) * kSectorBytes));
-  const Pass tooLate = pass(k * kSectorBytes - kSectorBytes, n + 2 * k);  // reference at 0
-  EXPECT_FALSE(rondel::findReferenceSector(tooLate.read.data(), tooLate.read.size(),
-                                           tooLate.reference.data(), k));
+  const auto region = [&](bool tone) {
+    std::vector<std::uint8_t> audio = disc(kBlockStart - 8 * kSectorBytes, 30 * kSectorBytes);
+    for (std::size_t i = 0; i < 12 * kSectorBytes; ++i)
+      audio[i] = tone ? static_cast<std::uint8_t>((i / 4) % 100) : 0;
+    return audio;  // from L - 8: self-similar up to L + 4, the counter after
+  };
+  for (const bool tone : {false, true}) {
+    SCOPED_TRACE(tone ? "tone" : "silence");
+    const std::vector<std::uint8_t> audio = region(tone);
+    const std::vector<std::uint8_t> reference(audio.begin() + 7 * kSectorBytes,
+                                              audio.begin() + 8 * kSectorBytes);
+    EXPECT_TRUE(rondel::isSelfSimilarSector(reference.data()));
+    const std::vector<std::uint8_t> block(audio.begin() + 8 * kSectorBytes,
+                                          audio.begin() + (8 + n) * kSectorBytes);
+    // An exact read is placed exactly; so is a drive 1000 bytes early or
+    // late once its drift is known. Without it, the nearest copy wins.
+    for (const std::int64_t shift : {0, 1000, -1000}) {
+      SCOPED_TRACE(shift);
+      const std::vector<std::uint8_t> read(audio.begin() + 5 * kSectorBytes + shift,
+                                           audio.begin() + (5 + n + 2 * k) * kSectorBytes + shift);
+      EXPECT_EQ(realign(read, read.size(), reference, n, k, -shift), block);
+      if (shift != 0) {
+        EXPECT_NE(realign(read, read.size(), reference, n), block);
+      }
+    }
+  }
+  EXPECT_FALSE(rondel::isSelfSimilarSector(disc(kBlockStart, kSectorBytes).data()));
 }
 
 TEST(ResyncRead, Search_NeverComparesBytesThePassDidNotRead) {

@@ -25,8 +25,7 @@ AudioReader::~AudioReader() {
 bool AudioReader::InitCDDA(std::uint32_t ringBytes, std::uint32_t sectorsPerBlock, bool resync) {
   if (!blocks_.empty() || thread_.joinable() || sectorsPerBlock == 0) return false;
   // The overlap buffer, the largest a block needs, must fit 32 bits as well.
-  const std::uint64_t overlapBytes =
-      (2 * (std::uint64_t{kWideOverlapSectors} + sectorsPerBlock) + 1) * kSectorBytes;
+  const std::uint64_t overlapBytes = overlapBufferSectors(sectorsPerBlock) * kSectorBytes;
   if (overlapBytes > std::numeric_limits<std::uint32_t>::max()) return false;
   const auto blockBytes = static_cast<std::uint32_t>(std::uint64_t{sectorsPerBlock} * kSectorBytes);
   const std::uint32_t count = std::max(ringBytes, blockBytes) / blockBytes;
@@ -188,7 +187,10 @@ AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::
   if (firstBlock) {
     // Read plainly; the first block has nothing to align to.
     const ReadResult read = readSectors(firstSector, count, dest);
-    return read == ReadResult::kOk ? beginOverlap(dest, count) : read;
+    if (read != ReadResult::kOk) return read;
+    const ReadResult begun = beginOverlap();
+    if (begun == ReadResult::kOk) noteDelivered(dest, firstSector, count);
+    return begun;
   }
   if (!overlap_) return ReadResult::kFailed;
   OverlapState& state = *overlap_;
@@ -197,33 +199,32 @@ AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::
     std::memset(dest, 0, blockBytes);
     return ReadResult::kOk;
   }
-  const bool selfSimilar = isSelfSimilarSector(state.reference.data());
   bool haveCandidate = false;
   state.havePartial = false;
   state.partialBytes = 0;
   // The normal window first; a block that finds no usable match there
   // tries again with the wide one before it gives up.
   for (const std::uint32_t overlap : {kOverlapSectors, kWideOverlapSectors}) {
+    const Target target = targetFor(firstSector, count, overlap);
+    const bool selfSimilar = isSelfSimilarSector(target.sector, target.sectors);
     for (std::uint32_t pass = 0; pass < kResyncPasses; ++pass) {
       Realigned outcome = Realigned::kNoMatch;
-      const ReadResult read = realignPass(firstSector, count, overlap, dest, outcome);
+      const ReadResult read = realignPass(firstSector, count, overlap, target, dest, outcome);
       if (read != ReadResult::kOk) {
         overlap_.reset();
         return read;
       }
       if (outcome != Realigned::kDone) continue;
-      const std::uint8_t* lastSector = dest + blockBytes - kSectorBytes;
-      // A self-similar reference sector also matches where a jittering
-      // drive put other audio, and two such passes can agree on it. So
-      // such a block needs two passes that found the reference sector
-      // right where this drive reads it and gave the same block.
+      // A self-similar sector also matches where a jittering drive put
+      // other audio, and two such passes can agree on it. So a block
+      // placed by one needs two passes that found it right where this
+      // drive reads and gave the same block.
       const bool confirmed =
-          !selfSimilar ||
-          (state.matchDrift == state.drift && haveCandidate &&
-           std::memcmp(state.candidate.data(), dest, blockBytes) == 0);
+          !selfSimilar || (state.matchDrift == state.drift && haveCandidate &&
+                           std::memcmp(state.candidate.data(), dest, blockBytes) == 0);
       if (confirmed) {
-        std::memcpy(state.reference.data(), lastSector, kSectorBytes);
         state.drift = state.matchDrift;
+        noteDelivered(dest, firstSector, count);
         return ReadResult::kOk;
       }
       if (state.matchDrift == state.drift) {
@@ -244,47 +245,96 @@ AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::
   return ReadResult::kFailed;
 }
 
-AudioReader::ReadResult AudioReader::beginOverlap(const std::uint8_t* firstBlock,
-                                                  std::uint32_t count) {
+AudioReader::ReadResult AudioReader::beginOverlap() {
   std::unique_ptr<OverlapState> state;
   const std::size_t blockBytes = std::size_t{sectorsPerBlock_} * kSectorBytes;
   try {
     state = std::make_unique<OverlapState>();
-    const std::uint8_t* lastSector = firstBlock + std::size_t{count - 1} * kSectorBytes;
-    state->reference.assign(lastSector, lastSector + kSectorBytes);
+    state->reference.resize(kSectorBytes);
+    state->anchor.resize(2 * kSectorBytes);
     state->candidate.resize(blockBytes);
     state->partial.resize(blockBytes);
   } catch (...) {
     return ReadResult::kFailed;  // out of memory fails the track like a failed allocation
   }
   // InitCDDA checked that this size fits 32 bits.
-  const auto bufferBytes =
-      static_cast<std::uint32_t>((2 * (kWideOverlapSectors + sectorsPerBlock_) + 1) * kSectorBytes);
-  if (!state->read.allocate(device_, bufferBytes)) return ReadResult::kFailed;
+  state->readSectors = static_cast<std::uint32_t>(overlapBufferSectors(sectorsPerBlock_));
+  if (!state->read.allocate(device_, state->readSectors * kSectorBytes)) return ReadResult::kFailed;
   overlap_ = std::move(state);
   return ReadResult::kOk;
 }
 
-AudioReader::ReadResult AudioReader::realignPass(std::uint32_t firstSector, std::uint32_t count,
-                                                 std::uint32_t overlap, std::uint8_t* dest,
-                                                 Realigned& outcome) {
+void AudioReader::noteDelivered(const std::uint8_t* block, std::uint32_t firstSector,
+                                std::uint32_t count) {
   OverlapState& state = *overlap_;
-  // Never before the disc's first sector, never at or past the readable
-  // end: on the disc's last track the sectors after it are the lead-out,
-  // which no drive reads.
-  const std::uint32_t before = std::min(overlap, firstSector);
-  const std::uint32_t blockEnd = firstSector + count;
+  // The latest distinct sector, or pair of sectors (the pair before the
+  // block's first sector begins with the last one delivered before it).
+  const auto keep = [&](const std::uint8_t* from, std::uint32_t number, std::uint32_t sectors) {
+    std::memcpy(state.anchor.data(), from, std::size_t{sectors} * kSectorBytes);
+    state.anchorSector = number;
+    state.anchorSectors = sectors;
+  };
+  bool found = false;
+  for (std::uint32_t i = count; i-- > 0 && !found;) {
+    const std::uint8_t* sector = block + std::size_t{i} * kSectorBytes;
+    if (!isSelfSimilarSector(sector)) {
+      keep(sector, firstSector + i, 1);
+      found = true;
+    } else if (i > 0 && !isSelfSimilarSector(sector - kSectorBytes, 2)) {
+      keep(sector - kSectorBytes, firstSector + i - 1, 2);
+      found = true;
+    }
+  }
+  if (!found && firstSector > startSector_) {
+    std::uint8_t pair[2 * kSectorBytes];
+    std::memcpy(pair, state.reference.data(), kSectorBytes);
+    std::memcpy(pair + kSectorBytes, block, kSectorBytes);
+    if (!isSelfSimilarSector(pair, 2)) keep(pair, firstSector - 1, 2);
+  }
+  std::memcpy(state.reference.data(), block + std::size_t{count - 1} * kSectorBytes, kSectorBytes);
+}
+
+std::uint32_t AudioReader::readEndAfter(std::uint32_t blockEnd, std::uint32_t overlap) const {
+  // Never at or past the readable end: on the disc's last track the
+  // sectors after it are the lead-out, which no drive reads.
   const std::uint32_t readableEnd = std::max(readableEnd_, startSector_ + sectorCount_);
-  const std::uint32_t after = std::min(overlap, readableEnd - blockEnd);
-  const std::uint32_t sectors = before + count + after;
-  const ReadResult read = readSectors(firstSector - before, sectors, state.read.data());
+  return blockEnd + std::min(overlap, readableEnd - blockEnd);
+}
+
+AudioReader::Target AudioReader::targetFor(std::uint32_t firstSector, std::uint32_t count,
+                                           std::uint32_t overlap) const {
+  const OverlapState& state = *overlap_;
+  const Target last{state.reference.data(), firstSector - 1, 1};
+  // Only when the last sector is self-similar does reaching back pay.
+  if (state.anchorSectors == 0 || !isSelfSimilarSector(state.reference.data())) return last;
+  if (firstSector - state.anchorSector > kAnchorReachSectors) return last;
+  const std::uint32_t before = std::min(overlap, state.anchorSector + 1);
+  const std::uint32_t from = state.anchorSector + 1 - before;
+  if (readEndAfter(firstSector + count, overlap) - from > state.readSectors) return last;
+  return {state.anchor.data(), state.anchorSector, state.anchorSectors};
+}
+
+AudioReader::ReadResult AudioReader::realignPass(std::uint32_t firstSector, std::uint32_t count,
+                                                 std::uint32_t overlap, const Target& target,
+                                                 std::uint8_t* dest, Realigned& outcome) {
+  OverlapState& state = *overlap_;
+  // The pass starts `overlap` sectors before the target (never before the
+  // disc's first sector), where an exact read puts it at the expected
+  // position, and the block follows `distance` sectors after the target.
+  const std::uint32_t before = std::min(overlap, target.number + 1);
+  const std::uint32_t from = target.number + 1 - before;
+  const std::uint32_t distance = firstSector - target.number;
+  const std::uint32_t readEnd = readEndAfter(firstSector + count, overlap);
+  const std::uint32_t sectors = readEnd - from;
+  const ReadResult read = readSectors(from, sectors, state.read.data());
   if (read != ReadResult::kOk) return read;
 
   const std::size_t readBytes = std::size_t{sectors} * kSectorBytes;
-  const auto match = findReferenceSector(state.read.data(), readBytes, state.reference.data(),
-                                         before, state.drift);
+  const auto match = findReferenceSector(state.read.data(), readBytes, target.sector, before,
+                                         state.drift, target.sectors);
   if (!match) return ReadResult::kOk;
-  const ResyncCopy copy = planResyncCopy(*match, readBytes, count);
+  const ResyncCopy copy =
+      planResyncCopy(*match + std::size_t{distance - 1} * kSectorBytes, readBytes, count);
   if (copy.complete) {
     std::memcpy(dest, state.read.data() + copy.from, copy.copyBytes);
     state.matchDrift = static_cast<std::int64_t>(*match) -
@@ -293,7 +343,8 @@ AudioReader::ReadResult AudioReader::realignPass(std::uint32_t firstSector, std:
     return ReadResult::kOk;
   }
   outcome = Realigned::kShort;
-  if (blockEnd + after == readableEnd && (!state.havePartial || copy.copyBytes > state.partialBytes)) {
+  const std::uint32_t readableEnd = std::max(readableEnd_, startSector_ + sectorCount_);
+  if (readEnd == readableEnd && (!state.havePartial || copy.copyBytes > state.partialBytes)) {
     std::memcpy(state.partial.data(), state.read.data() + copy.from, copy.copyBytes);
     state.partialBytes = copy.copyBytes;
     state.havePartial = true;

@@ -95,7 +95,15 @@ class AudioReader {
   // one track while resync is on.
   struct OverlapState {
     std::vector<std::uint8_t> reference;  // the last delivered sector
+    // The last delivered sector that is not self-similar (or the last two
+    // that together are not), its first sector number and length: after
+    // silence or a pure tone, a pass that reaches back to it places the
+    // block where the last sector alone cannot.
+    std::vector<std::uint8_t> anchor;
+    std::uint32_t anchorSector = 0;
+    std::uint32_t anchorSectors = 0;  // 0: none yet
     DriveBuffer read;                     // receives the overlapped reads
+    std::uint32_t readSectors = 0;        // its size
     // A block copied from a pass that awaits a second, equal one: a
     // self-similar reference sector can be matched in the wrong place by
     // a drive that jitters, which two different copies give away.
@@ -119,11 +127,21 @@ class AudioReader {
   ReadResult readSectors(std::uint32_t first, std::uint32_t count, std::uint8_t* into);
   ReadResult ResyncRead(std::uint32_t firstSector, std::uint32_t count, std::uint8_t* dest,
                         bool firstBlock);
-  ReadResult beginOverlap(const std::uint8_t* firstBlock, std::uint32_t count);
+  ReadResult beginOverlap();
   // One overlapped pass over the window of `overlap` sectors; kDone when
   // `dest` holds the block.
+  // The sector to search for (its bytes and sector number); the anchor
+  // when the pass for this window can reach back to it.
+  struct Target {
+    const std::uint8_t* sector;
+    std::uint32_t number;       // its first sector
+    std::uint32_t sectors = 1;  // 1 or 2
+  };
   ReadResult realignPass(std::uint32_t firstSector, std::uint32_t count, std::uint32_t overlap,
-                         std::uint8_t* dest, Realigned& outcome);
+                         const Target& target, std::uint8_t* dest, Realigned& outcome);
+  Target targetFor(std::uint32_t firstSector, std::uint32_t count, std::uint32_t overlap) const;
+  std::uint32_t readEndAfter(std::uint32_t blockEnd, std::uint32_t overlap) const;
+  void noteDelivered(const std::uint8_t* block, std::uint32_t firstSector, std::uint32_t count);
   bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
 
   const std::uint32_t device_;  // the drive's device index

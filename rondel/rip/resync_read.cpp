@@ -1,24 +1,28 @@
 #include "rondel/rip/resync_read.h"
 
 #include <cstring>
+#include <vector>
 
 namespace rondel {
 
 std::optional<std::size_t> findReferenceSector(const std::uint8_t* read, std::size_t readBytes,
                                                const std::uint8_t* reference,
-                                               std::uint32_t overlap, std::int64_t drift) {
-  if (read == nullptr || reference == nullptr || overlap == 0 || readBytes < kSectorBytes)
+                                               std::uint32_t overlap, std::int64_t drift,
+                                               std::uint32_t referenceSectors) {
+  const std::size_t referenceBytes = std::size_t{referenceSectors} * kSectorBytes;
+  if (read == nullptr || reference == nullptr || overlap == 0 || referenceSectors == 0 ||
+      readBytes < referenceBytes)
     return std::nullopt;
   // Positions 0 .. last are searched, outward from the start position.
   std::size_t last = expectedReferencePosition(overlap) + std::size_t{overlap} * kSectorBytes;
-  if (last > readBytes - kSectorBytes) last = readBytes - kSectorBytes;
+  if (last > readBytes - referenceBytes) last = readBytes - referenceBytes;
   const std::int64_t wanted = static_cast<std::int64_t>(expectedReferencePosition(overlap)) + drift;
   const std::size_t start = wanted < 0 ? 0
                             : static_cast<std::uint64_t>(wanted) > last
                                 ? last
                                 : static_cast<std::size_t>(wanted);
   const auto equalAt = [&](std::size_t p) {
-    return std::memcmp(read + p, reference, kSectorBytes) == 0;
+    return std::memcmp(read + p, reference, referenceBytes) == 0;
   };
   const std::size_t reach = start > last - start ? start : last - start;
   for (std::size_t t = 0; t <= reach; ++t) {
@@ -38,14 +42,16 @@ ResyncCopy planResyncCopy(std::size_t match, std::size_t readBytes, std::uint32_
   return copy;
 }
 
-bool isSelfSimilarSector(const std::uint8_t* sector) {
-  if (sector == nullptr) return false;
-  constexpr std::size_t kFrameBytes = 4;
-  for (std::size_t shift = kFrameBytes; shift < kSectorBytes; shift += kFrameBytes) {
+bool isSelfSimilarSector(const std::uint8_t* audio, std::uint32_t sectors) {
+  if (audio == nullptr || sectors == 0) return false;
+  const std::size_t frames = std::size_t{sectors} * (kSectorBytes / 4);
+  std::vector<std::uint32_t> frame(frames);
+  std::memcpy(frame.data(), audio, frames * 4);
+  for (std::size_t shift = 1; shift < frames; ++shift) {
     // The first frame rules out almost every shift of ordinary audio
     // before the whole comparison runs.
-    if (std::memcmp(sector, sector + shift, kFrameBytes) == 0 &&
-        std::memcmp(sector, sector + shift, kSectorBytes - shift) == 0)
+    if (frame[shift] == frame[0] &&
+        std::memcmp(frame.data(), frame.data() + shift, (frames - shift) * 4) == 0)
       return true;
   }
   return false;

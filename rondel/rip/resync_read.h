@@ -30,6 +30,13 @@ namespace rondel {
 constexpr std::uint32_t kSectorBytes = 2352;
 constexpr std::uint32_t kOverlapSectors = 3;      // the normal window
 constexpr std::uint32_t kWideOverlapSectors = 8;  // the window of a block that found no match
+// How far back a distinct sector may lie and still anchor a block that
+// follows self-similar audio (silence, a pure tone).
+constexpr std::uint32_t kAnchorReachSectors = 48;
+// The overlapped reads' buffer for blocks of `sectorsPerBlock` sectors.
+constexpr std::uint64_t overlapBufferSectors(std::uint32_t sectorsPerBlock) {
+  return 2 * (std::uint64_t{kWideOverlapSectors} + sectorsPerBlock) + 1 + kAnchorReachSectors;
+}
 
 // Where an exact read of `overlap` sectors before a block puts the
 // reference sector.
@@ -45,9 +52,11 @@ constexpr std::size_t expectedReferencePosition(std::uint32_t overlap) {
 // an exact drive, and the same again for a drive that keeps its offset to
 // the stream, so that such a drive, too, is matched by the first
 // comparison and never at another copy of self-similar audio.
+// A reference of `referenceSectors` sectors is searched for as a whole.
 std::optional<std::size_t> findReferenceSector(const std::uint8_t* read, std::size_t readBytes,
                                                const std::uint8_t* reference,
-                                               std::uint32_t overlap, std::int64_t drift = 0);
+                                               std::uint32_t overlap, std::int64_t drift = 0,
+                                               std::uint32_t referenceSectors = 1);
 
 // What a match at `match` gives a block of `sectors` sectors: the bytes
 // from read + match + 2352, as many as this pass read (copyBytes); the
@@ -59,10 +68,12 @@ struct ResyncCopy {
 };
 ResyncCopy planResyncCopy(std::size_t match, std::size_t readBytes, std::uint32_t sectors);
 
-// Whether a sector equals itself moved by a whole number of stereo frames
-// (fewer than a sector), as digital silence and a tone whose period is
-// shorter than a sector do. Such a reference sector is found at several
-// positions, so a drive that jitters can be matched at the wrong one.
-bool isSelfSimilarSector(const std::uint8_t* sector);
+// Whether `sectors` sectors of audio equal themselves moved by a whole
+// number of stereo frames (fewer than they hold), as digital silence and a
+// tone whose period is shorter than a sector do. Such a reference is found
+// at several positions, so a drive that jitters can be matched at the
+// wrong one. Two sectors across the start of a tone after silence are not
+// self-similar even where each alone is.
+bool isSelfSimilarSector(const std::uint8_t* audio, std::uint32_t sectors = 1);
 
 }  // namespace rondel

@@ -126,6 +126,13 @@ TEST(ResyncRead, SelfSimilarAudio_TheMatchNearestToWhereTheDriveReadsWins) {
     }
   }
   EXPECT_FALSE(rondel::isSelfSimilarSector(disc(kBlockStart, kSectorBytes).data()));
+  // Silence, then the tone from a sector boundary: each sector alone is
+  // self-similar, the two together are not.
+  std::vector<std::uint8_t> pair(2 * kSectorBytes, 0);
+  for (std::size_t i = kSectorBytes; i < pair.size(); ++i) pair[i] = static_cast<std::uint8_t>(1 + (i / 4) % 100);
+  EXPECT_TRUE(rondel::isSelfSimilarSector(pair.data()));
+  EXPECT_TRUE(rondel::isSelfSimilarSector(pair.data() + kSectorBytes));
+  EXPECT_FALSE(rondel::isSelfSimilarSector(pair.data(), 2));
 }
 
 TEST(ResyncRead, Search_NeverComparesBytesThePassDidNotRead) {

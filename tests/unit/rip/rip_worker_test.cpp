@@ -260,6 +260,16 @@ TEST_F(RipWorkerTest, Resync_SilenceAndPureTones_EveryTrackIsExactlyWhatTheDrive
     }
     return out;
   };
+  // Whether `audio` is the image's bytes from byte `from` (zeros outside).
+  const auto matchesDisc = [&](const std::vector<std::uint8_t>& audio, std::int64_t from) {
+    for (std::size_t i = 0; i < audio.size(); ++i) {
+      const std::int64_t at = from + static_cast<std::int64_t>(i);
+      const bool inside = at >= 0 && at < static_cast<std::int64_t>(image.size());
+      if (audio[i] != (inside ? static_cast<std::uint8_t>(image[static_cast<std::size_t>(at)]) : 0))
+        return false;
+    }
+    return true;
+  };
   // The drive's shift for a read, moved towards 0 so that it stays on the disc.
   const auto onDisc = [&](std::int64_t shift, std::uint32_t lba, std::uint32_t n) {
     const std::int64_t from = std::int64_t{lba} * kSector + shift;
@@ -277,7 +287,7 @@ TEST_F(RipWorkerTest, Resync_SilenceAndPureTones_EveryTrackIsExactlyWhatTheDrive
   for (const int sectors : {1, -1, 2, -2, 3, -3})
     drives.push_back({R"(, "jitter": {"bytes": )" + std::to_string(sectors * 2352) + "}",
                       std::int64_t{sectors} * kSector});
-  for (const int seed : {1, 2})
+  for (const int seed : {1, 2, 3})
     drives.push_back({R"(, "jitter": {"max_bytes": 7056, "seed": )" + std::to_string(seed) + "}",
                       INT64_MIN});
   for (const Drive& d : drives) {
@@ -298,22 +308,16 @@ TEST_F(RipWorkerTest, Resync_SilenceAndPureTones_EveryTrackIsExactlyWhatTheDrive
         ASSERT_GE(events.size(), 2u);
         const std::string status = events[events.size() - 2];
         const std::vector<std::uint8_t> audio = audioOf(nativeOut(disc, "01 Title.wav"));
+        ASSERT_EQ(status, "Copied");
         if (d.shift == INT64_MIN) {
-          // A jittery drive over long silence or a pure tone cannot be
-          // placed by comparison: the track either is an unbroken run of
-          // the disc or fails, never "Copied" with other audio.
-          if (status != "Copied") {
-            EXPECT_EQ(status, rondel::kStatusReadFailed);
-            EXPECT_NE(t["title"], "Short") << "distinct audio never fails";
-            continue;
-          }
+          // The stream starts wherever the first read did: one unbroken
+          // run of the disc from some shift within the jitter.
           bool found = false;
           for (std::int64_t s = -7056; s <= 7056 && !found; s += 4)
-            found = audio == discBytes(std::int64_t{start} * kSector + s, audio.size());
+            found = matchesDisc(audio, std::int64_t{start} * kSector + s);
           EXPECT_TRUE(found) << "not a run of the disc";
           continue;
         }
-        ASSERT_EQ(status, "Copied");
         std::vector<std::uint8_t> expected;
         if (resync) {
           // One run from where the first block's plain read began.

@@ -13,6 +13,7 @@
 #include "host/host_session.h"
 #include "host/text_list.h"
 #include "platform/codepage.h"
+#include "platform/winpath.h"
 #include "sdk/config.h"
 
 namespace qomhost {
@@ -48,6 +49,12 @@ int configSet(HostSession& session, const std::string& keyUtf8, const std::strin
   qom::ConfigItem* item = requireItem(session, key);
   if (item == nullptr) return kExitUsage;
   const std::string value = platform::utf8ToCp1252(valueUtf8);
+  if (key == "Output Folder" && platform::isNetworkSharePath(value)) {
+    std::cerr << "qomhost: \"Output Folder\" cannot be a network share (" << valueUtf8
+              << "): mount it and give the mounted folder under a drive letter (/ is Z:\\, "
+                 "$HOME is C:\\, more with QOM_DRIVE_MAP)\n";
+    return kExitUsage;
+  }
   if (item->type() == qom::kConfigTypeBool) {
     if (value != "0" && value != "1") {
       std::cerr << "qomhost: \"" << keyUtf8 << "\" is on or off: give 0 or 1, not \"" << valueUtf8

@@ -123,6 +123,11 @@ int discCommand(HostSession& session, const DiscOptions& options) {
               << " s (status: \"" << out(disc.status) << "\")\n";
     return 1;
   }
+  if (disc.status == kStatusCannotReadDisc) {
+    std::cerr << "qomhost: " << kStatusCannotReadDisc << ": the drive's table of contents could not "
+              << "be read (drive \"" << out(drive) << "\")\n";
+    return 1;
+  }
   if (options.json)
     printJson(disc, drive);
   else

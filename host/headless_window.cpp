@@ -70,7 +70,8 @@ bool HeadlessWindow::waitSettled(std::chrono::milliseconds timeout, std::chrono:
           last = status;
           since = Clock::now();
         }
-        if (status == "Ready") return true;
+        // "Cannot Read Disc" stays until the drive's state changes.
+        if (status == "Ready" || status == kStatusCannotReadDisc) return true;
         if (status == "No Disc" || status == "Not Ready") return Clock::now() - since >= quiet;
         return false;
       },

@@ -14,6 +14,10 @@
 
 namespace qomhost {
 
+// The status line when the drive holds a disc whose table of contents
+// cannot be read.
+constexpr const char* kStatusCannotReadDisc = "Cannot Read Disc";
+
 // One row of the track list as the window shows it.
 struct ShownTrack {
   std::uint32_t number = 0;  // the row's item data
@@ -46,8 +50,8 @@ class HeadlessWindow {
   HeadlessDriver& driver() { return driver_; }
 
   // Runs the loop until the drive has settled: the status is "Ready" (with
-  // the disc read), or "No Disc" / "Not Ready" has held for `quiet` (a drive
-  // may still be spinning up). Answers false on timeout.
+  // the disc read) or "Cannot Read Disc", or "No Disc" / "Not Ready" has held
+  // for `quiet` (a drive may still be spinning up). Answers false on timeout.
   bool waitSettled(std::chrono::milliseconds timeout,
                    std::chrono::milliseconds quiet = std::chrono::milliseconds(2000));
 

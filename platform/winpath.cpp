@@ -167,19 +167,36 @@ struct Mapped {
   std::string native;
 };
 
+// The drive of the working directory: the letter whose root holds it, as
+// toWindowsPath finds it. -1 when no letter does.
+int currentDriveIndex() {
+  char folder[kMaxNativePath];
+  if (getcwd(folder, sizeof folder) == nullptr) return -1;
+  const std::string windows = toWindowsPath(folder);
+  return windows.empty() ? -1 : letterIndex(windows[0]);
+}
+
 std::optional<Mapped> mapPath(std::string_view windowsPath) {
-  if (windowsPath.size() < 3 || windowsPath.size() > kMaxPath ||
+  if (windowsPath.empty() || windowsPath.size() > kMaxPath ||
       windowsPath.find('\0') != std::string_view::npos) {
     return std::nullopt;
   }
-  // Only "X:\..." is absolute; "X:name" is relative to the drive's current
-  // folder and "\\server\share" has no letter, and neither exists here.
-  const int index = letterIndex(windowsPath[0]);
-  if (index < 0 || windowsPath[1] != ':' || !isSeparator(windowsPath[2])) {
-    return std::nullopt;
+  // "X:\..." names its drive; "\..." starts at the root of the current
+  // drive, the working directory's. "X:name" is relative to the drive's
+  // current folder and "\\server\share" has no letter, and neither exists
+  // here.
+  int index = -1;
+  std::size_t i = 0;
+  if (isNetworkSharePath(windowsPath)) return std::nullopt;
+  if (isSeparator(windowsPath[0])) {
+    index = currentDriveIndex();
+    i = 1;
+  } else if (windowsPath.size() >= 3 && windowsPath[1] == ':' && isSeparator(windowsPath[2])) {
+    index = letterIndex(windowsPath[0]);
+    i = 3;
   }
+  if (index < 0) return std::nullopt;
   std::vector<std::string_view> parts;
-  std::size_t i = 3;
   while (i < windowsPath.size()) {
     std::size_t end = i;
     while (end < windowsPath.size() && !isSeparator(windowsPath[end])) ++end;
@@ -223,6 +240,10 @@ std::optional<std::string> resolvedRoot(const std::string& root) {
 }
 
 }  // namespace
+
+bool isNetworkSharePath(std::string_view windowsPath) {
+  return windowsPath.size() >= 2 && isSeparator(windowsPath[0]) && isSeparator(windowsPath[1]);
+}
 
 std::optional<std::string> toNativePath(std::string_view windowsPath) {
   auto mapped = mapPath(windowsPath);

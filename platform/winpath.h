@@ -19,10 +19,17 @@ constexpr std::size_t kMaxPath = 260;
 // Maps a Windows-form absolute path ("X:\a\b", "/" accepted as a separator
 // too, repeated separators collapsed) to a native UTF-8 path. "." and ".."
 // are resolved lexically; a ".." that would climb above the drive's root
-// refuses the whole path. nullopt for a relative path (also "X:" and
-// "X:name"), a UNC path, an unmapped drive letter, an empty path, a path
+// refuses the whole path. A path that starts with one separator ("\a\b")
+// starts at the root of the current drive: the drive of the working
+// directory. nullopt for a relative path (also "X:" and "X:name"), a UNC
+// path ("\\server\share"), an unmapped drive letter, an empty path, a path
 // longer than kMaxPath, a ".." above the root, or a name holding a NUL.
 std::optional<std::string> toNativePath(std::string_view windowsPath);
+
+// True for a network-share path ("\\server\share", "/" accepted as a
+// separator too): two separators at its start. No drive letter names a
+// share, so such a path never maps.
+bool isNetworkSharePath(std::string_view windowsPath);
 
 // Maps a native absolute path to Windows form using the letter whose root is
 // the longest prefix of it on a folder boundary (so a path under $HOME

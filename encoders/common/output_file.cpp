@@ -9,6 +9,7 @@
 
 #include "encoders/common/result.h"
 #include "encoders/common/unique_token.h"
+#include "platform/codepage.h"
 #include "platform/winpath.h"
 
 namespace encoders {
@@ -29,16 +30,42 @@ std::string temporaryName(const std::string& folder) {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
+// The base with its last part cut until the final name fits: at most
+// kMaxPath characters in Windows form (the caller's name buffer) and a last
+// part of at most kMaxNameBytes in UTF-8 (the file system). The component
+// cuts its paths at kMaxPath without knowing the extension, so a path near
+// that limit arrives too long by up to the extension's length. A cut leaves
+// no spaces at the end of the name. "" when not even one character of the
+// last part fits.
+std::string fittingBase(std::string_view windowsBase, std::string_view extension) {
+  std::size_t partStart = windowsBase.size();
+  while (partStart > 0 && !isSeparator(windowsBase[partStart - 1])) --partStart;
+  std::string base(windowsBase);
+  const auto fits = [&] {
+    return base.size() + extension.size() <= platform::kMaxPath &&
+           platform::cp1252ToUtf8(std::string_view(base).substr(partStart)).size() +
+                   extension.size() <=
+               kMaxNameBytes;
+  };
+  if (fits()) return base;
+  while (base.size() > partStart && !fits()) base.pop_back();
+  while (base.size() > partStart + 1 && base.back() == ' ') base.pop_back();
+  return base.size() > partStart ? base : std::string();
+}
+
 }  // namespace
 
 std::unique_ptr<OutputFile> OutputFile::create(std::string_view windowsBase,
                                                std::string_view extension,
                                                std::int32_t* result) {
   *result = kBadPath;
-  if (windowsBase.empty() || isSeparator(windowsBase.back())) return nullptr;
-  std::string windowsName(windowsBase);
+  if (windowsBase.empty() || isSeparator(windowsBase.back()) ||
+      windowsBase.size() > platform::kMaxPath) {
+    return nullptr;
+  }
+  std::string windowsName = fittingBase(windowsBase, extension);
+  if (windowsName.empty()) return nullptr;
   windowsName += extension;
-  if (windowsName.size() > platform::kMaxPath) return nullptr;
   const std::optional<std::string> native = platform::toNativePath(windowsName);
   if (!native) return nullptr;
   const std::size_t slash = native->rfind('/');

@@ -19,10 +19,14 @@ namespace encoders {
 class OutputFile {
  public:
   // Opens a temporary file beside "<windowsBase><extension>". windowsBase is
-  // the Windows-form path without extension, as the component passes it.
-  // Null, with *result set to kBadPath or kFileError, when the name does not
-  // map, would be longer than the 260 characters a name buffer holds, names
-  // a folder, or the temporary file cannot be created (folder missing, not
+  // the Windows-form path without extension, as the component passes it (at
+  // most 260 characters). When the name with its extension would be longer
+  // than the 260 characters a name buffer holds, or its last part longer
+  // than a file system allows, the base's last part is shortened until it
+  // fits; windowsName() tells the name chosen. Null, with *result set to
+  // kBadPath or kFileError, when the base is longer than 260 characters,
+  // its folder part alone leaves no room, the name does not map or names a
+  // folder, or the temporary file cannot be created (folder missing, not
   // writable, or not a folder at all). Folders are never created here.
   static std::unique_ptr<OutputFile> create(std::string_view windowsBase,
                                             std::string_view extension, std::int32_t* result);

@@ -26,6 +26,14 @@ class CdDrive {
   // it reports first/last track numbers outside 1..99 or reversed: such a
   // record comes from a faulty library and would index past the entries.
   bool readToc(CdToc& toc) const;
+  // readToc up to 5 times, 50 ms apart: a drive that has just become ready
+  // may refuse its first reads. Blocks the calling thread for at most
+  // about 200 ms.
+  bool readTocRetrying(CdToc& toc) const;
+  // True when the drive holds the disc whose table of contents is
+  // `expected` (compared byte for byte); false when it holds another or
+  // its table of contents cannot be read.
+  bool holdsDisc(const CdToc& expected) const;
 
  private:
   const CdDeviceRecord* record_;
@@ -36,5 +44,7 @@ class CdDrive {
 
 // The check readToc applies, usable on records from elsewhere.
 bool isTocPlausible(const CdToc& toc);
+// Byte for byte: two reads of one disc give the same record.
+bool sameToc(const CdToc& a, const CdToc& b);
 
 }  // namespace rondel

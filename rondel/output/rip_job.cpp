@@ -1,6 +1,10 @@
 #include "rondel/output/rip_job.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/ascii.h"
+#include "platform/winpath.h"
 #include "rondel/output/output_naming.h"
 #include "rondel/rip/format_table.h"
 
@@ -9,6 +13,24 @@ namespace rondel {
 std::string joinFolderAndPattern(const std::string& folder, const std::string& pattern) {
   return (folder.size() < 3 ? std::string() : folder) + "\\" + pattern;
 }
+
+namespace {
+
+// See RipJob::readableEndSector. Sums in 64 bits: a hostile record's
+// values cannot wrap into a small end.
+std::uint32_t readableEndOf(const CdToc& toc, std::uint32_t track) {
+  const CdTocEntry& own = toc.entries[track];
+  std::uint64_t end = std::uint64_t{own.startSector} + own.lengthSectors;
+  const std::uint32_t last = std::min<std::uint32_t>(toc.lastTrack, kCdMaxTracks);
+  for (std::uint32_t next = track + 1; next <= last; ++next) {
+    const CdTocEntry& entry = toc.entries[next];
+    if ((entry.control & kCdControlData) != 0) break;
+    end = std::max(end, std::uint64_t{entry.startSector} + entry.lengthSectors);
+  }
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX));
+}
+
+}  // namespace
 
 RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, const CdToc& toc,
                    const std::string& folder, const std::string& pattern) {
@@ -22,15 +44,20 @@ RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, cons
     const CdTocEntry& entry = toc.entries[row.trackNumber];
     job.startSector = entry.startSector;
     job.sectorCount = entry.lengthSectors;
+    job.readableEndSector = readableEndOf(toc, row.trackNumber);
   }
+  job.discToc = toc;
   job.album = row.album;
   job.title = row.title;
   job.year = row.year;
   job.artist = row.artist;
   job.genre = row.genre;
   job.comment = kRipComment;
-  job.outputPath = expandOutputPath(joinFolderAndPattern(folder, pattern), row.trackNumber,
-                                    row.artist, row.album, row.title);
+  // The naming would collapse a share's two backslashes into one, which
+  // reads as the root of the current drive: the job gets no path instead.
+  if (!platform::isNetworkSharePath(folder))
+    job.outputPath = expandOutputPath(joinFolderAndPattern(folder, pattern), row.trackNumber,
+                                      row.artist, row.album, row.title);
   return job;
 }
 

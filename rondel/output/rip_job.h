@@ -29,6 +29,16 @@ struct RipJob {
   std::string title;
   std::uint32_t tagTrackNumber = 0;
   std::string artist, album, year, genre, comment;
+  // What identifies the job's disc: the table of contents the job was built
+  // from. Before the job reads, the worker checks that the drive still
+  // holds this disc, so a disc swapped while jobs wait is never read at
+  // the old ranges.
+  CdToc discToc{};
+  // The first sector a read for this track may not reach: the end of the
+  // last audio track in the unbroken run of audio tracks that starts with
+  // this one (a data track or the lead-out follows). start + count when the
+  // table of contents says nothing better.
+  std::uint32_t readableEndSector = 0;
 };
 
 // What one row and the window's fields give a job (Windows-1252 texts).
@@ -53,6 +63,8 @@ std::string joinFolderAndPattern(const std::string& folder, const std::string& p
 // contents entry of the track number; a number outside 1..99 (which no
 // checked record lists) gives an empty range rather than an index past the
 // entries. A "Format" that names no format row gives encoder 0, setting 0.
+// A folder that names a network share ("\\server\share") gives an empty
+// output path: the worker refuses such a job before it reads.
 RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, const CdToc& toc,
                    const std::string& folder, const std::string& pattern);
 

@@ -103,6 +103,10 @@ const char* runJob(const RipWorkerContext& job) {
 
   CdDrive* drive = driveAt(job.deviceIndex);
   if (drive == nullptr) return kStatusInitCddaFailed;  // no such drive: no ring to build
+  if (job.outputPath.empty()) return kStatusNetworkFolder;
+  // Checked with the drive locked, so a drive that honours the lock keeps
+  // this disc until the job ends.
+  if (!drive->holdsDisc(job.discToc)) return kStatusDiscChanged;
   // The queue exists before the reader starts, so no block it posts is lost.
   platform::ThreadMessageQueue queue;
   AudioReader reader(*drive);

@@ -49,5 +49,11 @@ constexpr const char* kStatusBeginCddaFailed = "Error: BeginCDDA() failed!";
 constexpr const char* kStatusInitCompressFailed = "Error: ACDIInitCompress() failed!";
 constexpr const char* kStatusReadFailed = "Error: ReadCDDA() failed!";
 constexpr const char* kStatusCompressFailed = "Error: ACDICompress() failed!";
+// The drive no longer holds the disc the job was built from (taken out,
+// swapped, or another drive chosen): nothing is read or written.
+constexpr const char* kStatusDiscChanged = "Error: Disc changed!";
+// The job has no output path because "Output Folder" names a network share
+// (\\server\share), which the component cannot write to.
+constexpr const char* kStatusNetworkFolder = "Error: Output Folder is a network share!";
 
 }  // namespace rondel

@@ -2,6 +2,7 @@
 // the database entry the user picks.
 #include <cstring>
 
+#include "rondel/drive/cd_drive.h"
 #include "rondel/metadata/disc_id.h"
 #include "rondel/metadata/entry_fields.h"
 #include "rondel/shell/identity.h"
@@ -32,7 +33,7 @@ void MainWindow::applyEntry(int id) {
   }
   // An unknown id gives the empty record, whose table of contents equals no
   // disc's; an entry fetched for an earlier disc is never applied either.
-  if (!discPresent() || std::memcmp(&entry.toc, &toc_, sizeof toc_) != 0) return;
+  if (!discPresent() || !sameToc(entry.toc, toc_)) return;
 
   const std::string artist = parseArtist(entry.text);
   if (!artist.empty()) artistField_->setText(artist);

@@ -1,17 +1,11 @@
 // Following the selected drive: the poll tick and its disc states, reading
 // a ready disc, and forgetting a disc that went away.
-#include <chrono>
-#include <thread>
-
 #include "rondel/drive/drive_library.h"
 #include "rondel/ui/entries_drop_down.h"
 #include "rondel/ui/main_window.h"
 
 namespace rondel {
 namespace {
-
-constexpr int kTocAttempts = 5;
-constexpr std::chrono::milliseconds kTocRetryDelay{50};
 
 // Set while a poll tick runs. Process-wide: a tick that would start while
 // another one (of any window) runs is skipped, never queued.
@@ -51,7 +45,12 @@ void MainWindow::pollTick() {
   const int drive = selectedDrive_.load();
   CdDrive* cd = drive >= 0 ? driveAt(static_cast<std::uint32_t>(drive)) : nullptr;
   if (cd == nullptr || cdr().CD_TestUnitReady == nullptr) return;
-  if (drive != lastPolledDrive_) discState_ = DiscState::Undetermined;
+  if (drive != lastPolledDrive_) {
+    // The rows are the last drive's disc: they go before the new drive is
+    // asked anything, so whatever it answers, no copy can use them.
+    if (lastPolledDrive_ >= 0) discGone();
+    discState_ = DiscState::Undetermined;
+  }
   lastPolledDrive_ = drive;
 
   const DiscState next = stateOf(cdr().CD_TestUnitReady(cd->deviceIndex()));
@@ -82,15 +81,16 @@ void MainWindow::discReady() {
   // meanwhile, and the next tick starts afresh for that one.
   CdDrive* cd = driveAt(static_cast<std::uint32_t>(lastPolledDrive_));
   if (cd == nullptr) return;
-  // Read into a scratch record: a failed read leaves the window's record,
-  // and the rows made from it, as they were.
   CdToc read{};
-  bool ok = false;
-  for (int attempt = 1; attempt <= kTocAttempts && !ok; ++attempt) {
-    ok = cd->readToc(read);
-    if (!ok && attempt < kTocAttempts) std::this_thread::sleep_for(kTocRetryDelay);
+  if (!cd->readTocRetrying(read)) {
+    // Whatever rows are listed may be another disc's (one swapped while the
+    // drive was becoming ready): they go, and the status says why nothing
+    // is listed. The state stays ready, so there is no further attempt
+    // until the drive's state changes (an eject, another drive).
+    discGone();
+    setStatus(kStatusCannotReadDisc);
+    return;
   }
-  if (!ok) return;
   toc_ = read;
 
   discPresent_.store(1);

@@ -54,6 +54,10 @@ constexpr int kPollPeriodMs = 500;
 // written into a row.
 constexpr const char* kMultipleItems = "<<multiple items>>";
 
+// The status line while the selected drive holds a disc whose table of
+// contents could not be read (5 attempts); nothing is listed then.
+constexpr const char* kStatusCannotReadDisc = "Cannot Read Disc";
+
 // What the poll last saw of the selected drive.
 enum class DiscState : int {
   Ready = 1,

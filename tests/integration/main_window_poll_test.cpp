@@ -69,29 +69,45 @@ TEST(MainWindowPoll, StatesShowTheirTextsAndAReadyDiscIsListedOnce) {
   EXPECT_EQ(f.list().cell(1, 2), "Kept");
 }
 
-TEST(MainWindowPoll, TableOfContentsIsTriedFiveTimes) {
+TEST(MainWindowPoll, TableOfContentsIsTriedFiveTimes_AnotherDrivesRowsNeverStay) {
   // Four failures: the fifth attempt lists the disc in the same tick. Five:
-  // the window stays "Ready" with nothing listed until the disc comes back.
+  // nothing is listed and the status says why, until the drive's state
+  // changes. A drive that keeps becoming ready lists nothing either: the
+  // other drive's rows went with the change of drive.
   MainWindowFixture f(drives({simDrive("Four", kTwoTracks, R"("toc_failures": 4)"),
-                              simDrive("Five", kTwoTracks,
-                                       R"("toc_failures": 5, "readiness": [0, 0, 7, 0])")}));
+                              simDrive("Five", kThreeTracks,
+                                       R"("toc_failures": 5, "readiness": [0, 0, 7, 0])"),
+                              simDrive("Never Ready", kThreeTracks, R"("readiness": [12])")}));
   ASSERT_TRUE(f.show());
   ASSERT_TRUE(f.tick());
   EXPECT_EQ(f.list().rowCount(), 2);
 
+  const auto nothingListed = [&](const char* status) {
+    EXPECT_EQ(f.status().text(), status);
+    EXPECT_EQ(f.list().rowCount(), 0);
+    EXPECT_FALSE(view(f).copyEnabled);
+    EXPECT_EQ(f.edit("Album").text(), "");
+  };
+  ASSERT_TRUE(f.setDevice("Never Ready"));
+  ASSERT_TRUE(f.tick());
+  nothingListed("Reading Table Of Contents...");
+  ASSERT_TRUE(f.tick());
+  nothingListed("Reading Table Of Contents...");
+
+  ASSERT_TRUE(f.setDevice("Four"));
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.list().rowCount(), 2);
   ASSERT_TRUE(f.setDevice("Five"));
   ASSERT_TRUE(f.tick());
-  EXPECT_EQ(f.status().text(), "Ready");
-  EXPECT_EQ(f.list().rowCount(), 2);  // the earlier rows stay; nothing is reported
-  EXPECT_EQ(f.list().cell(0, 0), "01.");
+  nothingListed("Cannot Read Disc");
   ASSERT_TRUE(f.tick());  // still ready: no further attempt
-  EXPECT_EQ(f.list().rowCount(), 2);
+  nothingListed("Cannot Read Disc");
   ASSERT_TRUE(f.tick());
-  EXPECT_EQ(f.status().text(), "No Disc");
-  EXPECT_EQ(f.list().rowCount(), 0);
+  nothingListed("No Disc");
   ASSERT_TRUE(f.tick());
   EXPECT_EQ(f.status().text(), "Ready");
-  EXPECT_EQ(f.list().rowCount(), 2);
+  EXPECT_EQ(f.list().rowCount(), 3);
+  EXPECT_TRUE(view(f).copyEnabled);
 }
 
 TEST(MainWindowPoll, DataTracksAreSkippedWithoutGaps) {

@@ -57,6 +57,10 @@ TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
   EXPECT_NE(bad.err.find("0 or 1"), std::string::npos) << bad.err;
   for (const char* value : {"yes", "", "01", " 1"})
     EXPECT_EQ(cli.run({"config", "set", "Eject", value}).exitCode, 2) << value;
+  // No drive letter can name a network share.
+  auto share = cli.run({"config", "set", "Output Folder", "\\\\server\\music"});
+  EXPECT_EQ(share.exitCode, 2);
+  EXPECT_NE(share.err.find("network share"), std::string::npos) << share.err;
 
   auto unknown = cli.run({"config", "get", "eject"});  // names are exact
   EXPECT_EQ(unknown.exitCode, 2);
@@ -140,7 +144,9 @@ TEST(QomhostCli, DiscListsAMadeImagesAudioTracksWithDefaultTexts) {
       cli.dir.write("cdr.json", R"({"drives": [{"type": "simulated", "name": "Never Ready",
                                   "tracks": [{"sectors": 750}], "readiness": [12]},
                                  {"type": "image", "path": ")" +
-                                    layout["cue"].get<std::string>() + R"("}]})"));
+                                    layout["cue"].get<std::string>() + R"("},
+                                 {"type": "simulated", "name": "Bad TOC",
+                                  "tracks": [{"sectors": 750}], "toc_failures": 5}]})"));
   ASSERT_EQ(cli.run({"config", "set", "Use Freedb", "0"}).exitCode, 0);
 
   auto r = cli.run({"disc", "--drive", "1", "--json"});
@@ -173,6 +179,16 @@ TEST(QomhostCli, DiscListsAMadeImagesAudioTracksWithDefaultTexts) {
   auto stuck = cli.run({"disc", "--drive", "Never Ready", "--timeout", "1"});
   EXPECT_EQ(stuck.exitCode, 1);
   EXPECT_NE(stuck.err.find("did not settle within 1 s"), std::string::npos) << stuck.err;
+  // A disc whose table of contents cannot be read lists nothing, and both
+  // commands say so and fail at once.
+  for (std::vector<std::string> command :
+       {std::vector<std::string>{"disc"}, {"rip", "--output", cli.dir.file("out")}}) {
+    command.insert(command.end(), {"--drive", "Bad TOC"});
+    auto bad = cli.run(command);
+    EXPECT_EQ(bad.exitCode, 1) << command[0];
+    EXPECT_NE(bad.err.find("Cannot Read Disc"), std::string::npos) << bad.err;
+    EXPECT_EQ(bad.out.find("Ready"), std::string::npos) << bad.out;
+  }
   auto unknown = cli.run({"disc", "--drive", "7"});
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("Never Ready"), std::string::npos) << unknown.err;

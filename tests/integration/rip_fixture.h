@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,13 +44,25 @@ class RecordingLoop final : public ForwardingLoop {
   void refresh(qom::ui::Window* target) override {
     auto* list = qom::ui::windowAs<qom::ui::ListView>(target);
     if (list == nullptr) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (int r = 0; r < list->rowCount(); ++r) {
-      const std::string status = list->cell(r, 4);
-      std::vector<std::string>& seen = statuses_[list->itemData(r)];
-      if (!status.empty() && (seen.empty() || seen.back() != status)) seen.push_back(status);
+    std::vector<std::pair<std::uint32_t, std::string>> fresh;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (int r = 0; r < list->rowCount(); ++r) {
+        const std::string status = list->cell(r, 4);
+        std::vector<std::string>& seen = statuses_[list->itemData(r)];
+        if (!status.empty() && (seen.empty() || seen.back() != status)) {
+          seen.push_back(status);
+          fresh.emplace_back(list->itemData(r), status);
+        }
+      }
     }
+    if (onStatus)
+      for (const auto& [track, status] : fresh) onStatus(track, status);
   }
+  // Told of each new status text on the thread that wrote it (the rip
+  // worker's, for the texts a job shows), before that thread goes on. Set
+  // it before the copy starts.
+  std::function<void(std::uint32_t track, const std::string& status)> onStatus;
   // Every distinct status text track `track` showed, in order.
   std::vector<std::string> statuses(std::uint32_t track) {
     std::lock_guard<std::mutex> lock(mutex_);

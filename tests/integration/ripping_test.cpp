@@ -3,10 +3,14 @@
 // names, errors, cancel, eject, and the window going mid-rip.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "rip_fixture.h"
 #include "support/run_command.h"
+#include "unit/cdr/cdr_loader.h"
 
 using namespace testing_support;
 using Strings = std::vector<std::string>;
@@ -115,6 +119,58 @@ TEST(Ripping, AFailedJobShowsItsErrorAndTheNextOneRuns) {
   EXPECT_EQ(f.filesWritten(), Strings{"Unknown Artist - Unknown Album/02. Track 02.mp3"});
   // The drive was ejected at the end: the next poll finds no disc.
   ASSERT_TRUE(f.runUntil([&] { return f.status().text() == "No Disc"; }));
+}
+
+TEST(Ripping, ADiscSwappedBetweenQueuedJobsIsNeverRead) {
+  // Three short tracks are listed; as the first job ends "Copied" (on the
+  // worker's thread, before the next job starts) the disc is taken out, or
+  // another disc is put in whose sectors cover the old ranges. The jobs
+  // were queued from the first disc's rows.
+  const std::string first = simDrive("SIM", tracks({12, 12, 12}), kSine);
+  const std::string other = simDrive("SIM", tracks({20, 20}), kSine);
+  std::string why;
+  const cdr_test::CdrApi* cdr = cdr_test::loadApi(why);  // the library the component loaded
+  ASSERT_NE(cdr, nullptr) << why;
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } kChanges[] = {
+      {"taken out", [&] { cdr->Eject(0); }},
+      {"swapped",
+       [&] {
+         std::ofstream(std::getenv("CDR_CONFIG"), std::ios::trunc) << drives({other}).text;
+         cdr->Initialize2(0, 1);  // the same drive, now with the other disc
+       }},
+  };
+  for (const auto& c : kChanges) {
+    SCOPED_TRACE(c.what);
+    RipFixture f(drives({first}));
+    ASSERT_TRUE(f.showReady());
+    f.loop().onStatus = [&](std::uint32_t track, const std::string& status) {
+      if (track == 1 && status == "Copied") c.change();
+    };
+    ASSERT_TRUE(f.button("Copy All").userClick());
+    ASSERT_TRUE(f.waitIdle());
+    // The properties, not the cells: the poll runs while the loop waits and
+    // may empty the list once the disc is out.
+    EXPECT_EQ(f.window()->property("rip.status.1"), "Copied");
+    for (const char* track : {"2", "3"}) {
+      EXPECT_EQ(f.window()->property(std::string("rip.status.") + track), "Error: Disc changed!");
+      EXPECT_EQ(f.window()->property(std::string("rip.file.") + track), "");
+    }
+    EXPECT_EQ(f.filesWritten(), Strings{"Unknown Artist - Unknown Album/01. Track 01.mp3"});
+  }
+}
+
+TEST(Ripping, ANetworkShareAsOutputFolderEndsEachJobWithItsStatus) {
+  RipFixture f(drives({simDrive("SIM", tracks({12, 12}), kSine)}));
+  ASSERT_TRUE(f.set("Output Folder", "\\\\server\\music"));
+  ASSERT_TRUE(f.showReady());
+  ASSERT_TRUE(f.button("Copy All").userClick());
+  ASSERT_TRUE(f.waitIdle());
+  for (std::uint32_t track : {1u, 2u})
+    EXPECT_EQ(f.loop().statuses(track), (Strings{"Copying 0%...", "Error: Output Folder is a network share!"}));
+  EXPECT_TRUE(f.filesWritten().empty());
 }
 
 TEST(Ripping, CancelDuringTheThirdOfFiveJobsDropsTheRestWithoutEject) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/winpath.h"
 #include "support/temp_dir.h"
 #include "unit/encoders/encoder_library.h"
 
@@ -88,10 +89,8 @@ TEST(Streams, Paths_RefusedUnlessWritable_LongestNameFits) {
       {"unmapped drive letter", "Q:\\x"},
       {"relative path", "x"},
       {"no file name", z + "\\"},
-      {"260 characters without the extension", z + "\\" + std::string(259 - z.size(), 'a')},
-      {"far too long", z + "\\" + std::string(300, 'a')},
-      // 130 characters are 260 bytes in UTF-8, more than a name may have.
-      {"name too long in UTF-8", z + "\\" + std::string(130, '\xE9')},
+      {"longer than the component's paths", z + "\\" + std::string(300, 'a')},
+      {"no room left for a name", z + "\\" + std::string(257 - z.size(), 'f') + "\\x"},
   };
   for (const std::string& file : libraryNames()) {
     const EncoderLibrary& lib = library(file);
@@ -117,10 +116,37 @@ TEST(Streams, Paths_RefusedUnlessWritable_LongestNameFits) {
     ASSERT_EQ(0, lib.DeinitCompress(1, name.data(), stream));
     EXPECT_EQ(longest + lib.extension, name.data());
     EXPECT_EQ(260u, std::string(name.data()).size());
+
+    // The component cuts its paths at 260 characters without knowing the
+    // extension: a path of 257 to 260 is written under its last part
+    // shortened to fit, and that name is reported. So is a name too long for
+    // the file system in UTF-8 (130 characters are 260 bytes; 125 fit).
+    const std::string folder = z + "\\folder\\";
+    std::vector<std::pair<std::string, std::string>> cut;  // base, name expected
+    for (std::size_t length = 257; length <= 260; ++length) {
+      const std::string base =
+          folder + std::to_string(length) + std::string(length - folder.size() - 3, 'c');
+      cut.emplace_back(base, base.substr(0, 260 - lib.extension.size()) + lib.extension);
+    }
+    cut.emplace_back(folder + std::string(130, '\xE9'), folder + std::string(125, '\xE9') + lib.extension);
+    // A cut inside a run of spaces leaves none at the end of the name.
+    cut.emplace_back(folder + "Title" + std::string(260 - folder.size() - 9, ' ') + "1234",
+                     folder + "Title" + lib.extension);
+    for (const auto& [base, expected] : cut) {
+      SCOPED_TRACE(file + ": " + std::to_string(base.size()) + " characters");
+      ASSERT_LE(base.size(), 260u);
+      ASSERT_EQ(0, open(lib, base, &stream));
+      ASSERT_EQ(0, compressAll(lib, cddaBytes(toneAudio(0.01)), stream));
+      ASSERT_EQ(0, lib.DeinitCompress(1, name.data(), stream));
+      EXPECT_EQ(expected, name.data());
+      const std::optional<std::string> native = platform::toNativePath(name.data());
+      ASSERT_TRUE(native);
+      EXPECT_TRUE(fs::is_regular_file(*native));
+    }
   }
   EXPECT_EQ((std::vector<std::string>{"file", "folder", "taken.mp3", "taken.ogg", "taken.wav"}),
             folderEntries(dir.path()));
-  EXPECT_EQ(3u, folderEntries(dir.file("folder")).size());
+  EXPECT_EQ(3u * 7u, folderEntries(dir.file("folder")).size());
 }
 
 TEST(Streams, RefusedCalls_NonzeroAndNoFilePublished) {

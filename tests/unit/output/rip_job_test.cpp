@@ -2,6 +2,8 @@
 // the format lookup and the Copy All pattern choice.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "rondel/output/rip_job.h"
 
 namespace {
@@ -47,9 +49,33 @@ TEST(RipJobBuilding, CopiesRowFieldsSettingsAndTableOfContents) {
   EXPECT_EQ(unknown.encoderSetting, 0u);
   // A folder of two characters is dropped: the path starts at the root.
   EXPECT_EQ(unknown.outputPath, "\\Some-Band - Opening");
+  // A network share is refused rather than read as the current drive.
+  EXPECT_EQ(rondel::buildRipJob(row, settings, toc, "\\\\server\\music", "x").outputPath, "");
+  EXPECT_EQ(rondel::buildRipJob(row, settings, toc, "//server/music", "x").outputPath, "");
   // A track number no table of contents lists gives an empty range.
   row.trackNumber = 100;
   EXPECT_EQ(rondel::buildRipJob(row, settings, toc, "C:\\", "x").sectorCount, 0u);
+  EXPECT_EQ(rondel::buildRipJob(row, settings, toc, "C:\\", "x").readableEndSector, 0u);
+}
+
+TEST(RipJobBuilding, CarriesItsDiscAndWhereReadingMustStop) {
+  // Tracks 1-2 audio, 3 data, 4 audio (the lead-out follows).
+  CdToc toc = tocWithTrack(4, 60000, 500);
+  const std::uint32_t layout[][3] = {{1, 0, 1000}, {2, 1000, 2000}, {3, 3000, 50000}};
+  for (const auto& t : layout) {
+    toc.entries[t[0]].startSector = t[1];
+    toc.entries[t[0]].lengthSectors = t[2];
+  }
+  toc.entries[3].control = 0x04;
+  toc.entries[0].startSector = 60500;
+  const auto jobOf = [&](std::uint32_t track) {
+    return rondel::buildRipJob({track, "A", "T", "B", "", ""}, {}, toc, "C:\\", "x");
+  };
+  EXPECT_EQ(jobOf(1).readableEndSector, 3000u);  // the run of audio tracks 1-2
+  EXPECT_EQ(jobOf(2).readableEndSector, 3000u);
+  EXPECT_EQ(jobOf(4).readableEndSector, 60500u);
+  const RipJob job = jobOf(1);
+  EXPECT_EQ(std::memcmp(&job.discToc, &toc, sizeof toc), 0);
 }
 
 TEST(RipJobBuilding, CopyAllPatternFollowsArtistEquality) {

@@ -78,7 +78,8 @@ TEST_F(WinPath, MapsDriveRootsAndSeparators) {
 }
 
 TEST_F(WinPath, RefusesPathsThatDoNotMap) {
-  for (const char* bad : {"", "C", "C:", "C:Music", "Music\\a.mp3", "\\Music", "\\\\server\\share\\x",
+  for (const char* bad : {"", "C", "C:", "C:Music", "Music\\a.mp3", "\\\\server\\share\\x", "//server/x",
+                          "\\..\\x",
                           "\\\\?\\C:\\x", "1:\\x", "Q:\\x", "C:\\..", "C:\\a\\..\\..\\x", "Z:\\..\\etc",
                           "C:\\a\\..\\..\\..\\etc\\passwd", "Z:/../../etc"}) {
     EXPECT_EQ(toNativePath(bad), std::nullopt) << bad;
@@ -88,6 +89,19 @@ TEST_F(WinPath, RefusesPathsThatDoNotMap) {
   const std::string atLimit = "C:\\" + std::string(platform::kMaxPath - 3, 'a');
   EXPECT_EQ(toNativePath(atLimit), home_ + "/" + std::string(platform::kMaxPath - 3, 'a'));
   EXPECT_EQ(toNativePath(atLimit + "a"), std::nullopt);
+}
+
+TEST_F(WinPath, RootFormStartsAtTheWorkingDirectorysDrive) {
+  // "\a" is the root of the current drive: C: (the home folder) from a
+  // folder below it, Z: (/) from anywhere else.
+  const std::filesystem::path saved = std::filesystem::current_path();
+  std::filesystem::create_directory(home_ + "/work");
+  std::filesystem::current_path(home_ + "/work");
+  EXPECT_EQ(toNativePath("\\Music\\a.mp3"), home_ + "/Music/a.mp3");
+  EXPECT_EQ(toNativePath("\\"), home_);
+  std::filesystem::current_path(tmp_);
+  EXPECT_EQ(toNativePath("/tmp\\a"), "/tmp/a");
+  std::filesystem::current_path(saved);
 }
 
 TEST_F(WinPath, CodePageNamesBecomeUtf8AndBack) {

@@ -76,6 +76,8 @@ class RipWorkerTest : public ::testing::Test {
     context->encoderIndex = j.encoder;
     context->encoderSetting = 8;
     context->deviceIndex = 0;
+    // Built from the disc in the drive now, as the copy commands do.
+    if (rondel::CdDrive* drive = rondel::driveAt(0)) drive->readToc(context->discToc);
     context->outputPath = windowsOut(disc, j.name);
     if (j.tagFields) {
       context->title = "Title";

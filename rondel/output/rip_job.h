@@ -18,9 +18,6 @@ struct RipJob {
   std::uint32_t trackNumber = 0;
   std::uint32_t startSector = 0;
   std::uint32_t sectorCount = 0;
-  // The first sector after this track's run of audio tracks (a data track
-  // or the lead-out follows): how far a jitter-correcting read may reach.
-  std::uint32_t readableEndSector = 0;
   bool resync = false;
   std::uint32_t encoderIndex = 0;
   std::uint32_t encoderSetting = 0;

@@ -27,6 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++opened;
     c.attachWithoutSocket(host, port);
   });
+  // Small caps some of the time, so the fuzzer reaches them.
+  const std::size_t maxBytes = data[0] & 4 ? 2000 : rondel::HttpGetRequest::kNoLimit;
+  const std::size_t maxHead = data[0] & 8 ? 300 : rondel::HttpGetRequest::kDefaultMaxHeadBytes;
+  request.setReplyLimits(maxHead, maxBytes);
   request.connect("user:pw@server:80/~cddb/cddb.cgi?cmd=cddb+query", 0);
 
   std::string body;
@@ -53,5 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (opened > 1 + rondel::HttpGetRequest::kMaxRedirects) std::abort();
   if (request.getStatus() < -1 || request.getStatus() > 2) std::abort();
   if (request.getStatusLine().size() > 4095) std::abort();
+  // No more bytes than the cap ever reach the caller (a chunked body is
+  // smaller than its framing).
+  if (maxBytes != rondel::HttpGetRequest::kNoLimit && body.size() > maxBytes) std::abort();
   return 0;
 }

@@ -1,4 +1,5 @@
-// A query reply from a hostile server: the code and the match lines.
+// A query reply from a hostile server: the code and the match lines; and
+// the same bytes as a read reply, checked against each match it names.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string* field : {&m.category, &m.discId, &m.title})
       if (field->size() > reply.size() || field->find_first_of("\r\n") != std::string::npos)
         __builtin_trap();
+    // A read reply is accepted only when it starts with its own 210 line.
+    if (rondel::isEntryReply(reply, m.category, m.discId) &&
+        (code != 210 || reply.compare(0, 4 + m.category.size(), "210 " + m.category) != 0))
+      __builtin_trap();
   }
+  (void)rondel::isEntryReply(reply, "rock", "07010002");
   return 0;
 }

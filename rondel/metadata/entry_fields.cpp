@@ -22,21 +22,51 @@ std::string getEntryField(const std::string& text, const std::string& key) {
   return value;
 }
 
+namespace {
+
+// Where DTITLE's artist ends and its album starts. The database's separator
+// is " / " (spaces around the slash): the first one splits, so "AC/DC /
+// Back In Black" keeps "AC/DC". Only a title without one is split at its
+// first "/" (with the spaces and slashes around it), as "Artist/Album".
+struct TitleSplit {
+  bool found = false;
+  std::size_t artistEnd = 0;   // the artist is [0, artistEnd)
+  std::size_t albumStart = 0;  // the album is [albumStart, end)
+};
+
+TitleSplit splitTitle(const std::string& title) {
+  TitleSplit split;
+  if (const std::size_t sep = title.find(" / "); sep != std::string::npos) {
+    split.found = true;
+    split.artistEnd = sep;
+    while (split.artistEnd > 0 && title[split.artistEnd - 1] == ' ') --split.artistEnd;
+    split.albumStart = title.find_first_not_of(' ', sep + 3);
+    if (split.albumStart == std::string::npos) split.albumStart = title.size();
+    return split;
+  }
+  const std::size_t slash = title.find('/');
+  if (slash == std::string::npos) return split;
+  split.found = true;
+  split.artistEnd = slash;
+  while (split.artistEnd > 0 && (title[split.artistEnd - 1] == ' ' || title[split.artistEnd - 1] == '/'))
+    --split.artistEnd;
+  split.albumStart = title.find_first_not_of("/ ", slash);
+  if (split.albumStart == std::string::npos) split.albumStart = title.size();
+  return split;
+}
+
+}  // namespace
+
 std::string parseArtist(const std::string& text) {
   const std::string title = getEntryField(text, "DTITLE=");
-  const std::size_t slash = title.find('/');
-  if (slash == std::string::npos) return title;
-  std::size_t end = slash;
-  while (end > 0 && (title[end - 1] == ' ' || title[end - 1] == '/')) --end;
-  return title.substr(0, end);
+  const TitleSplit split = splitTitle(title);
+  return split.found ? title.substr(0, split.artistEnd) : title;
 }
 
 std::string parseAlbum(const std::string& text) {
   const std::string title = getEntryField(text, "DTITLE=");
-  const std::size_t slash = title.find('/');
-  if (slash == std::string::npos) return title;
-  const std::size_t start = title.find_first_not_of("/ ", slash);
-  return start == std::string::npos ? std::string() : title.substr(start);
+  const TitleSplit split = splitTitle(title);
+  return split.found ? title.substr(split.albumStart) : title;
 }
 
 std::string parseTrackTitle(const std::string& text, int index) {

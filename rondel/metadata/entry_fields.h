@@ -11,10 +11,12 @@ namespace rondel {
 // for an empty key or a text not longer than the key.
 std::string getEntryField(const std::string& text, const std::string& key);
 
-// From the "DTITLE=" value "Artist / Album": the artist is the text before
-// the first '/' without the spaces and slashes at its end; the album the
-// text after the first '/' without the slashes and spaces at its start. A
-// value without '/' is both.
+// From the "DTITLE=" value "Artist / Album": split at the first " / " (the
+// database's separator), so "AC/DC / Back In Black" gives "AC/DC" and "Back
+// In Black"; the artist without the spaces at its end, the album without
+// those at its start. Only a value without " / " is split at its first '/'
+// (the artist without the spaces and slashes at its end, the album without
+// the slashes and spaces at its start). A value without '/' is both.
 std::string parseArtist(const std::string& text);
 std::string parseAlbum(const std::string& text);
 // "TTITLE<index>=", with the 0-based disc index (data tracks counted).

@@ -26,23 +26,17 @@ struct Sockets {
 };
 
 // Takes the body bytes that are ready. Each piece counts up to its first
-// NUL byte, as the entry is text. False when the body outgrew the cap.
-bool takeBody(HttpGetRequest& request, std::string& body, std::size_t maxBody, bool& gotBytes) {
+// NUL byte, as the entry is text; the request counts every byte received
+// against the caps (setReplyLimits), NULs included.
+void takeBody(HttpGetRequest& request, std::string& body, bool& gotBytes) {
   char piece[kPieceBytes];
   while (request.bytesAvailable() > 0) {
     const int got = request.getBytes(piece, kPieceBytes);
     if (got <= 0) break;
     gotBytes = true;
-    const std::size_t n = static_cast<std::size_t>(got);
-    body.append(piece, strnlen(piece, n));
-    if (body.size() > maxBody) return false;
+    body.append(piece, strnlen(piece, static_cast<std::size_t>(got)));
   }
-  return true;
 }
-
-// A read reply counts only with code 210 ("entry follows"): a 401 or an
-// error text shown as an entry would blank every title when chosen.
-bool isEntry(const std::string& reply) { return replyCode(reply) == 210; }
 
 }  // namespace
 
@@ -51,37 +45,46 @@ FetchLimits FetchLimits::fromEnvironment() {
   const char* text = std::getenv("RONDEL_LOOKUP_TIMEOUTS");
   if (text == nullptr) return limits;
   std::istringstream in(text);
-  long values[3];
+  long values[4] = {0, 0, 0, limits.lookup.count()};
   char comma = 0;
   if (!(in >> values[0] >> comma) || comma != ',' || !(in >> values[1] >> comma) ||
       comma != ',' || !(in >> values[2]))
     return limits;
+  // An optional fourth number: the whole lookup's deadline.
+  if (in >> comma && (comma != ',' || !(in >> values[3]))) return limits;
+  if (!in.eof() && !(in >> std::ws).eof()) return limits;
   for (long v : values)
     if (v < 1 || v > kMaxLimitMs) return limits;
   limits.connect = std::chrono::milliseconds(values[0]);
   limits.silence = std::chrono::milliseconds(values[1]);
   limits.total = std::chrono::milliseconds(values[2]);
+  limits.lookup = std::chrono::milliseconds(values[3]);
   return limits;
 }
 
 std::string fetchText(HttpGetRequest& request, const std::string& url, const FetchLimits& limits,
-                      const std::function<bool()>& stopRequested) {
-  request.connect(url, 0);
+                      const std::function<bool()>& stopRequested, Clock::time_point deadline) {
   const Clock::time_point started = Clock::now();
+  if (started >= deadline) return {};
+  // The request's own bound and the lookup's, whichever comes first.
+  const Clock::time_point ends =
+      deadline - started > limits.total ? started + limits.total : deadline;
+  request.setReplyLimits(limits.maxHeadBytes, limits.maxBytes);
+  request.connect(url, 0);
   Clock::time_point lastByte = started;  // last sign of life from the server
   std::string body;
   while (!stopRequested()) {
     const int step = request.run();
     if (step < 0) return {};
     bool gotBytes = false;
-    if (request.getStatus() > 0 && !takeBody(request, body, limits.maxBody, gotBytes)) return {};
+    if (request.getStatus() > 0) takeBody(request, body, gotBytes);
     const Clock::time_point now = Clock::now();
     if (gotBytes) lastByte = now;
     if (step == 1) {
-      // Closed: the body is complete only if a 200/206 reply got that far.
+      // Ended: the body is complete only if a 200/206 reply got that far.
       return request.getStatus() == HttpGetRequest::kStatusBody ? body : std::string();
     }
-    if (now - started >= limits.total) return {};
+    if (now >= ends) return {};
     if (request.connecting()) {
       if (now - started >= limits.connect) return {};
     } else if (now - lastByte >= limits.silence) {
@@ -112,14 +115,19 @@ void lookupThread(std::unique_ptr<LookupStart> start) {
     const std::string queryUrl = buildQueryUrl(server, job.toc, hello);
     owner.lookupQuerying(generation, discIdText(computeDiscId(job.toc)), queryUrl);
 
-    const std::string reply = fetchText(request, queryUrl, job.limits, stopRequested);
+    // One deadline for the whole lookup: past it no request is started and
+    // the one under way ends; the entries offered so far stay.
+    const Clock::time_point deadline = Clock::now() + job.limits.lookup;
+    const std::string reply = fetchText(request, queryUrl, job.limits, stopRequested, deadline);
     int firstId = -1;
     for (const LookupMatch& match : parseQueryMatches(reply)) {
-      if (stopRequested()) break;
+      if (stopRequested() || Clock::now() >= deadline) break;
       std::string entryText = fetchText(
           request, buildReadUrl(server, match.category, match.discId, hello), job.limits,
-          stopRequested);
-      if (!isEntry(entryText)) continue;
+          stopRequested, deadline);
+      // Only the entry that was asked for: its first line names the category
+      // and disc id, and it reads as an xmcd entry.
+      if (!isEntryReply(entryText, match.category, match.discId)) continue;
       FreedbEntry entry{match.discId, match.category, match.title, std::move(entryText), job.toc};
       const int id = owner.offerEntry(generation, match.title + " [" + match.category + "]",
                                       std::move(entry));

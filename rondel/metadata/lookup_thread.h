@@ -40,18 +40,24 @@ class LookupOwner {
   virtual void lookupEnded(std::uint64_t generation) = 0;
 };
 
-// Bounds of one request. The defaults serve real servers; tests shorten them
-// through RONDEL_LOOKUP_TIMEOUTS (fromEnvironment).
+// Bounds of one request, and of one whole lookup. The defaults serve real
+// servers; tests shorten them through RONDEL_LOOKUP_TIMEOUTS
+// (fromEnvironment).
 struct FetchLimits {
   std::chrono::milliseconds connect{10000};  // resolving + TCP connect
   std::chrono::milliseconds silence{15000};  // without a received byte
   std::chrono::milliseconds total{60000};    // the whole request
+  std::chrono::milliseconds lookup{60000};   // the whole lookup, from the query on
   std::chrono::milliseconds turn{100};       // longest wait between two checks of the stop request
-  std::size_t maxBody = 1 << 20;             // more fails the request
+  // Every byte received for one request counts: status line, headers, body
+  // (NUL bytes too) and redirect replies. More fails the request at once.
+  std::size_t maxBytes = 1 << 20;
+  // The status line and header lines of one reply.
+  std::size_t maxHeadBytes = 16384;
 
-  // The defaults, or "CONNECT_MS,SILENCE_MS,TOTAL_MS" from the environment
-  // variable RONDEL_LOOKUP_TIMEOUTS (each 1..600000; anything else keeps the
-  // defaults).
+  // The defaults, or "CONNECT_MS,SILENCE_MS,TOTAL_MS[,LOOKUP_MS]" from the
+  // environment variable RONDEL_LOOKUP_TIMEOUTS (each 1..600000; anything
+  // else keeps the defaults).
   static FetchLimits fromEnvironment();
 };
 
@@ -63,12 +69,15 @@ struct LookupStart {
   FetchLimits limits;
 };
 
-// The whole body of a GET, or "" unless the request ended with the server
-// closing the connection after a 200/206 reply within the limits. Never
-// spins: between steps it waits on the socket for at most `limits.turn`.
-// `stopRequested` is checked at every turn; a stop gives "".
+// The whole body of a GET, or "" unless a 200/206 reply ended (the server
+// closed the connection, or the body reached its Content-Length or its last
+// chunk) within the limits and before `deadline`. Never spins: between steps
+// it waits on the socket for at most `limits.turn`. `stopRequested` is
+// checked at every turn; a stop gives "".
 std::string fetchText(HttpGetRequest& request, const std::string& url, const FetchLimits& limits,
-                      const std::function<bool()>& stopRequested);
+                      const std::function<bool()>& stopRequested,
+                      std::chrono::steady_clock::time_point deadline =
+                          std::chrono::steady_clock::time_point::max());
 
 // The thread's body. Reads "Freedb Server", "EMail", "Use Proxy" and "Proxy
 // Server" from the component's configuration when it starts.

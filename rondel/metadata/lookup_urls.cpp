@@ -8,11 +8,30 @@ namespace rondel {
 namespace {
 
 std::string helloTail(const Hello& hello) {
-  return "&hello=" + hello.user + "+" + hello.host + "+" + kClientName + "+" + kClientVersion +
-         "&proto=" + std::to_string(kProtocolLevel);
+  return "&hello=" + encodeUrlValue(hello.user) + "+" + encodeUrlValue(hello.host) + "+" +
+         kClientName + "+" + kClientVersion + "&proto=" + std::to_string(kProtocolLevel);
 }
 
 }  // namespace
+
+std::string encodeUrlValue(const std::string& value) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(value.size());
+  for (const char ch : value) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~' || c == '@';
+    if (plain) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
 
 Hello makeHello(const std::string& email) {
   const std::size_t at = email.find('@');
@@ -47,7 +66,8 @@ std::string buildQueryUrl(const std::string& server, const CdToc& toc, const Hel
 
 std::string buildReadUrl(const std::string& server, const std::string& category,
                          const std::string& discId, const Hello& hello) {
-  return server + "?cmd=cddb+read+" + category + "+" + discId + helloTail(hello);
+  return server + "?cmd=cddb+read+" + encodeUrlValue(category) + "+" + encodeUrlValue(discId) +
+         helloTail(hello);
 }
 
 }  // namespace rondel

@@ -1,7 +1,9 @@
 #pragma once
 // The texts of the two database requests: the query that names a disc by
-// its identifier and layout, and the read of one candidate entry. Fields are
-// inserted byte for byte (no URL encoding), as the database expects them.
+// its identifier and layout, and the read of one candidate entry. The values
+// (hello user and host, read category and disc id) are percent-encoded
+// outside letters, digits and "-._~@"; "+" stays the separator between
+// them, so an ordinary address goes out unchanged.
 #include <string>
 
 #include "rondel/drive/cdr_api.h"
@@ -11,6 +13,11 @@ namespace rondel {
 constexpr const char* kClientName = "tavlo3rondel";
 constexpr const char* kClientVersion = "2";
 constexpr int kProtocolLevel = 5;
+
+// `value` with every byte outside A-Z, a-z, 0-9 and "-._~@" written as %XX
+// (upper-case hex): a space, "+", "&" or a line end in a setting can no
+// longer break the request line or the form.
+std::string encodeUrlValue(const std::string& value);
 
 // The greeting's user and host, from the "EMail" setting.
 struct Hello {

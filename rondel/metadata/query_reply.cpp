@@ -1,6 +1,7 @@
 #include "rondel/metadata/query_reply.h"
 
 #include <optional>
+#include <string_view>
 
 namespace rondel {
 namespace {
@@ -55,6 +56,43 @@ std::vector<LookupMatch> parseQueryMatches(const std::string& reply) {
     pos = end;
   }
   return matches;
+}
+
+namespace {
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool isEntryReply(const std::string& reply, const std::string& category,
+                  const std::string& discId) {
+  if (category.empty() || discId.empty()) return false;
+  const std::string_view first = std::string_view(reply).substr(0, lineEnd(reply, 0));
+  // "210 <category> <discid>" and then a space or the end of the line.
+  const std::string head = "210 " + category + " ";
+  if (first.substr(0, head.size()) != head) return false;
+  const std::string_view id = first.substr(head.size(), discId.size());
+  if (!equalsIgnoringCase(id, discId)) return false;
+  if (first.size() > head.size() + discId.size() && first[head.size() + discId.size()] != ' ')
+    return false;
+  // The entry proper: "# xmcd" or a DTITLE line, each at a line start.
+  for (std::size_t pos = lineEnd(reply, 0); pos < reply.size();) {
+    pos = reply.find_first_not_of("\r\n", pos);
+    if (pos == std::string::npos) break;
+    const std::string_view line = std::string_view(reply).substr(pos, lineEnd(reply, pos) - pos);
+    if (line.substr(0, 6) == "# xmcd" || line.substr(0, 7) == "DTITLE=") return true;
+    pos += line.size();
+  }
+  return false;
 }
 
 }  // namespace rondel

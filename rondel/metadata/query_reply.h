@@ -28,4 +28,14 @@ int replyCode(const std::string& reply);
 // and title is skipped; nothing is read past its own line.
 std::vector<LookupMatch> parseQueryMatches(const std::string& reply);
 
+// Whether a read reply is the entry that was asked for: its first line is
+// "210 <category> <discid>" (then a space or the line's end) for exactly
+// that category and disc id (the id compared without regard to letter
+// case), and the entry has the "# xmcd" header or at least a DTITLE line
+// (each at the start of a line). Anything else (a 401, an error page, a
+// reply for another entry, "210 x" and noise) is no entry: applied, it
+// would blank every title.
+bool isEntryReply(const std::string& reply, const std::string& category,
+                  const std::string& discId);
+
 }  // namespace rondel

@@ -28,6 +28,30 @@ bool startsWithIgnoringCase(const std::string& text, std::string_view prefix) {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+// Decoded chunked-body bytes kept for the caller before the ring is read on.
+constexpr std::size_t kDecodedRoom = 16384;
+// Content-Length and chunk sizes: more digits than this are refused.
+constexpr std::size_t kMaxLengthDigits = 15;
+
+std::string_view trimBlanks(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string lowerText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = lowerAscii(c);
+  return out;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 }  // namespace
 
 HttpGetRequest::HttpGetRequest(NameResolver* resolver, int receiveBufferSize, const char* proxy) {
@@ -54,6 +78,8 @@ void HttpGetRequest::init(NameResolver* resolver, int receiveBufferSize, std::st
 HttpGetRequest::~HttpGetRequest() { discard(); }
 
 void HttpGetRequest::discard() {
+  // Bytes left in the ring were received all the same (a redirect reply's).
+  if (connection_) consumed_ += static_cast<std::size_t>(connection_->bytesAvailable());
   connection_.reset();
   url_.clear();
   host_.clear();
@@ -64,6 +90,14 @@ void HttpGetRequest::discard() {
   port_ = 0;
   lineFeedMayFollow_ = false;
   inLongLine_ = false;
+  headBytes_ = 0;
+  hasLength_ = false;
+  bodyLeft_ = 0;
+  chunked_ = false;
+  chunk_ = Chunk::kSize;
+  chunkLeft_ = 0;
+  decoded_.clear();
+  decodedRead_ = 0;
 }
 
 void HttpGetRequest::fail(std::string text) {
@@ -74,7 +108,19 @@ void HttpGetRequest::fail(std::string text) {
 void HttpGetRequest::connect(std::string_view url, int minorVersion) {
   redirects_ = 0;
   start(url, minorVersion);
+  consumed_ = 0;
 }
+
+void HttpGetRequest::setReplyLimits(std::size_t maxHeadBytes, std::size_t maxBytes) {
+  maxHeadBytes_ = maxHeadBytes;
+  maxBytes_ = maxBytes;
+}
+
+std::size_t HttpGetRequest::countedBytes() const {
+  return consumed_ + (connection_ ? static_cast<std::size_t>(connection_->bytesAvailable()) : 0);
+}
+
+std::size_t HttpGetRequest::receivedBytes() const { return countedBytes(); }
 
 void HttpGetRequest::connect(const char* url, int minorVersion) {
   connect(url != nullptr ? std::string_view(url) : std::string_view(), minorVersion);
@@ -119,10 +165,22 @@ void HttpGetRequest::start(std::string_view url, int minorVersion) {
 int HttpGetRequest::run() {
   if (state_ == State::kFailed || !connection_) return -1;
   for (int pass = 0; pass < 2; ++pass) {
-    connection_->step();
+    // Never receive more than one byte past the cap: passing it is enough
+    // to know, and nothing beyond it is read.
+    int allowance = -1;
+    if (maxBytes_ != kNoLimit) {
+      const std::size_t counted = countedBytes();
+      const std::size_t left = counted <= maxBytes_ ? maxBytes_ - counted + 1 : 1;
+      allowance = static_cast<int>(std::min<std::size_t>(left, INT_MAX));
+    }
+    connection_->step(-1, allowance);
     const NetConnection::State connectionState = connection_->getState();
     if (connectionState == NetConnection::State::kError) {
       errorText_ = connection_->getErrorText();
+      return -1;
+    }
+    if (maxBytes_ != kNoLimit && countedBytes() > maxBytes_) {
+      fail(kErrorReplyTooLarge);
       return -1;
     }
     // Lines that came in with the close are still read, so a reply that
@@ -133,6 +191,10 @@ int HttpGetRequest::run() {
     const int result = processLines(pass == 0 && !closed, &anotherPass);
     if (result < 0) return -1;
     if (result == 2) return 0;  // a redirect started a new request
+    if (state_ == State::kBody) {
+      const int end = bodyEnd(closed);
+      if (end != 0) return end;
+    }
     if (closed) return 1;
     if (!anotherPass) return 0;
   }
@@ -141,7 +203,11 @@ int HttpGetRequest::run() {
 
 void HttpGetRequest::dropSplitLineFeed() {
   if (!lineFeedMayFollow_ || !connection_ || connection_->bytesAvailable() == 0) return;
-  if (connection_->peekChar(0) == '\n') connection_->peekChar(0, true);
+  if (connection_->peekChar(0) == '\n') {
+    connection_->peekChar(0, true);
+    ++consumed_;
+    ++headBytes_;
+  }
   lineFeedMayFollow_ = false;
 }
 
@@ -160,7 +226,11 @@ bool HttpGetRequest::takeLine(std::string& line, bool& continued) {
   const bool lastByteIsLoneCr = end >= 0 && end == count - 1 && c.peekChar(end) == '\r';
 
   char buffer[kLineBufferSize];
+  const int before = c.bytesAvailable();
   const int result = c.getLine(buffer, kLineBufferSize);
+  const auto taken = static_cast<std::size_t>(before - c.bytesAvailable());
+  consumed_ += taken;
+  headBytes_ += taken;
   line.assign(buffer, static_cast<std::size_t>(end >= 0 ? end : limit));
   continued = inLongLine_;
   inLongLine_ = result != 0;
@@ -182,6 +252,10 @@ int HttpGetRequest::processLines(bool firstPass, bool* wantAnotherPass) {
           *wantAnotherPass = firstPass;
           return 0;
         }
+        if (headBytes_ > maxHeadBytes_) {
+          fail(kErrorHeadTooLarge);
+          return -1;
+        }
         if (continued) break;
         statusLine_ = line;
         const int code = getReplyCode();
@@ -197,6 +271,10 @@ int HttpGetRequest::processLines(bool firstPass, bool* wantAnotherPass) {
       }
       case State::kRedirected: {
         if (!takeLine(line, continued)) return 0;
+        if (headBytes_ > maxHeadBytes_) {
+          fail(kErrorHeadTooLarge);
+          return -1;
+        }
         if (continued) break;
         if (line.empty()) {  // end of headers and no target
           state_ = State::kFailed;
@@ -216,11 +294,18 @@ int HttpGetRequest::processLines(bool firstPass, bool* wantAnotherPass) {
           *wantAnotherPass = firstPass;
           return 0;
         }
+        if (headBytes_ > maxHeadBytes_) {
+          fail(kErrorHeadTooLarge);
+          return -1;
+        }
         if (continued) break;
         if (line.empty()) {
           state_ = State::kBody;
+          // A chunked body's length is in its chunks (RFC 9112, 6.3).
+          if (chunked_) hasLength_ = false;
           return 0;
         }
+        if (!readFramingHeader(line)) return -1;
         break;
       }
     }
@@ -240,6 +325,150 @@ void HttpGetRequest::followRedirect(const std::string& target) {
   }
   // A redirected request always goes out as HTTP/1.0.
   start(next, 0);
+}
+
+bool HttpGetRequest::readFramingHeader(const std::string& line) {
+  if (startsWithIgnoringCase(line, "Content-Length:")) {
+    const std::string_view value = trimBlanks(std::string_view(line).substr(15));
+    std::size_t length = 0;
+    bool good = !value.empty() && value.size() <= kMaxLengthDigits;
+    for (const char c : value) {
+      if (c < '0' || c > '9') good = false;
+      else length = length * 10 + static_cast<std::size_t>(c - '0');
+    }
+    if (!good || (hasLength_ && length != bodyLeft_)) {
+      fail(kErrorBadLength);
+      return false;
+    }
+    if (maxBytes_ != kNoLimit && length > maxBytes_) {
+      fail(kErrorReplyTooLarge);
+      return false;
+    }
+    hasLength_ = true;
+    bodyLeft_ = length;
+  } else if (startsWithIgnoringCase(line, "Transfer-Encoding:")) {
+    // A list of codings; only "chunked" (last) and "identity" are read.
+    const std::string value = lowerText(trimBlanks(std::string_view(line).substr(18)));
+    std::string_view rest = value;
+    bool chunked = false;
+    while (!rest.empty()) {
+      const std::size_t comma = rest.find(',');
+      const std::string_view coding = trimBlanks(rest.substr(0, comma));
+      rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+      if (coding.empty() || coding == "identity") continue;
+      if (coding == "chunked" && !chunked) {
+        chunked = true;
+        continue;
+      }
+      fail(std::string(kErrorCoding) + ": " + value);
+      return false;
+    }
+    // "chunked" must be the last coding; one after it is refused above.
+    if (chunked) chunked_ = true;
+  }
+  return true;
+}
+
+int HttpGetRequest::takeRaw(char* buffer, int count) {
+  const int got = connection_->getBytes(buffer, count);
+  consumed_ += static_cast<std::size_t>(got);
+  return got;
+}
+
+int HttpGetRequest::takeChunkLine(std::string& line, bool closed) {
+  NetConnection& c = *connection_;
+  const int count = c.bytesAvailable();
+  const int limit = std::min(count, static_cast<int>(kMaxChunkLine) + 2);
+  int end = -1;
+  for (int i = 0; i < limit && end < 0; ++i)
+    if (c.peekChar(i) == '\n') end = i;
+  if (end < 0) {
+    if (count > static_cast<int>(kMaxChunkLine) + 1) return -1;
+    (void)closed;  // an unfinished line at the close is a cut-short body
+    return 0;
+  }
+  line.resize(static_cast<std::size_t>(end) + 1);
+  takeRaw(line.data(), end + 1);
+  line.pop_back();  // LF
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return 1;
+}
+
+int HttpGetRequest::decodeChunks(bool closed) {
+  NetConnection& c = *connection_;
+  std::string line;
+  while (chunk_ != Chunk::kDone) {
+    // At the close everything left is decoded (at most one ring's worth).
+    if (!closed && decoded_.size() - decodedRead_ >= kDecodedRoom) return 0;
+    switch (chunk_) {
+      case Chunk::kSize: {
+        const int got = takeChunkLine(line, closed);
+        if (got < 0) break;
+        if (got == 0) return 0;
+        // chunk-size = 1*HEXDIG, then blanks and ";extensions" at will.
+        std::size_t i = 0, size = 0;
+        for (; i < line.size() && hexDigit(line[i]) >= 0; ++i) {
+          if (i >= kMaxLengthDigits) break;
+          size = size * 16 + static_cast<std::size_t>(hexDigit(line[i]));
+        }
+        std::size_t rest = i;
+        while (rest < line.size() && isBlank(line[rest])) ++rest;
+        if (i == 0 || i >= kMaxLengthDigits || (rest < line.size() && line[rest] != ';')) break;
+        if (maxBytes_ != kNoLimit && size > maxBytes_) {
+          fail(kErrorReplyTooLarge);
+          return -1;
+        }
+        chunkLeft_ = size;
+        chunk_ = size == 0 ? Chunk::kTrailer : Chunk::kData;
+        continue;
+      }
+      case Chunk::kData: {
+        if (c.bytesAvailable() == 0) return 0;
+        char piece[4096];
+        const int want = static_cast<int>(std::min<std::size_t>(
+            {chunkLeft_, static_cast<std::size_t>(c.bytesAvailable()), sizeof piece}));
+        const int got = takeRaw(piece, want);
+        decoded_.append(piece, static_cast<std::size_t>(got));
+        chunkLeft_ -= static_cast<std::size_t>(got);
+        if (chunkLeft_ == 0) chunk_ = Chunk::kDataEnd;
+        continue;
+      }
+      case Chunk::kDataEnd: {
+        const int got = takeChunkLine(line, closed);
+        if (got == 0) return 0;
+        if (got < 0 || !line.empty()) break;
+        chunk_ = Chunk::kSize;
+        continue;
+      }
+      case Chunk::kTrailer: {
+        // Trailer fields are passed over up to the empty line.
+        const int got = takeChunkLine(line, closed);
+        if (got < 0) break;
+        if (got == 0) return 0;
+        if (line.empty()) chunk_ = Chunk::kDone;
+        continue;
+      }
+      case Chunk::kDone:
+        return 0;
+    }
+    fail(kErrorBadChunk);
+    return -1;
+  }
+  return 0;
+}
+
+int HttpGetRequest::bodyEnd(bool closed) {
+  if (chunked_) {
+    if (decodeChunks(closed) < 0) return -1;
+    if (chunk_ == Chunk::kDone) return 1;
+  } else if (hasLength_) {
+    if (static_cast<std::size_t>(connection_->bytesAvailable()) >= bodyLeft_) return 1;
+  } else {
+    return closed ? 1 : 0;
+  }
+  if (!closed) return 0;
+  fail(kErrorCutShort);
+  return -1;
 }
 
 int HttpGetRequest::getStatus() const {
@@ -265,12 +494,29 @@ int HttpGetRequest::getReplyCode() const {
 }
 
 int HttpGetRequest::bytesAvailable() const {
-  return state_ == State::kBody && connection_ ? connection_->bytesAvailable() : 0;
+  if (state_ != State::kBody || !connection_) return 0;
+  if (chunked_) return static_cast<int>(decoded_.size() - decodedRead_);
+  const int waiting = connection_->bytesAvailable();
+  if (hasLength_) return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(waiting), bodyLeft_));
+  return waiting;
 }
 
 int HttpGetRequest::getBytes(char* buffer, int count) {
-  if (state_ != State::kBody || !connection_) return 0;
-  return connection_->getBytes(buffer, count);
+  if (state_ != State::kBody || !connection_ || count <= 0) return 0;
+  if (chunked_) {
+    const std::size_t n = std::min(static_cast<std::size_t>(count), decoded_.size() - decodedRead_);
+    decoded_.copy(buffer, n, decodedRead_);
+    decodedRead_ += n;
+    if (decodedRead_ == decoded_.size()) {
+      decoded_.clear();
+      decodedRead_ = 0;
+    }
+    return static_cast<int>(n);
+  }
+  if (hasLength_) count = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(count), bodyLeft_));
+  const int got = takeRaw(buffer, count);
+  if (hasLength_) bodyLeft_ -= static_cast<std::size_t>(got);
+  return got;
 }
 
 bool HttpGetRequest::connecting() const {

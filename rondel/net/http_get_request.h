@@ -10,9 +10,16 @@
 //
 // Use: connect(url, 0), then loop { run(); take bytes; wait(<= 100 ms); }
 // applying the caller's own time-outs (connecting() tells whether the
-// connection is still being set up) until run() gives 1 (closed: the body
-// is complete) or -1 (failed: getErrorText() says why).
+// connection is still being set up) until run() gives 1 (the reply has
+// ended: the body is complete) or -1 (failed: getErrorText() says why).
+//
+// The reply ends when the server closes the connection, or earlier when the
+// body has reached its Content-Length or the last chunk of a chunked body
+// (decoded here). Every received byte (status line, headers, body,
+// redirect replies) counts against setReplyLimits's caps; passing one fails
+// the request at once.
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,6 +46,21 @@ class HttpGetRequest {
   static constexpr int kMaxRedirects = 5;
   // Receive rings are never smaller than this.
   static constexpr int kMinReceiveSize = 4096;
+  // Default caps (setReplyLimits): the status line and headers of one reply,
+  // and every byte received for one connect() of the caller, redirect
+  // replies included. kNoLimit: no cap.
+  static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kDefaultMaxHeadBytes = 65536;
+  // A chunk-size line (hex digits and extensions) longer than this fails.
+  static constexpr std::size_t kMaxChunkLine = 1024;
+
+  // Error texts of the caps and of the body framing.
+  static constexpr const char* kErrorHeadTooLarge = "reply header too large";
+  static constexpr const char* kErrorReplyTooLarge = "reply too large";
+  static constexpr const char* kErrorCutShort = "connection closed before the end of the body";
+  static constexpr const char* kErrorBadChunk = "bad chunked body";
+  static constexpr const char* kErrorBadLength = "bad Content-Length";
+  static constexpr const char* kErrorCoding = "unsupported transfer coding";
 
   // `resolver` may be null: each connection then makes and owns its own.
   // A borrowed resolver must outlive this object. `proxy`, when present and
@@ -55,8 +77,18 @@ class HttpGetRequest {
   void connect(std::string_view url, int minorVersion);
   void connect(const char* url, int minorVersion);
 
-  // One step without waiting: -1 failed, 0 under way, 1 connection closed
-  // (after the last received bytes; the body bytes stay available).
+  // Caps on what one request may receive: `maxHeadBytes` for the status
+  // line and header lines of each reply (line ends included), `maxBytes`
+  // for every byte received since the caller's connect() (redirect replies,
+  // heads, bodies, NUL bytes: all of them). Kept for later requests.
+  void setReplyLimits(std::size_t maxHeadBytes, std::size_t maxBytes);
+  // Bytes received since the caller's connect(), redirect replies included.
+  std::size_t receivedBytes() const;
+
+  // One step without waiting: -1 failed, 0 under way, 1 the reply has ended
+  // (the connection closed, or the body reached its Content-Length or its
+  // last chunk; the body bytes stay available to getBytes). A connection
+  // that closes before a declared Content-Length or the last chunk fails.
   int run();
 
   // -1 failed, 0 waiting for the status line or redirected, 1 reading
@@ -113,6 +145,22 @@ class HttpGetRequest {
   bool takeLine(std::string& line, bool& continued);
   void dropSplitLineFeed();
   void followRedirect(const std::string& target);
+  // Reads the framing headers (Content-Length, Transfer-Encoding); false
+  // when one is unusable (the request has failed).
+  bool readFramingHeader(const std::string& line);
+  // Bytes counted so far plus what waits in the ring.
+  std::size_t countedBytes() const;
+  // Moves chunked-body bytes from the ring into decoded_. -1 on a framing
+  // error (failed), else 0.
+  int decodeChunks(bool closed);
+  // Takes one chunk framing line (up to kMaxChunkLine); 1 taken, 0 not yet
+  // complete, -1 too long.
+  int takeChunkLine(std::string& line, bool closed);
+  // Takes up to `count` bytes from the ring, counting them.
+  int takeRaw(char* buffer, int count);
+  // The end of the body as far as the framing tells: 1 ended, 0 not yet,
+  // -1 failed (cut short or bad framing).
+  int bodyEnd(bool closed);
 
   NameResolver* resolver_ = nullptr;        // borrowed, may be null
   std::unique_ptr<NetConnection> connection_;
@@ -136,6 +184,20 @@ class HttpGetRequest {
   // of it, not a line of its own.
   bool inLongLine_ = false;
   Opener opener_;  // empty: connect for real
+
+  // Caps and counters (setReplyLimits).
+  std::size_t maxHeadBytes_ = kDefaultMaxHeadBytes;
+  std::size_t maxBytes_ = kNoLimit;
+  std::size_t consumed_ = 0;   // bytes taken out of rings since the caller's connect()
+  std::size_t headBytes_ = 0;  // status line and headers of the current reply
+  // Body framing of the current reply.
+  bool hasLength_ = false;
+  std::size_t bodyLeft_ = 0;   // with hasLength_: body bytes not yet taken
+  bool chunked_ = false;
+  enum class Chunk { kSize, kData, kDataEnd, kTrailer, kDone } chunk_ = Chunk::kSize;
+  std::size_t chunkLeft_ = 0;  // bytes of the current chunk still to decode
+  std::string decoded_;        // decoded chunked body bytes not yet taken
+  std::size_t decodedRead_ = 0;
 };
 
 }  // namespace rondel

@@ -92,11 +92,13 @@ class CddbServer {
   int port_ = 0;
 };
 
-// The window, lookups on, pointed at `server`; short time-outs.
+// The window, lookups on, pointed at `server`; short time-outs
+// (RONDEL_LOOKUP_TIMEOUTS: connect, silence, request, whole lookup).
 class LookupWindow : public MainWindowFixture {
  public:
-  LookupWindow(const DrivesJson& drives, const std::string& server)
-      : MainWindowFixture(drives), timeouts_("RONDEL_LOOKUP_TIMEOUTS", "1000,1000,5000") {
+  LookupWindow(const DrivesJson& drives, const std::string& server,
+               const std::string& timeouts = "1000,1000,5000")
+      : MainWindowFixture(drives), timeouts_("RONDEL_LOOKUP_TIMEOUTS", timeouts) {
     setItem("Use Freedb", "1");
     setItem("Freedb Server", server);
     setItem("EMail", "tester@example.org");

@@ -1,10 +1,12 @@
 #include "tools/cddb-server/entry_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace cddb_server {
 namespace {
@@ -102,6 +104,56 @@ std::optional<std::string> FolderStore::load(const std::string& category,
   return bytes;
 }
 
+bool FolderStore::exists(const std::string& category, const std::string& discId) const {
+  if (!isValidCategory(category) || !isLowerHexName(discId)) return false;
+  // Called some 48 000 times for a query without a match in a large tree:
+  // the path goes into a buffer on the stack, nothing is allocated.
+  char path[4096];
+  const int n = std::snprintf(path, sizeof path, "%s/%s/%s", root_.c_str(), category.c_str(),
+                              discId.c_str());
+  if (n < 0 || static_cast<std::size_t>(n) >= sizeof path) return false;
+  struct stat info {};
+  return ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::size_t FolderStore::countEntries(const std::string& category, std::size_t stopAfter) const {
+  if (!isValidCategory(category)) return 0;
+  const std::filesystem::path folder = root_ / category;
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 0;
+  const long long modified = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
+                             info.st_mtim.tv_nsec;
+  {
+    std::lock_guard<std::mutex> lock(countsMutex_);
+    const auto known = counts_.find(category);
+    if (known != counts_.end() && known->second.modifiedNs == modified &&
+        (known->second.complete || known->second.count >= stopAfter))
+      return std::min(known->second.count, stopAfter);
+  }
+  // Names only (readdir), no stat per file: a freedb folder holds hundreds
+  // of thousands.
+  Count counted;
+  counted.modifiedNs = modified;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return 0;
+  counted.complete = true;
+  while (const dirent* item = ::readdir(dir)) {
+    if (item->d_type != DT_REG && item->d_type != DT_UNKNOWN && item->d_type != DT_LNK) continue;
+    if (!isLowerHexName(item->d_name)) continue;
+    if (counted.count >= stopAfter) {
+      counted.complete = false;
+      break;
+    }
+    ++counted.count;
+  }
+  ::closedir(dir);
+  std::lock_guard<std::mutex> lock(countsMutex_);
+  Count& stored = counts_[category];
+  if (stored.modifiedNs != modified || counted.complete || counted.count > stored.count)
+    stored = counted;
+  return counted.count;
+}
+
 void MemoryStore::add(const std::string& category, const std::string& discId, std::string text) {
   entries_[category][discId] = std::move(text);
 }
@@ -130,6 +182,15 @@ std::optional<std::string> MemoryStore::load(const std::string& category,
   const auto entry = cat->second.find(discId);
   if (entry == cat->second.end() || !isEntryText(entry->second)) return std::nullopt;
   return entry->second;
+}
+
+bool MemoryStore::exists(const std::string& category, const std::string& discId) const {
+  const auto cat = entries_.find(category);
+  return cat != entries_.end() && isLowerHexName(discId) && cat->second.count(discId) != 0;
+}
+
+std::size_t MemoryStore::countEntries(const std::string& category, std::size_t stopAfter) const {
+  return std::min(discIds(category).size(), stopAfter);
 }
 
 }  // namespace cddb_server

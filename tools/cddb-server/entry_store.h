@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,11 +36,20 @@ class EntryStore {
   // holds a NUL byte (not text).
   virtual std::optional<std::string> load(const std::string& category,
                                           const std::string& discId) const = 0;
+  // Whether an entry of that name is there (a cheap look, no read); load()
+  // may still refuse it.
+  virtual bool exists(const std::string& category, const std::string& discId) const = 0;
+  // How many entry names (lower-case disc ids) a category holds, counting
+  // no further than `stopAfter`.
+  virtual std::size_t countEntries(const std::string& category, std::size_t stopAfter) const = 0;
 };
 
 // Reads the folder afresh on every call, so entries added while the server
-// runs are served at once. Safe to call from several threads (no state
-// besides the root, which never changes).
+// runs are served at once; nothing is read at construction, so a freedb
+// copy of millions of files costs nothing to open. A query or a read opens
+// only the files it names. Counts (for the inexact scan's limit and "stat")
+// are cached per category folder and taken again when the folder's
+// modification time changes. Safe to call from several threads.
 class FolderStore : public EntryStore {
  public:
   explicit FolderStore(std::filesystem::path root) : root_(std::move(root)) {}
@@ -47,9 +57,18 @@ class FolderStore : public EntryStore {
   std::vector<std::string> discIds(const std::string& category) const override;
   std::optional<std::string> load(const std::string& category,
                                   const std::string& discId) const override;
+  bool exists(const std::string& category, const std::string& discId) const override;
+  std::size_t countEntries(const std::string& category, std::size_t stopAfter) const override;
 
  private:
+  struct Count {
+    long long modifiedNs = -1;  // the folder's mtime when counted
+    std::size_t count = 0;
+    bool complete = false;      // false: counting stopped at `count`
+  };
   const std::filesystem::path root_;
+  mutable std::mutex countsMutex_;  // guards counts_ (server worker threads)
+  mutable std::map<std::string, Count> counts_;
 };
 
 // Filled before use, read-only afterwards.
@@ -60,6 +79,8 @@ class MemoryStore : public EntryStore {
   std::vector<std::string> discIds(const std::string& category) const override;
   std::optional<std::string> load(const std::string& category,
                                   const std::string& discId) const override;
+  bool exists(const std::string& category, const std::string& discId) const override;
+  std::size_t countEntries(const std::string& category, std::size_t stopAfter) const override;
 
  private:
   std::map<std::string, std::map<std::string, std::string>> entries_;

@@ -21,7 +21,12 @@ bool isScriptPath(std::string_view path) {
 }  // namespace
 
 HttpReply replyFor(std::string_view method, std::string_view target, const Options& options,
-                   const EntryStore& store) {
+                   const EntryStore& store, const ServerInfo& server) {
+  // The absolute form: the path starts at the first "/" after the host.
+  if (target.size() >= 7 && (target.substr(0, 7) == "http://" || target.substr(0, 7) == "HTTP://")) {
+    const std::size_t slash = target.find('/', 7);
+    target = slash == std::string_view::npos ? std::string_view("/") : target.substr(slash);
+  }
   if (!options.redirect.empty()) {
     HttpReply reply = plain(302, "Found");
     reply.location = options.redirect;
@@ -32,13 +37,15 @@ HttpReply replyFor(std::string_view method, std::string_view target, const Optio
   const std::string_view form =
       question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
   if (!isScriptPath(path)) return plain(404, "Not Found");
-  if (method != "GET") return plain(405, "Method Not Allowed");
+  if (method != "GET" && method != "HEAD") return plain(405, "Method Not Allowed");
   if (const auto entry = readTarget(form))
     if (options.failReads.count(entry->category + "/" + entry->discId) != 0)
       return plain(500, "Internal Server Error");
 
   MatchOptions matching;
   matching.fuzzySeconds = options.fuzzySeconds;
+  matching.scanLimit = options.scanLimit;
+  matching.server = server;
   CddbReply cddb = handleCddbForm(form, store, matching);
   HttpReply reply;
   reply.contentType = cddb.utf8 ? "text/plain; charset=UTF-8" : "text/plain; charset=windows-1252";
@@ -46,13 +53,16 @@ HttpReply replyFor(std::string_view method, std::string_view target, const Optio
   return reply;
 }
 
-std::string serializeReply(const HttpReply& reply) {
-  std::string text = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+std::string serializeReply(const HttpReply& reply, bool http10, bool close, bool headOnly,
+                           bool withLength) {
+  std::string text = std::string(http10 ? "HTTP/1.0 " : "HTTP/1.1 ") + std::to_string(reply.status) +
+                     " " + reply.reason + "\r\n";
   if (!reply.contentType.empty()) text += "Content-Type: " + reply.contentType + "\r\n";
   if (!reply.location.empty()) text += "Location: " + reply.location + "\r\n";
-  text += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-  text += "Connection: close\r\n\r\n";
-  text += reply.body;
+  if (withLength) text += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+  if (close) text += "Connection: close\r\n";
+  text += "\r\n";
+  if (!headOnly) text += reply.body;
   return text;
 }
 

@@ -1,11 +1,17 @@
 // cddb-server: serves a freedb-format folder over HTTP with the CDDB
 // protocol. See README.md.
 #include <httplib.h>
+#include <arpa/inet.h>
+#include <malloc.h>
+#include <netinet/in.h>
 #include <pthread.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -27,6 +33,29 @@ struct ServerState {
   std::condition_variable changed;
   bool finished = false;         // set by the main thread when listening ended
 };
+
+// Why binding host:port fails, found by trying it again with a plain
+// socket (the server's own attempt does not keep errno).
+std::string bindFailure(const std::string& host, int port) {
+  const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (sock < 0) return std::strerror(errno);
+  int yes = 1;
+  ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
+  std::string why = "cannot bind";
+  if (::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    why = errno == EADDRINUSE ? "the port is in use (another server listens on it)"
+                              : std::strerror(errno);
+  } else if (::listen(sock, 1) != 0) {
+    why = errno == EADDRINUSE ? "the port is in use (another server listens on it)"
+                              : std::strerror(errno);
+  }
+  ::close(sock);
+  return why;
+}
 
 int run(const Options& options) {
   // SIGTERM and SIGINT are taken by one thread with sigwait, so no handler
@@ -55,7 +84,8 @@ int run(const Options& options) {
   else if (!server->bind_to_port(options.host, port))
     port = -1;
   if (port <= 0) {
-    std::cerr << "cddb-server: cannot listen on " << options.host << ":" << options.port << "\n";
+    std::cerr << "cddb-server: cannot listen on " << options.host << ":" << options.port << ": "
+              << bindFailure(options.host, options.port) << "\n";
     return 1;
   }
   // The socket listens from here on: connections wait in its backlog.
@@ -90,6 +120,9 @@ int run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // 32 worker threads would each get a malloc arena of their own; two keep
+  // the server's memory that of its requests, not of its thread count.
+  ::mallopt(M_ARENA_MAX, 2);
   try {
     const ParsedOptions parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (parsed.help) {

@@ -10,6 +10,7 @@ namespace cddb_server {
 
 const char kUsage[] =
     "usage: cddb-server --root DIR [--listen HOST:PORT] [--log FILE] [--fuzzy-seconds N]\n"
+    "                   [--scan-limit N]\n"
     "                   [--delay MS] [--close-before-reply] [--redirect URL]\n"
     "                   [--never-close] [--slow] [--fail-read CATEG/DISCID]...\n"
     "Serves the freedb-format folder DIR (category/discid files) at\n"
@@ -98,7 +99,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       continue;
     }
     if (name != "--root" && name != "--listen" && name != "--log" && name != "--delay" &&
-        name != "--redirect" && name != "--fail-read" && name != "--fuzzy-seconds")
+        name != "--redirect" && name != "--fail-read" && name != "--fuzzy-seconds" &&
+        name != "--scan-limit")
       return fail("unknown option " + name);
     if (!takeValue()) return fail(name + " needs a value");
     if (name == "--root") {
@@ -116,6 +118,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       const long s = parseBounded(value, 0, 60);
       if (s < 0) return fail("--fuzzy-seconds wants 0..60, got " + value);
       o.fuzzySeconds = static_cast<int>(s);
+    } else if (name == "--scan-limit") {
+      const long n = parseBounded(value, 0, 100000000);
+      if (n < 0) return fail("--scan-limit wants 0..100000000 entries, got " + value);
+      o.scanLimit = static_cast<std::size_t>(n);
     } else if (name == "--redirect") {
       if (!isHeaderSafe(value)) return fail("--redirect wants a URL without control characters");
       o.redirect = value;

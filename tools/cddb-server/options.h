@@ -1,5 +1,6 @@
 #pragma once
 // The command line of cddb-server.
+#include <cstddef>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ struct Options {
   int port = 8880;                       // 0: the system picks a free port
   std::string logFile;                   // --log FILE; empty: stdout
   int fuzzySeconds = 3;                  // --fuzzy-seconds N (0..60)
+  std::size_t scanLimit = 10000;         // --scan-limit N: whole-tree inexact scan up to N entries
   // Fault modes for tests.
   int delayMs = 0;                       // --delay MS before each reply
   bool closeBeforeReply = false;         // --close-before-reply

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -73,7 +76,7 @@ TEST(CddbCommands, RefusesMalformedCommandsAndLevels) {
   MemoryStore store;
   store.add("rock", "07010002", entry("Artist / Album"));
   const std::string longText(5000, 'a');
-  for (const std::string& cmd : std::vector<std::string>{"", "cddb", "cddb+lscat", "motd", "cddb+query", "cddb+query+0701002+2+150+17265+258",
+  for (const std::string& cmd : std::vector<std::string>{"", "cddb", "cddb+lscat+x", "motd+x", "cddb+write", "cddb+query", "cddb+query+0701002+2+150+17265+258",
         "cddb+query+0701000g+2+150+17265+258", "cddb+query+07010002+3+150+17265+258",
         "cddb+query+07010002+0+258", "cddb+query+07010002+100+150+258",
         "cddb+query+07010002+2+150+-1+258", "cddb+query+07010002+2+150+17265+9999999999",
@@ -173,6 +176,112 @@ TEST(CddbOptions, RefusesBadCommandLines) {
            {"--root", root.path(), "--fail-read", "../x/07010002"}, {"--root", root.path(), "--bogus"},
            {"--root"}})
     EXPECT_NE(parseOptions(bad).error, "");
+}
+
+}  // namespace
+
+namespace {
+
+using namespace cddb_server;
+
+TEST(CddbQuery, ALargeTreeIsSearchedOnlyAmongTheIdsAMatchCanHave) {
+  // The query: 07010002 (offsets 150 and 17265, 258 s). A near layout under
+  // its own computed id, and the same near layout under a made-up name.
+  const std::vector<long> nearOffsets{150, 17400};
+  const std::string nearId = [&] {
+    char id[16];
+    std::snprintf(id, sizeof id, "%08lx", cddbDiscId(nearOffsets, 260));
+    return std::string(id);
+  }();
+  MemoryStore store;
+  store.add("folk", nearId, entry("Near", "#\t150\n#\t17400\n", 260));
+  store.add("misc", "0abcdef0", entry("Named by hand", "#\t150\n#\t17400\n", 260));
+  MatchOptions scan;  // two entries: below the scan limit, the whole tree is searched
+  EXPECT_EQ(handleCddbForm(form(kQuery), store, scan).text,
+            "211 Found inexact matches, list follows (until terminating `.')\r\n"
+            "folk " + nearId + " Near\r\nmisc 0abcdef0 Named by hand\r\n.\r\n");
+  MatchOptions probe;
+  probe.scanLimit = 1;  // above it: only the candidate names
+  EXPECT_EQ(handleCddbForm(form(kQuery), store, probe).text,
+            "211 Found inexact matches, list follows (until terminating `.')\r\n"
+            "folk " + nearId + " Near\r\n.\r\n");
+
+  // The candidates: playing times within 2N + 2 s, and the checksums the
+  // digit sums of starts within N + 1 s reach: 0..6 for the track at 2 s,
+  // 5..13 for the one at 230 s, so 5..19.
+  const auto ids = candidateDiscIds({150, 17265}, 258, 3);
+  EXPECT_EQ(ids.size(), 15u * 17u);
+  EXPECT_NE(std::find(ids.begin(), ids.end(), "07010002"), ids.end());
+  EXPECT_NE(std::find(ids.begin(), ids.end(), nearId), ids.end());
+  EXPECT_EQ(std::find(ids.begin(), ids.end(), "07010003"), ids.end());  // another track count
+  EXPECT_TRUE(candidateDiscIds({150}, 258, 0).empty());
+  EXPECT_EQ(cddbDiscId({150, 17265}, 258), 0x07010002ul);
+}
+
+TEST(CddbCommands, AnswersTheServerCommands) {
+  MemoryStore store;
+  store.add("rock", "07010002", entry("A / B"));
+  store.add("jazz", "07010002", entry("C / D"));
+  store.add("jazz", "0a0b0c0d", entry("E / F"));
+  MatchOptions options;
+  options.server.host = "db.example.org";
+  options.server.port = 8880;
+  options.server.started = "06/12/26 10:00:00";
+  EXPECT_EQ(handleCddbForm(form("cddb+lscat"), store, options).text,
+            "210 OK, category list follows (until terminating `.')\r\njazz\r\nrock\r\n.\r\n");
+  EXPECT_EQ(handleCddbForm(form("sites", "6"), store, options).text,
+            "210 OK, site information follows (until terminating `.')\r\n"
+            "db.example.org http 8880 /~cddb/cddb.cgi N000.00 W000.00 Local freedb-format folder "
+            "(cddb-server)\r\n.\r\n");
+  EXPECT_EQ(handleCddbForm(form("sites", "1"), store, options).text,
+            "401 No site information available.\r\n");
+  EXPECT_EQ(handleCddbForm(form("motd"), store, options).text.rfind(
+                "210 Last modified: 06/12/26 10:00:00 MOTD follows (until terminating `.')\r\n", 0),
+            0u);
+  EXPECT_EQ(handleCddbForm(form("VER"), store, options).text,
+            std::string("200 cddb-server ") + kServerVersion + " Copyright (c) the Rondel authors.\r\n");
+  const std::string stat = handleCddbForm(form("stat", "5"), store, options).text;
+  EXPECT_NE(stat.find("    current proto: 5\r\n    max proto: 6\r\n    interface: http\r\n"),
+            std::string::npos)
+      << stat;
+  EXPECT_NE(stat.find("Database entries: 3\r\nDatabase entries by category:\r\n    jazz: 2\r\n"
+                      "    rock: 1\r\n.\r\n"),
+            std::string::npos)
+      << stat;
+  EXPECT_EQ(handleCddbForm(form("help"), store, options).text.rfind(
+                "210 OK, help information follows (until terminating `.')\r\n", 0),
+            0u);
+  EXPECT_EQ(handleCddbForm(form("discid+2+150+17265+258"), store, options).text,
+            "200 Disc ID is 07010002\r\n");
+  for (const char* bad : {"discid", "discid+2+150+258", "discid+0+258", "sites+x", "stat+x", "ver+1"})
+    EXPECT_EQ(handleCddbForm(form(bad), store, options).text, "500 Command syntax error\r\n") << bad;
+}
+
+TEST(CddbRead, AddsTheRevisionLineClientsNeed) {
+  MemoryStore store;
+  store.add("rock", "07010002", entry("A / B"));
+  const std::string text = handleCddbForm(form("cddb+read+rock+07010002"), store, {}).text;
+  EXPECT_NE(text.find("# Disc length: 258 seconds\r\n# Revision: 0\r\n#\r\n"), std::string::npos) << text;
+  std::string withRevision = entry("A / B");
+  withRevision.insert(withRevision.find("DISCID"), "# Revision: 7\n#\n");
+  store.add("jazz", "07010002", withRevision);
+  const std::string kept = handleCddbForm(form("cddb+read+jazz+07010002"), store, {}).text;
+  EXPECT_EQ(kept.find("# Revision: 0"), std::string::npos) << kept;
+  EXPECT_NE(kept.find("# Revision: 7\r\n"), std::string::npos) << kept;
+}
+
+TEST(CddbFolder, CountsEntriesWithoutReadingThem) {
+  testing_support::TempDir dir;
+  std::filesystem::create_directories(dir.file("rock"));
+  for (const char* id : {"07010002", "07010003", "0a0b0c0d"}) dir.write(std::string("rock/") + id, "x");
+  dir.write("rock/README", "not an entry");
+  FolderStore store(dir.path());
+  EXPECT_EQ(store.countEntries("rock", 100), 3u);
+  EXPECT_EQ(store.countEntries("rock", 2), 2u);
+  EXPECT_EQ(store.countEntries("jazz", 100), 0u);
+  EXPECT_TRUE(store.exists("rock", "07010002"));
+  EXPECT_FALSE(store.exists("rock", "07010009"));
+  EXPECT_FALSE(store.exists("rock", "README"));
 }
 
 }  // namespace

@@ -116,11 +116,15 @@ TEST(CddbServerProcess, AnswersOverHttpLogsRequestsAndEndsOnSigterm) {
   ServerRun server({"--log", logFile});
   ASSERT_GT(server.port, 0) << server.output();
 
-  // HTTP/1.0 as the component sends it: the reply ends with the connection.
+  // HTTP/1.0 as the component sends it: answered as 1.0, and the reply ends
+  // with the connection, which says so and offers no keep-alive.
   RawClient client(server.port, kQuery);
   client.read();
   EXPECT_TRUE(client.closed);
-  EXPECT_EQ(client.bytes.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << client.bytes;
+  EXPECT_EQ(client.bytes.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << client.bytes;
+  EXPECT_NE(client.bytes.find("\r\nConnection: close\r\n"), std::string::npos) << client.bytes;
+  EXPECT_EQ(client.bytes.find("Keep-Alive"), std::string::npos) << client.bytes;
+  EXPECT_EQ(client.bytes.find("keep-alive"), std::string::npos) << client.bytes;
   EXPECT_NE(client.bytes.find("Content-Type: text/plain; charset=windows-1252\r\n"), std::string::npos);
   EXPECT_EQ(client.body(), "200 rock 07010002 Artist / Album\r\n");
 
@@ -155,7 +159,7 @@ TEST(CddbServerProcess, DelayAndFailingReadAnswerLate) {
   read.read();
   query.read();
   EXPECT_GE(Clock::now() - start, 300ms);
-  EXPECT_EQ(read.bytes.rfind("HTTP/1.1 500 ", 0), 0u) << read.bytes;
+  EXPECT_EQ(read.bytes.rfind("HTTP/1.0 500 ", 0), 0u) << read.bytes;
   // The failing entry is still listed.
   EXPECT_EQ(query.body(), "200 rock 07010002 Artist / Album\r\n");
   const int status = server.stop();
@@ -178,7 +182,7 @@ TEST(CddbServerProcess, RedirectAnswers302ToTheGivenUrl) {
   RawClient client(server.port, kQuery);
   client.read();
   EXPECT_TRUE(client.closed);
-  EXPECT_EQ(client.bytes.rfind("HTTP/1.1 302 ", 0), 0u) << client.bytes;
+  EXPECT_EQ(client.bytes.rfind("HTTP/1.0 302 ", 0), 0u) << client.bytes;
   EXPECT_NE(client.bytes.find("\r\nLocation: http://127.0.0.1:1/~cddb/cddb.cgi\r\n"), std::string::npos);
 }
 
@@ -189,6 +193,8 @@ TEST(CddbServerProcess, NeverCloseSendsTheReplyAndKeepsTheConnection) {
   client.read(SIZE_MAX, 500ms);
   EXPECT_FALSE(client.closed);
   EXPECT_EQ(client.body().substr(client.body().size() - 3), ".\r\n");
+  // No Content-Length: only the close that never comes could end the body.
+  EXPECT_EQ(client.bytes.find("Content-Length"), std::string::npos) << client.bytes;
   // The server still ends promptly with the connection open.
   const int status = server.stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -208,3 +214,148 @@ TEST(CddbServerProcess, SlowSendsAboutOneBytePerSecond) {
 }
 
 }  // namespace
+
+namespace {
+
+// One GET with the given request version and extra header lines on a fresh
+// connection; the bytes until the server closes (or 10 s).
+std::string rawExchange(int port, const std::string& requestText) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string bytes;
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::send(fd, requestText.data(), requestText.size(), MSG_NOSIGNAL) > 0) {
+    const auto until = Clock::now() + 10s;
+    while (Clock::now() < until) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) break;
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  if (fd >= 0) ::close(fd);
+  return bytes;
+}
+
+std::string bodyOf(const std::string& bytes) {
+  const std::size_t end = bytes.find("\r\n\r\n");
+  return end == std::string::npos ? std::string() : bytes.substr(end + 4);
+}
+
+}  // namespace
+
+TEST(CddbServerProcess, ASecondServerOnATakenPortExitsWithOne) {
+  ServerRun first;
+  ASSERT_GT(first.port, 0) << first.output();
+  TempDir dir;
+  std::filesystem::create_directories(dir.file("db"));
+  BackgroundProcess second({testing_support::binDir() + "/cddb-server", "--root", dir.file("db"),
+                            "--listen", "127.0.0.1:" + std::to_string(first.port)},
+                           dir.file("second.out"));
+  const std::optional<int> status = second.waitExit(10s);
+  ASSERT_TRUE(status.has_value()) << "the second server is still running: " << second.log();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+  EXPECT_EQ(second.log().find("listening"), std::string::npos) << second.log();
+  EXPECT_NE(second.log().find("cannot listen on 127.0.0.1:" + std::to_string(first.port) +
+                              ": the port is in use"),
+            std::string::npos)
+      << second.log();
+  // The first one still answers every query alone.
+  for (int i = 0; i < 5; ++i) {
+    RawClient client(first.port, kQuery);
+    client.read();
+    EXPECT_EQ(client.body(), "200 rock 07010002 Artist / Album\r\n");
+  }
+}
+
+TEST(CddbServerProcess, AnswersTheServerCommandsOverHttp) {
+  ServerRun server;
+  ASSERT_GT(server.port, 0) << server.output();
+  const auto ask = [&](const std::string& cmd, const std::string& proto = "6") {
+    RawClient client(server.port, "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=u+h+c+1&proto=" + proto);
+    client.read();
+    return client.body();
+  };
+  EXPECT_EQ(ask("cddb+lscat"), "210 OK, category list follows (until terminating `.')\r\nrock\r\n.\r\n");
+  EXPECT_EQ(ask("sites"), "210 OK, site information follows (until terminating `.')\r\n127.0.0.1 http " +
+                              std::to_string(server.port) +
+                              " /~cddb/cddb.cgi N000.00 W000.00 Local freedb-format folder "
+                              "(cddb-server)\r\n.\r\n");
+  EXPECT_EQ(ask("sites", "2"), "401 No site information available.\r\n");
+  EXPECT_EQ(ask("motd").rfind("210 Last modified: ", 0), 0u);
+  EXPECT_EQ(ask("ver").rfind("200 cddb-server v", 0), 0u);
+  const std::string stat = ask("stat");
+  EXPECT_EQ(stat.rfind("210 OK, status information follows (until terminating `.')\r\n", 0), 0u);
+  EXPECT_NE(stat.find("\r\n    current proto: 6\r\n"), std::string::npos) << stat;
+  EXPECT_NE(stat.find("\r\nDatabase entries: 1\r\n"), std::string::npos) << stat;
+  EXPECT_NE(stat.find("\r\n    rock: 1\r\n"), std::string::npos) << stat;
+  EXPECT_EQ(stat.substr(stat.size() - 3), ".\r\n");
+  EXPECT_EQ(ask("help").rfind("210 OK, help information follows (until terminating `.')\r\n", 0), 0u);
+  EXPECT_EQ(ask("discid+2+150+17265+258"), "200 Disc ID is 07010002\r\n");
+  EXPECT_EQ(ask("cddb+write+rock+07010002"), "500 Command syntax error\r\n");
+}
+
+TEST(CddbServerProcess, KeepsHttp11ConnectionsAndReadsAbsoluteTargets) {
+  ServerRun server;
+  ASSERT_GT(server.port, 0) << server.output();
+  // Two requests on one HTTP/1.1 connection, the second asking to close.
+  const std::string twice = std::string("GET ") + kQuery + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" +
+                            "GET " + kRead + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+  const std::string bytes = rawExchange(server.port, twice);
+  EXPECT_EQ(bytes.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << bytes;
+  const std::size_t second = bytes.find("HTTP/1.1 200 OK\r\n", 1);
+  ASSERT_NE(second, std::string::npos) << bytes;
+  EXPECT_EQ(bytes.substr(0, second).find("Connection: close"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("Connection: close", second), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("210 rock 07010002 CD database entry follows", second), std::string::npos);
+  // The absolute form a client sends through a proxy.
+  const std::string absolute = rawExchange(
+      server.port, "GET http://127.0.0.1:" + std::to_string(server.port) + kQuery +
+                       " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+  EXPECT_EQ(bodyOf(absolute), "200 rock 07010002 Artist / Album\r\n") << absolute;
+  // A request line that cannot be read.
+  EXPECT_EQ(rawExchange(server.port, "NONSENSE\r\n\r\n").rfind("HTTP/1.0 400 ", 0), 0u);
+}
+
+TEST(CddbServerProcess, ARealCddbClientQueriesAndReadsThroughIt) {
+  const std::string client = testing_support::binDir() + "/libcddb_client";
+  if (::access(client.c_str(), X_OK) != 0)
+    GTEST_SKIP() << "libcddb_client not built (libcddb2-dev is missing; scripts/setup installs it)";
+  TempDir dir;
+  std::filesystem::create_directories(dir.file("db/rock"));
+  std::filesystem::create_directories(dir.file("db/jazz"));
+  // CRLF, a title over two lines, a slash inside the artist.
+  dir.write("db/rock/07010002",
+            "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t17265\r\n#\r\n"
+            "# Disc length: 258 seconds\r\n#\r\nDISCID=07010002\r\nDTITLE=AC/DC / Back In Black\r\n"
+            "DYEAR=1980\r\nDGENRE=Hard Rock\r\nTTITLE0=Hells Bells\r\nTTITLE1=Rock and Roll Ain't \r\n"
+            "TTITLE1=Noise Pollution\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n");
+  BackgroundProcess server({testing_support::binDir() + "/cddb-server", "--root", dir.file("db"),
+                            "--listen", "127.0.0.1:0", "--log", dir.file("requests.log")},
+                           dir.file("server.out"));
+  std::string line;
+  ASSERT_TRUE(server.waitForLine("listening on 127.0.0.1:", &line)) << server.log();
+  const std::string port = line.substr(line.rfind(':') + 1);
+
+  // An e-mail with a space: libcddb sends it as it is; the server copes.
+  BackgroundProcess run({client, port, "tester@example.org"}, dir.file("client.out"));
+  const std::optional<int> status = run.waitExit(60s);
+  ASSERT_TRUE(status.has_value()) << run.log();
+  const std::string out = run.log();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << out;
+  EXPECT_NE(out.find("site=127.0.0.1:" + port + " http\nsites=1\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("discid=07010002\nmatches=1\ncategory=rock\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("artist=AC/DC\ntitle=Back In Black\nyear=1980\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("track1=Hells Bells\ntrack2=Rock and Roll Ain't Noise Pollution\n"),
+            std::string::npos)
+      << out;
+  const std::string requests = testing_support::readFile(dir.file("requests.log"));
+  EXPECT_NE(requests.find("cmd=sites"), std::string::npos) << requests;
+  EXPECT_NE(requests.find("cmd=cddb+query+07010002"), std::string::npos) << requests;
+  EXPECT_NE(requests.find("cmd=cddb+read+rock+07010002"), std::string::npos) << requests;
+}

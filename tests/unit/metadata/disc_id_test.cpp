@@ -88,9 +88,36 @@ TEST(LookupUrls, HelloServerAndReadUrl) {
   EXPECT_EQ(serverAddress("gnudb.gnudb.org"), "gnudb.gnudb.org:80/~cddb/cddb.cgi");
   EXPECT_EQ(serverAddress("127.0.0.1:8880"), "127.0.0.1:8880:80/~cddb/cddb.cgi");
   EXPECT_EQ(serverAddress(""), ":80/~cddb/cddb.cgi");
-  // Fields go in byte for byte; an empty host leaves two '+' in a row.
+  // Values are percent-encoded outside letters, digits and "-._~@"; "+"
+  // stays the separator, so an empty host leaves two '+' in a row.
   EXPECT_EQ(buildReadUrl("s:80/~cddb/cddb.cgi", "rock", "07010002", makeHello("a b&c@")),
-            "s:80/~cddb/cddb.cgi?cmd=cddb+read+rock+07010002&hello=a b&c++tavlo3rondel+2&proto=5");
+            "s:80/~cddb/cddb.cgi?cmd=cddb+read+rock+07010002&hello=a%20b%26c++tavlo3rondel+2&proto=5");
+  // An ordinary address goes out as it is.
+  EXPECT_EQ(buildReadUrl("s", "rock", "07010002", makeHello("john.doe-1_x~y@mail.example.org")),
+            "s?cmd=cddb+read+rock+07010002&hello=john.doe-1_x~y+mail.example.org+tavlo3rondel+2&proto=5");
+}
+
+TEST(LookupUrls, ValuesArePercentEncoded) {
+  EXPECT_EQ(encodeUrlValue("me@example.org"), "me@example.org");
+  EXPECT_EQ(encodeUrlValue("A-Za-z0-9._~@"), "A-Za-z0-9._~@");
+  EXPECT_EQ(encodeUrlValue("john smith"), "john%20smith");
+  EXPECT_EQ(encodeUrlValue("a+b&c=d%e/f?g#h"), "a%2Bb%26c%3Dd%25e%2Ff%3Fg%23h");
+  EXPECT_EQ(encodeUrlValue("line\r\nGET"), "line%0D%0AGET");
+  EXPECT_EQ(encodeUrlValue(std::string("nul\0x\xE9", 6)), "nul%00x%E9");
+  // The query's hello too: a space in the e-mail setting no longer breaks
+  // the request line.
+  CdToc toc{};
+  toc.firstTrack = toc.lastTrack = 1;
+  toc.entries[1].startSecond = 2;
+  toc.entries[0].startMinute = 4;
+  toc.entries[0].startSector = 19200;
+  const std::string query = buildQueryUrl("s", toc, makeHello("John Smith@example.org"));
+  EXPECT_NE(query.find("&hello=John%20Smith+example.org+tavlo3rondel+2&proto=5"), std::string::npos)
+      << query;
+  EXPECT_EQ(query.find(' '), std::string::npos);
+  // Read values from a server's reply are encoded as well.
+  EXPECT_EQ(buildReadUrl("s", "ro ck", "0701&x", makeHello("u@h")),
+            "s?cmd=cddb+read+ro%20ck+0701%26x&hello=u+h+tavlo3rondel+2&proto=5");
 }
 
 }  // namespace

@@ -34,16 +34,24 @@ TEST(EntryFields, FieldValues) {
   EXPECT_EQ(getEntryField("dyear=7\n", "DYEAR="), "");
 }
 
-TEST(EntryFields, ArtistAndAlbumSplitAtTheFirstSlash) {
+TEST(EntryFields, ArtistAndAlbumSplitAtTheFirstSpacedSlash) {
   struct Case {
     const char* dtitle;
     const char* artist;
     const char* album;
   } cases[] = {
       {"Artist / Album", "Artist", "Album"}, {"Artist/Album", "Artist", "Album"},
-      {"A/B / C", "A", "B / C"},             {"Only", "Only", "Only"},
+      {"A/B / C", "A/B", "C"},               {"Only", "Only", "Only"},
       {"Artist / ", "Artist", ""},           {"/Album", "", "Album"},
       {"A //  B  ", "A", "B  "},             {"", "", ""},
+      // The database's separator is " / ": the first one splits.
+      {"AC/DC / Back In Black", "AC/DC", "Back In Black"},
+      {"Disc/Artist / DiscTitle", "Disc/Artist", "DiscTitle"},
+      {"Artist / Album / Part 2", "Artist", "Album / Part 2"},
+      {"Artist  /  Album", "Artist", "Album"},
+      {" / Album", "", "Album"},
+      // Without " / ", the first "/" as before.
+      {"AC/DC", "AC", "DC"},                 {"A/ B", "A", "B"},
   };
   for (const Case& c : cases) {
     const std::string entry = std::string("DTITLE=") + c.dtitle + "\r\nDYEAR=1\r\n";

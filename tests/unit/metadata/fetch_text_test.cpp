@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <thread>
 
@@ -102,10 +103,21 @@ TEST(FetchText, BodyOnlyForAReplyTheServerEndsByClosing) {
   EXPECT_EQ(fetch(Peer("HTTP/1.0 404 Not Found\r\n\r\nmissing", false), shortLimits()), "");
   EXPECT_EQ(fetch(Peer("", false), shortLimits()), "");  // closes before any reply
   EXPECT_EQ(fetch(Peer("HTTP/1.0 200 OK\r\nX: y\r\n", false), shortLimits()), "");  // no body yet
+  // The cap counts every received byte: status line and headers too.
   FetchLimits small = shortLimits();
-  small.maxBody = 100;
+  small.maxBytes = head.size() + 100;
   EXPECT_EQ(fetch(Peer(head + std::string(101, 'x'), false), small), "");
   EXPECT_EQ(fetch(Peer(head + std::string(100, 'x'), false), small), std::string(100, 'x'));
+  // NUL bytes are never kept, but they count.
+  EXPECT_EQ(fetch(Peer(head + std::string(101, '\0'), false), small), "");
+  EXPECT_EQ(fetch(Peer(head + "a" + std::string(99, '\0'), false), small), "a");
+  // Header lines have their own small cap.
+  FetchLimits smallHead = shortLimits();
+  smallHead.maxHeadBytes = 64;
+  EXPECT_EQ(fetch(Peer("HTTP/1.0 200 OK\r\n" + std::string(60, 'h') + "\r\n\r\nbody", false),
+                  smallHead),
+            "");
+  EXPECT_EQ(fetch(Peer("HTTP/1.0 200 OK\r\nX: y\r\n\r\nbody", false), smallHead), "body");
 }
 
 TEST(FetchText, EndsWithinItsBounds) {
@@ -129,6 +141,83 @@ TEST(FetchText, EndsWithinItsBounds) {
   slow.silence = slow.total = std::chrono::seconds(60);
   int checks = 0;
   EXPECT_LT(timed(Peer("", true), slow, [&] { return ++checks > 3; }), std::chrono::seconds(5));
+}
+
+TEST(FetchText, ABodyEndsAtItsContentLengthOrItsLastChunk) {
+  // The server keeps the connection open after a complete reply: the reply
+  // counts at once, long before the silence time-out.
+  FetchLimits slow = shortLimits();
+  slow.silence = slow.total = std::chrono::seconds(30);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(fetch(Peer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", true), slow), "hello");
+  // Bytes past the length are not body.
+  EXPECT_EQ(fetch(Peer("HTTP/1.1 200 OK\r\ncontent-length:  3 \r\n\r\nabcdef", true), slow), "abc");
+  EXPECT_EQ(fetch(Peer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", true), slow), "");
+  // Chunked: decoded, extensions and trailers passed over.
+  EXPECT_EQ(fetch(Peer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                       "4\r\n210 \r\nA;ext=1\r\nrock 1 x\r\n\r\n3 \r\n.\r\n\r\n0\r\nX-T: y\r\n\r\n",
+                       true),
+                  slow),
+            "210 rock 1 x\r\n.\r\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // A close before the declared end is a cut-short reply, not a body.
+  EXPECT_EQ(fetch(Peer("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nshort", false), shortLimits()), "");
+  EXPECT_EQ(fetch(Peer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab", false),
+                  shortLimits()),
+            "");
+  // Broken framing fails clearly: never text with chunk sizes in it.
+  for (const char* bad : {"zz\r\nabc\r\n0\r\n\r\n", "3\r\nabcX\r\n0\r\n\r\n", "-1\r\n"}) {
+    HttpGetRequest request(nullptr, 16384, nullptr);
+    Peer peer(std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n") + bad, false);
+    EXPECT_EQ(fetchText(request, peer.url(), shortLimits(), [] { return false; }), "") << bad;
+    EXPECT_EQ(request.getErrorText(), HttpGetRequest::kErrorBadChunk) << bad;
+  }
+  {
+    HttpGetRequest request(nullptr, 16384, nullptr);
+    Peer peer("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\nxx", false);
+    EXPECT_EQ(fetchText(request, peer.url(), shortLimits(), [] { return false; }), "");
+    EXPECT_EQ(request.getErrorText().rfind(HttpGetRequest::kErrorCoding, 0), 0u) << request.getErrorText();
+  }
+  {
+    HttpGetRequest request(nullptr, 16384, nullptr);
+    Peer peer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello", false);
+    EXPECT_EQ(fetchText(request, peer.url(), shortLimits(), [] { return false; }), "");
+    EXPECT_EQ(request.getErrorText(), HttpGetRequest::kErrorBadLength);
+  }
+}
+
+TEST(FetchText, TheLookupDeadlineEndsARequest) {
+  FetchLimits slow = shortLimits();
+  slow.silence = slow.total = std::chrono::seconds(30);
+  const auto start = std::chrono::steady_clock::now();
+  HttpGetRequest request(nullptr, 16384, nullptr);
+  Peer peer("", true);  // never answers
+  EXPECT_EQ(fetchText(request, peer.url(), slow, [] { return false; },
+                      start + std::chrono::milliseconds(300)),
+            "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // A deadline that has passed starts nothing.
+  EXPECT_EQ(fetchText(request, peer.url(), slow, [] { return false; }, start), "");
+}
+
+TEST(FetchLimits, TheEnvironmentSetsTimeOutsAndTheDeadline) {
+  const auto with = [](const char* text) {
+    ::setenv("RONDEL_LOOKUP_TIMEOUTS", text, 1);
+    const FetchLimits limits = FetchLimits::fromEnvironment();
+    ::unsetenv("RONDEL_LOOKUP_TIMEOUTS");
+    return limits;
+  };
+  const FetchLimits defaults;
+  EXPECT_EQ(defaults.lookup, std::chrono::seconds(60));
+  FetchLimits three = with("1,2,3");
+  EXPECT_EQ(three.total, std::chrono::milliseconds(3));
+  EXPECT_EQ(three.lookup, defaults.lookup);
+  FetchLimits four = with("1,2,3,4");
+  EXPECT_EQ(four.silence, std::chrono::milliseconds(2));
+  EXPECT_EQ(four.lookup, std::chrono::milliseconds(4));
+  EXPECT_EQ(with("1,2,3,0").total, defaults.total);
+  EXPECT_EQ(with("1,2,3,4,5").total, defaults.total);
+  EXPECT_EQ(with("1,2,3x").total, defaults.total);
 }
 
 }  // namespace

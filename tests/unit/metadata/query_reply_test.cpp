@@ -54,3 +54,34 @@ TEST(QueryReply, AtMostThirtyTwoMatches) {
 
 }  // namespace
 }  // namespace rondel
+
+namespace rondel {
+namespace {
+
+TEST(ReadReply, OnlyTheEntryThatWasAskedFor) {
+  const std::string body = "# xmcd\r\n#\r\nDISCID=07010002\r\nDTITLE=A / B\r\n.\r\n";
+  const std::string head = "210 rock 07010002 CD database entry follows (until terminating `.')\r\n";
+  EXPECT_TRUE(isEntryReply(head + body, "rock", "07010002"));
+  EXPECT_TRUE(isEntryReply("210 rock 07010002\n# xmcd\n.\n", "rock", "07010002"));
+  EXPECT_TRUE(isEntryReply("210 rock 07010002\r\nDTITLE=A / B\r\n", "rock", "07010002"));
+  EXPECT_TRUE(isEntryReply("210 rock 07010002 x\r\n" + body, "rock", "07010002"));
+  // The id without regard to case.
+  EXPECT_TRUE(isEntryReply("210 rock 07A10002 x\r\n" + body, "rock", "07a10002"));
+  // Another code, category or id; a longer id; no header and no DTITLE.
+  EXPECT_FALSE(isEntryReply("401 rock 07010002 No such CD entry in database.\r\n", "rock", "07010002"));
+  EXPECT_FALSE(isEntryReply("210 jazz 07010002 x\r\n" + body, "rock", "07010002"));
+  EXPECT_FALSE(isEntryReply("210 rock 07010003 x\r\n" + body, "rock", "07010002"));
+  EXPECT_FALSE(isEntryReply("210 rock 070100022 x\r\n" + body, "rock", "07010002"));
+  EXPECT_FALSE(isEntryReply("210 Rock 07010002 x\r\n" + body, "rock", "07010002"));
+  EXPECT_FALSE(isEntryReply("210 x\r\n" + body, "rock", "07010002"));
+  EXPECT_FALSE(isEntryReply("210 rock 07010002\r\nTTITLE0=x\r\n.\r\n", "rock", "07010002"));
+  // The markers count only at a line start.
+  EXPECT_FALSE(isEntryReply("210 rock 07010002\r\nX DTITLE=a\r\nX # xmcd\r\n", "rock", "07010002"));
+  // Noise after a good first line is no entry.
+  EXPECT_FALSE(isEntryReply("210 rock 07010002\r\n\x01\xff\x7f garbage \x80\r\n", "rock", "07010002"));
+  EXPECT_FALSE(isEntryReply("", "rock", "07010002"));
+  EXPECT_FALSE(isEntryReply(head + body, "", ""));
+}
+
+}  // namespace
+}  // namespace rondel

@@ -6,6 +6,7 @@
 #include "rondel/drive/drive_library.h"
 #include "rondel/ui/entries_drop_down.h"
 #include "rondel/ui/main_window.h"
+#include "rondel/ui/rip_properties.h"
 
 namespace rondel {
 namespace {
@@ -51,7 +52,12 @@ void MainWindow::pollTick() {
   const int drive = selectedDrive_.load();
   CdDrive* cd = drive >= 0 ? driveAt(static_cast<std::uint32_t>(drive)) : nullptr;
   if (cd == nullptr || cdr().CD_TestUnitReady == nullptr) return;
-  if (drive != lastPolledDrive_) discState_ = DiscState::Undetermined;
+  if (drive != lastPolledDrive_) {
+    discState_ = DiscState::Undetermined;
+    // Whoever inspects the window learns the drive it actually polls, which
+    // is not always the one "Device" names.
+    setProperty(kPolledDriveProperty, std::to_string(drive));
+  }
   lastPolledDrive_ = drive;
 
   const DiscState next = stateOf(cdr().CD_TestUnitReady(cd->deviceIndex()));

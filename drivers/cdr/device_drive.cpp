@@ -1,7 +1,5 @@
 #include "drivers/cdr/device_drive.h"
 
-#include <cdio/mmc.h>
-#include <cdio/mmc_ll_cmds.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -19,10 +17,6 @@ namespace cdr {
 namespace {
 
 using nlohmann::json;
-
-// Bounds every command, so a drive that stops answering costs seconds, not
-// the reader thread.
-constexpr unsigned kCommandTimeoutMs = 10000;
 
 bool isBlockDevice(const std::string& path) {
   struct stat st {};
@@ -42,16 +36,13 @@ CdioHandle openDevice(const std::string& path) {
   return CdioHandle(raw);
 }
 
-Sense lastSense(const CdIo_t* cdio) {
-  cdio_mmc_request_sense_t* raw = nullptr;
-  const int count = mmc_last_cmd_sense(cdio, &raw);
-  Sense sense;
-  if (raw) {
-    sense = senseFromBytes(reinterpret_cast<const std::uint8_t*>(raw),
-                           std::min<int>(count, sizeof *raw));
-    cdio_free(raw);
-  }
-  return sense;
+// The tray as GET EVENT STATUS NOTIFICATION (media class, polled) says.
+Tray trayStatus(const ScsiDevice& scsi, unsigned timeoutMs) {
+  const std::uint8_t cdb[10] = {0x4A, 0x01, 0, 0, 0x10, 0, 0, 0, 8, 0};
+  std::uint8_t reply[8] = {};
+  const ScsiResult r = scsi.run(cdb, sizeof cdb, reply, sizeof reply, timeoutMs);
+  if (!r.good) return Tray::kUnknown;
+  return (reply[5] & 0x01) != 0 ? Tray::kOpen : Tray::kClosed;
 }
 
 std::string realPath(const std::string& path) {
@@ -61,27 +52,39 @@ std::string realPath(const std::string& path) {
 
 }  // namespace
 
-DeviceDrive::DeviceDrive(std::string path, std::string name)
-    : path_(std::move(path)), name_(std::move(name)) {}
+DeviceDrive::DeviceDrive(std::string path, std::string name, unsigned commandTimeoutMs)
+    : path_(std::move(path)), name_(std::move(name)), timeoutMs_(commandTimeoutMs) {}
 
 bool DeviceDrive::ensureOpen() {
   if (!cdio_) cdio_ = openDevice(path_);
+  if (cdio_ && !scsi_) {
+    scsi_ = std::make_unique<ScsiDevice>(path_);
+    if (!scsi_->isOpen()) close();
+  }
   return cdio_ != nullptr;
+}
+
+void DeviceDrive::close() {
+  cdio_.reset();
+  scsi_.reset();
 }
 
 std::int32_t DeviceDrive::testUnitReady() {
   if (!ensureOpen()) return kNotReady;
-  if (mmc_test_unit_ready(cdio_.get(), kCommandTimeoutMs) == DRIVER_OP_SUCCESS) return kCdReady;
-  const Sense sense = lastSense(cdio_.get());
-  Tray tray = Tray::kUnknown;
-  if (!sense.present) {
-    const int status = mmc_get_tray_status(cdio_.get());
-    tray = status == 1 ? Tray::kOpen : status == 0 ? Tray::kClosed : Tray::kUnknown;
-  }
+  const std::uint8_t cdb[6] = {0x00, 0, 0, 0, 0, 0};  // TEST UNIT READY
+  const ScsiResult r = scsi_->run(cdb, sizeof cdb, nullptr, 0, timeoutMs_);
+  if (r.good) return kCdReady;
   leadOut_ = 0;  // whatever disc comes next is read afresh
+  // No answer within the time-out: asking for the tray would cost another
+  // one while the window's poll waits. Open the device afresh next time.
+  if (!r.answered) {
+    close();
+    return kNotReady;
+  }
+  const Tray tray = r.sense.present ? Tray::kUnknown : trayStatus(*scsi_, timeoutMs_);
   // Neither sense nor tray: the device may be gone; open it again next time.
-  if (!sense.present && tray == Tray::kUnknown) close();
-  return readinessFromDrive(false, sense, tray);
+  if (!r.sense.present && tray == Tray::kUnknown) close();
+  return readinessFromDrive(false, r.sense, tray);
 }
 
 std::int32_t DeviceDrive::readToc(CdToc& toc) {
@@ -109,9 +112,7 @@ std::int32_t DeviceDrive::readCdda(std::uint32_t lba, std::uint32_t count, void*
   auto* bytes = static_cast<std::uint8_t*>(out);
   while (count > 0) {
     const std::uint32_t n = std::min(count, kDeviceChunkSectors);
-    if (cdio_read_audio_sectors(cdio_.get(), bytes, static_cast<lsn_t>(lba), n) !=
-        DRIVER_OP_SUCCESS)
-      return kFailed;
+    if (!readCdChunk(lba, n, bytes)) return kFailed;
     bytes += std::size_t{n} * kCdSectorBytes;
     lba += n;
     count -= n;
@@ -119,12 +120,23 @@ std::int32_t DeviceDrive::readCdda(std::uint32_t lba, std::uint32_t count, void*
   return kOk;
 }
 
+// READ CD for CD-DA sectors as one MMC command, so it carries this drive's
+// time-out (libcdio's own audio read goes through an ioctl that waits as long
+// as the kernel likes) and a failure leaves its sense data.
+// READ CD of CD-DA sectors, user data only (the 2352 bytes).
+bool DeviceDrive::readCdChunk(std::uint32_t lba, std::uint32_t count, std::uint8_t* out) {
+  const std::uint8_t cdb[12] = {0xBE, 0x04,  // expected sector type: CD-DA
+                                static_cast<std::uint8_t>(lba >> 24), static_cast<std::uint8_t>(lba >> 16),
+                                static_cast<std::uint8_t>(lba >> 8), static_cast<std::uint8_t>(lba),
+                                static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 8),
+                                static_cast<std::uint8_t>(count), 0x10, 0, 0};
+  return scsi_->run(cdb, sizeof cdb, out, std::size_t{count} * kCdSectorBytes, timeoutMs_).good;
+}
+
 std::int32_t DeviceDrive::preventRemoval(bool prevent) {
   if (!ensureOpen()) return kNotReady;
-  return mmc_prevent_allow_medium_removal(cdio_.get(), false, prevent, kCommandTimeoutMs) ==
-                 DRIVER_OP_SUCCESS
-             ? kOk
-             : kFailed;
+  const std::uint8_t cdb[6] = {0x1E, 0, 0, 0, static_cast<std::uint8_t>(prevent ? 1 : 0), 0};
+  return scsi_->run(cdb, sizeof cdb, nullptr, 0, timeoutMs_).good ? kOk : kFailed;
 }
 
 std::int32_t DeviceDrive::lock() { return preventRemoval(true); }
@@ -205,7 +217,8 @@ std::vector<std::unique_ptr<Drive>> makeFoundDevices() {
 }
 
 std::vector<std::unique_ptr<Drive>> makeDeviceDrives(const json& entry, const DriveContext& context) {
-  cfg::checkKeys(entry, {"type", "name", "mode", "path"}, "", context.note);
+  cfg::checkKeys(entry, {"type", "name", "mode", "path", "timeout_ms"}, "", context.note);
+  const unsigned timeoutMs = cfg::uintField(entry, "timeout_ms", 100, 600000, kDefaultCommandTimeoutMs);
   const json* path = cfg::find(entry, "path");
   if (!path) {
     if (!context.name.empty()) context.note("\"name\" ignored without \"path\": drives name themselves");
@@ -217,7 +230,7 @@ std::vector<std::unique_ptr<Drive>> makeDeviceDrives(const json& entry, const Dr
   const std::string device = path->get<std::string>();
   std::vector<std::unique_ptr<Drive>> drives;
   drives.push_back(std::make_unique<DeviceDrive>(
-      device, context.name.empty() ? probeDeviceName(device) : context.name));
+      device, context.name.empty() ? probeDeviceName(device) : context.name, timeoutMs));
   return drives;
 }
 

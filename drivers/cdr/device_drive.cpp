@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "drivers/cdr/device_status.h"
+#include "drivers/cdr/read_offset.h"
+#include "drivers/cdr/warn.h"
 #include "drivers/cdr/toc.h"
 
 namespace cdr {
@@ -200,37 +202,47 @@ std::vector<std::string> findDevicePaths() {
   return paths;
 }
 
-std::string probeDeviceName(const std::string& path) {
+DeviceIdentity probeDevice(const std::string& path) {
   cdio_hwinfo_t info{};
   CdioHandle cdio = openDevice(path);
-  if (!cdio || !cdio_get_hwinfo(cdio.get(), &info)) return displayName(path);
-  return displayName(deviceDisplayName(
-      std::string_view(info.psz_vendor, strnlen(info.psz_vendor, sizeof info.psz_vendor)),
-      std::string_view(info.psz_model, strnlen(info.psz_model, sizeof info.psz_model)), path));
+  if (!cdio || !cdio_get_hwinfo(cdio.get(), &info)) return {displayName(path), ""};
+  const std::string_view vendor(info.psz_vendor, strnlen(info.psz_vendor, sizeof info.psz_vendor));
+  const std::string_view model(info.psz_model, strnlen(info.psz_model, sizeof info.psz_model));
+  return {displayName(deviceDisplayName(vendor, model, path)), vendorAndModel(vendor, model)};
 }
+
+std::string probeDeviceName(const std::string& path) { return probeDevice(path).name; }
 
 std::vector<std::unique_ptr<Drive>> makeFoundDevices() {
   std::vector<std::unique_ptr<Drive>> drives;
-  for (const std::string& path : findDevicePaths())
-    drives.push_back(std::make_unique<DeviceDrive>(path, probeDeviceName(path)));
+  for (const std::string& path : findDevicePaths()) {
+    const DeviceIdentity identity = probeDevice(path);
+    const std::int32_t offset = offsetFromFile(identity.vendorModel, warnLine);
+    drives.push_back(withReadOffset(std::make_unique<DeviceDrive>(path, identity.name), offset));
+  }
   return drives;
 }
 
 std::vector<std::unique_ptr<Drive>> makeDeviceDrives(const json& entry, const DriveContext& context) {
-  cfg::checkKeys(entry, {"type", "name", "mode", "path", "timeout_ms"}, "", context.note);
+  cfg::checkKeys(entry, {"type", "name", "mode", "path", "timeout_ms", "offset"}, "", context.note);
   const unsigned timeoutMs = cfg::uintField(entry, "timeout_ms", 100, 600000, kDefaultCommandTimeoutMs);
+  const std::optional<std::int32_t> offset = offsetField(entry);
   const json* path = cfg::find(entry, "path");
   if (!path) {
     if (!context.name.empty()) context.note("\"name\" ignored without \"path\": drives name themselves");
+    if (offset) context.note("\"offset\" ignored without \"path\": set it per drive model in the offsets file");
     return makeFoundDevices();
   }
   if (!path->is_string() || path->get_ref<const std::string&>().empty() ||
       path->get_ref<const std::string&>().front() != '/')
     throw ConfigError("\"path\" must be an absolute device path such as /dev/sr0");
   const std::string device = path->get<std::string>();
+  const DeviceIdentity identity = probeDevice(device);
   std::vector<std::unique_ptr<Drive>> drives;
-  drives.push_back(std::make_unique<DeviceDrive>(
-      device, context.name.empty() ? probeDeviceName(device) : context.name, timeoutMs));
+  drives.push_back(withReadOffset(
+      std::make_unique<DeviceDrive>(device, context.name.empty() ? identity.name : context.name,
+                                    timeoutMs),
+      offset ? *offset : offsetFromFile(identity.vendorModel, context.note)));
   return drives;
 }
 

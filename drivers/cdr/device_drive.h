@@ -72,10 +72,16 @@ class DeviceDrive final : public Drive {
 std::vector<std::string> findDevicePaths();
 
 // The display name from the drive's inquiry data, or the path alone when the
-// drive cannot be asked.
+// drive cannot be asked; and "VENDOR MODEL" ("" then), the offsets file's key.
+struct DeviceIdentity {
+  std::string name;
+  std::string vendorModel;
+};
+DeviceIdentity probeDevice(const std::string& path);
 std::string probeDeviceName(const std::string& path);
 
-// Every drive findDevicePaths() gives.
+// Every drive findDevicePaths() gives, each with the read offset the
+// offsets file sets for its model.
 std::vector<std::unique_ptr<Drive>> makeFoundDevices();
 
 // A configuration entry of type "device": one drive by "path", or with no

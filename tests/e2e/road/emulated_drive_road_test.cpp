@@ -133,6 +133,25 @@ TEST_F(EmulatedRoad, ResyncMendsAJitteryDrive) {
   EXPECT_TRUE(unbroken(mended));
 }
 
+// A drive that delivers every sample 48 samples late: its rip is shifted
+// by exactly that much until the offsets file names its model.
+TEST_F(EmulatedRoad, TheDrivesReadOffsetMakesTheRipExact) {
+  set("Use Freedb", "0");
+  const json late = {{"offset", 48}};
+  auto r = run(late, {"rip", "--tracks", "2", "--output", dir.file("rips")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const std::string track = "rips/Unknown Artist - Track 02.mp3";
+  EXPECT_TRUE(audioOf(testing_support::readFile(dir.file(track))) ==
+              bin.substr(100 * kSector - 48 * 4, 100 * kSector));
+
+  fs::remove_all(dir.file("rips"));
+  testing_support::ScopedEnv offsets(
+      "CDR_OFFSETS", dir.write("offsets.json", R"({"RONDEL EMULATED CD": 48})"));
+  r = run(late, {"rip", "--tracks", "2", "--output", dir.file("rips")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_TRUE(audioOf(testing_support::readFile(dir.file(track))) == image(100, 100));
+}
+
 // The disc pulled out on the fifth read: that track ends in an error, the
 // command says so, and nothing waits for ever.
 TEST_F(EmulatedRoad, ADiscPulledMidTrackEndsTheRip) {

@@ -197,6 +197,69 @@ TEST_F(EmulatedDevice, ADeadDriveCostsBoundedTimeAndIsReopened) {
   EXPECT_TRUE(out == binBytes(0, 1));
 }
 
+// The counter disc's audio from stereo frame `frame` on: frames before the
+// disc and at or past endFrame are zeros.
+std::vector<std::uint8_t> counterFrom(std::int64_t frame, std::size_t frames, std::int64_t endFrame) {
+  std::vector<std::uint8_t> out(frames * 4, 0);
+  for (std::size_t i = 0; i < frames; ++i, ++frame)
+    if (frame >= 0 && frame < endFrame)
+      for (int b = 0; b < 4; ++b) out[i * 4 + b] = static_cast<std::uint8_t>(frame >> (8 * b));
+  return out;
+}
+
+// A drive that reads 48 samples late (and one that reads 30 early), on an
+// all-audio disc of 300 sectors: the matching "offset" gives the disc's
+// true samples, none gives them shifted by exactly that much, and samples
+// outside what the drive can read are zeros.
+TEST_F(EmulatedDevice, ReadOffsetsCorrectAShiftedDriveExactly) {
+  cdr_test::writeText(dir / "audio.cue", "FILE \"disc.bin\" BINARY\n"
+                                         "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                         "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n");
+  const std::int64_t end = 300 * 588;
+  std::vector<std::uint8_t> out;
+  CdToc toc{};
+  for (const std::int32_t drift : {48, -30}) {
+    SCOPED_TRACE(drift);
+    script({{"cue", (dir / "audio.cue").string()}, {"offset", drift}});
+    configure();
+    ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
+    ASSERT_EQ(read(0, 100, 2, out), 0);
+    EXPECT_TRUE(out == counterFrom(100 * 588 - drift, 2 * 588, end)) << "shifted by the drive";
+
+    configure({{"offset", drift}});
+    ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
+    for (const std::uint32_t lba : {0u, 100u, 298u}) {
+      ASSERT_EQ(read(0, lba, 2, out), 0) << lba;
+      // What lies beyond the readable area for this drive is silence.
+      auto expected = counterFrom(lba * 588, 2 * 588, drift > 0 ? end - drift : end);
+      if (drift < 0 && lba == 0) std::fill(expected.begin(), expected.begin() - drift * 4, 0);
+      EXPECT_TRUE(out == expected) << "sector " << lba;
+    }
+  }
+
+  // A drive found without a configuration takes its model's value from the
+  // offsets file.
+  script({{"cue", (dir / "audio.cue").string()}, {"offset", 48}});
+  writeFile("offsets.json", R"({"OTHER DRIVE": 6, "RONDEL EMULATED CD": 48})");
+  testing_support::ScopedEnv offsets("CDR_OFFSETS", (dir / "offsets.json").string());
+  unsetenv("CDR_CONFIG");
+  ASSERT_EQ(initAsIs(kCdAccessDevices), 1u) << warnings;
+  ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
+  ASSERT_EQ(read(0, 100, 2, out), 0);
+  EXPECT_TRUE(out == binBytes(100, 2));
+
+  // A simulated drive takes it too; a value out of range skips the entry.
+  ASSERT_EQ(init(R"({"drives": [{"type": "simulated", "name": "Late", "tracks": [{"sectors": 300}],
+                    "audio": {"generator": "counter"}, "jitter": {"bytes": -192}, "offset": 48},
+                   {"type": "simulated", "name": "Wild", "tracks": [{"sectors": 300}], "offset": 9999}]})"),
+            1u);
+  EXPECT_NE(warnings.find("\"offset\" must be an integer from -5880 to 5880"), std::string::npos) << warnings;
+  ASSERT_EQ(cd->TestUnitReady(0), kCdReady);
+  ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
+  ASSERT_EQ(read(0, 100, 2, out), 0);
+  EXPECT_TRUE(out == binBytes(100, 2));
+}
+
 TEST_F(EmulatedDevice, FoundWithoutAConfiguration) {
   script();
   unsetenv("CDR_CONFIG");

@@ -15,10 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "drive_model.h"
 
@@ -29,13 +31,29 @@ using emulated_drive::Answer;
 // The drive, its script's path and the descriptors open on it; all under
 // g_mutex. A command's wait is slept after the mutex is released.
 std::mutex g_mutex;
-emulated_drive::Drive* g_drive = nullptr;  // made on first use, never freed
+emulated_drive::Drive* g_drive = nullptr;  // the current one, made on first use
+// Every drive made, never freed: a call may still be on a replaced one.
+std::vector<std::unique_ptr<emulated_drive::Drive>>* g_made =
+    new std::vector<std::unique_ptr<emulated_drive::Drive>>;
 std::string g_loaded;                      // the script it was made from
 std::set<int> g_fds;
 
 template <class F>
 F real(const char* name) {
   return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+// A drive from a script, kept for ever; null (said on stderr) when the
+// script cannot be used. Under g_mutex.
+emulated_drive::Drive* make(const char* script) {
+  auto made = std::make_unique<emulated_drive::Drive>();
+  const std::string why = made->load(script);
+  if (!why.empty()) {
+    std::fprintf(stderr, "emulated drive: %s\n", why.c_str());
+    return nullptr;
+  }
+  g_made->push_back(std::move(made));
+  return g_made->back().get();
 }
 
 // The drive, made from EMULATED_DRIVE on first use. Null when unset or
@@ -45,14 +63,7 @@ emulated_drive::Drive* drive() {
   const char* script = std::getenv("EMULATED_DRIVE");
   if (script == nullptr || *script == '\0') return nullptr;
   g_loaded = script;
-  auto* made = new emulated_drive::Drive;
-  const std::string why = made->load(script);
-  if (!why.empty()) {
-    std::fprintf(stderr, "emulated drive: %s\n", why.c_str());
-    delete made;
-    return nullptr;
-  }
-  g_drive = made;
+  g_drive = make(script);
   return g_drive;
 }
 
@@ -197,14 +208,9 @@ extern "C" {
 // EMULATED_DRIVE again), control the drive, read its state.
 EXPORTED int emulated_drive_load(const char* script) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  auto* made = new emulated_drive::Drive;
-  const std::string why = made->load(script);
-  if (!why.empty()) {
-    std::fprintf(stderr, "emulated drive: %s\n", why.c_str());
-    delete made;
-    return -1;
-  }
-  g_drive = made;  // the previous one stays allocated: calls may still be on it
+  emulated_drive::Drive* made = make(script);
+  if (made == nullptr) return -1;
+  g_drive = made;
   g_loaded = script;
   return 0;
 }

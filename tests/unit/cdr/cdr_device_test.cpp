@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "emulated_drive/preload.h"
@@ -73,6 +74,12 @@ TEST_F(EmulatedDevice, ReadinessCodesFollowTheDrivesState) {
   for (int i = 0; i < 6; ++i) answers.push_back(cd->TestUnitReady(0));
   EXPECT_EQ(answers, (std::vector<std::int32_t>{kCdNoDisc, kCdNoDisc, kCdBecomingReady,
                                                 kCdBecomingReady, kCdNoDisc, kCdReady}));
+  // Steps by time: becoming ready for 300 ms after the disc went in.
+  script({{"readiness", json::array({{{"state", "becoming_ready"}, {"ms", 300}}, {{"state", "ready"}}})}});
+  configure();
+  EXPECT_EQ(cd->TestUnitReady(0), kCdBecomingReady);
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  EXPECT_EQ(cd->TestUnitReady(0), kCdReady);
   // Not ready: the table of contents and the audio are refused.
   script({{"readiness", json::array({{{"state", "becoming_ready"}}})}});
   configure();

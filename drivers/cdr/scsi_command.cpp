@@ -5,10 +5,17 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace cdr {
 
+// Read-write where the user may: the kernel lets PREVENT ALLOW MEDIUM
+// REMOVAL through SG_IO only on a device opened for writing (non-blocking,
+// so no medium is needed for it). Read-only otherwise, for the rest.
 ScsiDevice::ScsiDevice(const std::string& path)
-    : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+    : fd_(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)) {
+  if (fd_ < 0) fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
 
 ScsiDevice::~ScsiDevice() {
   if (fd_ >= 0) ::close(fd_);

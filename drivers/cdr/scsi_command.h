@@ -18,7 +18,8 @@ struct ScsiResult {
   Sense sense;            // with a CHECK CONDITION, what the drive said
 };
 
-// An open device node (O_RDONLY | O_NONBLOCK), closed with the object.
+// An open device node (non-blocking; read-write when allowed, else
+// read-only), closed with the object.
 class ScsiDevice {
  public:
   explicit ScsiDevice(const std::string& path);

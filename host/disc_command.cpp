@@ -99,7 +99,10 @@ int chooseDrive(HostSession& session, const std::string& drive) {
 bool driveInUse(HostSession& session, const ShownDisc& disc, int chosen, std::string& name) {
   const std::vector<std::string> names = driveNames(session);
   name.clear();
-  if (disc.drive < 0 || static_cast<std::size_t>(disc.drive) >= names.size()) return chosen < 0;
+  if (disc.drive < 0 || static_cast<std::size_t>(disc.drive) >= names.size()) {
+    if (chosen >= 0) std::cerr << "qomhost: the window has not asked drive " << chosen << " yet\n";
+    return chosen < 0;
+  }
   name = names[disc.drive];
   if (chosen >= 0 && chosen != disc.drive) {
     std::cerr << "qomhost: the window reads drive " << disc.drive << " (\"" << out(name)

@@ -54,7 +54,7 @@ void MainWindow::pollTick() {
   if (cd == nullptr || cdr().CD_TestUnitReady == nullptr) return;
   if (drive != lastPolledDrive_) {
     discState_ = DiscState::Undetermined;
-    // Whoever inspects the window learns the drive it actually polls, which
+    // Whoever reads the window learns the drive it actually polls, which
     // is not always the one "Device" names.
     setProperty(kPolledDriveProperty, std::to_string(drive));
   }

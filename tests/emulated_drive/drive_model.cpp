@@ -1,6 +1,7 @@
 #include "drive_model.h"
 
 #include <linux/cdrom.h>
+#include <scsi/scsi.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -330,7 +331,22 @@ Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_
 
 long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
   wait = slow_;
+  if (std::getenv("EMULATED_DRIVE_TRACE")) std::fprintf(stderr, "emulated drive: ioctl %#lx\n", request);
   if (unplugged_) return -ENODEV;
+  // Where the device sits on its bus (libcdio asks at every open): the
+  // kernel answers these itself, so a hung drive does not delay them.
+  if (request == SCSI_IOCTL_GET_IDLUN) {
+    auto* idLun = static_cast<int*>(argument);
+    idLun[0] = 0;  // target 0, lun 0, channel 0, host 0
+    idLun[1] = 1;
+    wait = milliseconds(0);
+    return 0;
+  }
+  if (request == SCSI_IOCTL_GET_BUS_NUMBER) {
+    *static_cast<int*>(argument) = 0;
+    wait = milliseconds(0);
+    return 0;
+  }
   if (deadAfterCommands_ != 0 && ++commands_ > deadAfterCommands_) dead_ = true;
   if (dead_) {
     wait = kernelTimeout_;

@@ -186,10 +186,13 @@ TEST_F(EmulatedDevice, ADeadDriveCostsBoundedTimeAndIsReopened) {
   ASSERT_EQ(cd->TestUnitReady(0), kCdReady);
   const int opensBefore = emu.state()["counts"]["open"].get<int>();
   ASSERT_EQ(emu.control("die"), 0);
-  const auto start = Clock::now();
-  EXPECT_EQ(cd->TestUnitReady(0), 4);
-  const auto took = Clock::now() - start;
-  EXPECT_LT(took, std::chrono::milliseconds(300 + 250)) << "one 300 ms time-out, not more";
+  // The second question opens the device afresh: that costs no more.
+  for (int poll = 0; poll < 2; ++poll) {
+    const auto start = Clock::now();
+    EXPECT_EQ(cd->TestUnitReady(0), 4);
+    const auto took = Clock::now() - start;
+    EXPECT_LT(took, std::chrono::milliseconds(300 + 250)) << "one 300 ms time-out, not more";
+  }
   std::vector<std::uint8_t> out;
   ASSERT_EQ(emu.control("revive"), 0);
   EXPECT_EQ(cd->TestUnitReady(0), kCdReady);

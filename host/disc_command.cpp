@@ -1,5 +1,6 @@
 #include "host/disc_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -75,29 +76,51 @@ void printJson(const ShownDisc& disc, const std::string& drive) {
 
 }  // namespace
 
-bool chooseDrive(HostSession& session, const std::string& drive) {
+int chooseDrive(HostSession& session, const std::string& drive) {
   const std::vector<std::string> names = driveNames(session);
-  std::string chosen;
+  int chosen = -1;
   if (allDigits(drive)) {
     const std::size_t index = std::stoul(drive);
-    if (index < names.size()) chosen = names[index];
+    if (index < names.size()) chosen = static_cast<int>(index);
   } else {
-    const std::string name = platform::utf8ToCp1252(drive);
-    for (const std::string& n : names)
-      if (n == name) chosen = n;
+    const auto it = std::find(names.begin(), names.end(), platform::utf8ToCp1252(drive));
+    if (it != names.end()) chosen = static_cast<int>(it - names.begin());
   }
-  if (chosen.empty()) {
+  if (chosen < 0) {
     std::cerr << "qomhost: no drive \"" << drive << "\"; the drives are:\n";
     for (std::size_t i = 0; i < names.size(); ++i) std::cerr << "  " << i << "\t" << out(names[i]) << "\n";
     if (names.empty()) std::cerr << "  (none)\n";
+    return -1;
+  }
+  qom::ConfigItem* device = session.findItem("Device");
+  return device != nullptr && device->setText(names[chosen].c_str()) ? chosen : -1;
+}
+
+bool driveInUse(HostSession& session, const ShownDisc& disc, int chosen, std::string& name) {
+  const std::vector<std::string> names = driveNames(session);
+  name.clear();
+  if (disc.drive < 0 || static_cast<std::size_t>(disc.drive) >= names.size()) {
+    if (chosen >= 0) std::cerr << "qomhost: the window has not asked drive " << chosen << " yet\n";
+    return chosen < 0;
+  }
+  name = names[disc.drive];
+  if (chosen >= 0 && chosen != disc.drive) {
+    std::cerr << "qomhost: the window reads drive " << disc.drive << " (\"" << out(name)
+              << "\"), not drive " << chosen << "\n";
     return false;
   }
   qom::ConfigItem* device = session.findItem("Device");
-  return device != nullptr && device->setText(chosen.c_str());
+  const std::string setting = device != nullptr ? device->text() : "";
+  if (setting != name)
+    std::cerr << "qomhost: note: \"Device\" is \"" << out(setting)
+              << "\", which names no drive; the window reads drive " << disc.drive << " (\""
+              << out(name) << "\")\n";
+  return true;
 }
 
 int discCommand(HostSession& session, const DiscOptions& options) {
-  if (!options.drive.empty() && !chooseDrive(session, options.drive)) return kExitUsage;
+  const int chosen = options.drive.empty() ? -1 : chooseDrive(session, options.drive);
+  if (!options.drive.empty() && chosen < 0) return kExitUsage;
   if (driveNames(session).empty()) {
     std::cerr << "qomhost: no drives (see CDR_CONFIG in the README)\n";
     return 1;
@@ -116,8 +139,8 @@ int discCommand(HostSession& session, const DiscOptions& options) {
     return kExitUsage;
   }
   const ShownDisc disc = window.read();
-  qom::ConfigItem* device = session.findItem("Device");
-  const std::string drive = device != nullptr ? device->text() : "";
+  std::string drive;
+  if (!driveInUse(session, disc, chosen, drive)) return 1;
   if (!settled) {
     std::cerr << "qomhost: the drive did not settle within " << options.timeoutSeconds
               << " s (status: \"" << out(disc.status) << "\")\n";

@@ -3,6 +3,7 @@
 // drive has settled and prints what the window shows.
 #include <string>
 
+#include "host/headless_window.h"
 #include "host/host_session.h"
 
 namespace qomhost {
@@ -15,9 +16,15 @@ struct DiscOptions {
 };
 
 // Picks the drive named by `drive` (an index into the drive list or an
-// exact name) by setting "Device". Answers false, with a message on stderr,
-// when it names no drive.
-bool chooseDrive(HostSession& session, const std::string& drive);
+// exact name) by setting "Device". Answers its index, or -1 with a message
+// on stderr when it names no drive.
+int chooseDrive(HostSession& session, const std::string& drive);
+
+// The name of the drive the window polls ("" when unknown), to print above
+// its disc. Says on stderr when that is not the drive the caller chose
+// (`chosen`, -1 for none) or "Device" names; false when it is not the
+// chosen one.
+bool driveInUse(HostSession& session, const ShownDisc& disc, int chosen, std::string& name);
 
 int discCommand(HostSession& session, const DiscOptions& options);
 

@@ -99,6 +99,10 @@ ShownDisc HeadlessWindow::read() const {
   if (const qom::ui::Window* window = componentWindow()) {
     disc.discId = window->property("freedb.discid");
     disc.queryUrl = window->property("freedb.query");
+    const std::string polled = window->property("drive.polled");
+    if (!polled.empty() && polled.size() < 4 &&
+        polled.find_first_not_of("0123456789") == std::string::npos)
+      disc.drive = std::stoi(polled);
   }
   return disc;
 }

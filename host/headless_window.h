@@ -33,6 +33,7 @@ struct ShownDisc {
   int entryIndex = -1;               // the chosen item's id (= its place), -1 for none
   std::string discId;                // the last lookup's disc identifier ("" without one)
   std::string queryUrl;              // the query URL that lookup sent
+  int drive = -1;                    // the drive table index the window polls, -1 unknown
 };
 
 class HeadlessWindow {

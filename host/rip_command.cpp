@@ -158,7 +158,8 @@ int ripCommand(HostSession& session, const RipOptions& options) {
     std::cerr << "qomhost: --tracks takes track numbers 1..99 separated by commas, e.g. 1,3,5\n";
     return kExitUsage;
   }
-  if (!options.drive.empty() && !chooseDrive(session, options.drive)) return kExitUsage;
+  const int chosen = options.drive.empty() ? -1 : chooseDrive(session, options.drive);
+  if (!options.drive.empty() && chosen < 0) return kExitUsage;
 
   // The folder: "Use Output Folder" on takes the configured one; else the
   // folder browser is answered with --output.
@@ -217,6 +218,9 @@ int ripCommand(HostSession& session, const RipOptions& options) {
     return kExitFailed;
   }
   const ShownDisc shown = window.read();
+  std::string drive;
+  if (!driveInUse(session, shown, chosen, drive)) return kExitFailed;
+  if (!options.json) std::cout << "Drive:  " << out(drive) << "\n";
   if (!settled || shown.status != "Ready" || list->rowCount() == 0) {
     std::cerr << "qomhost: no disc to rip (status: \"" << out(shown.status) << "\")\n";
     return kExitFailed;
@@ -294,8 +298,7 @@ int ripCommand(HostSession& session, const RipOptions& options) {
     }
     allCopied = allCopied && t.status == kCopied;
   }
-  qom::ConfigItem* device = session.findItem("Device");
-  printResults(tracks, device != nullptr ? device->text() : "", options.json);
+  printResults(tracks, drive, options.json);
   if (interruptsSeen > 0) return kExitInterrupted;
   return allCopied ? 0 : kExitFailed;
 }

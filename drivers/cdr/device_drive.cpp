@@ -1,7 +1,5 @@
 #include "drivers/cdr/device_drive.h"
 
-#include <cdio/mmc.h>
-#include <cdio/mmc_ll_cmds.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -13,16 +11,14 @@
 #include <nlohmann/json.hpp>
 
 #include "drivers/cdr/device_status.h"
+#include "drivers/cdr/read_offset.h"
+#include "drivers/cdr/warn.h"
 #include "drivers/cdr/toc.h"
 
 namespace cdr {
 namespace {
 
 using nlohmann::json;
-
-// Bounds every command, so a drive that stops answering costs seconds, not
-// the reader thread.
-constexpr unsigned kCommandTimeoutMs = 10000;
 
 bool isBlockDevice(const std::string& path) {
   struct stat st {};
@@ -42,16 +38,13 @@ CdioHandle openDevice(const std::string& path) {
   return CdioHandle(raw);
 }
 
-Sense lastSense(const CdIo_t* cdio) {
-  cdio_mmc_request_sense_t* raw = nullptr;
-  const int count = mmc_last_cmd_sense(cdio, &raw);
-  Sense sense;
-  if (raw) {
-    sense = senseFromBytes(reinterpret_cast<const std::uint8_t*>(raw),
-                           std::min<int>(count, sizeof *raw));
-    cdio_free(raw);
-  }
-  return sense;
+// The tray as GET EVENT STATUS NOTIFICATION (media class, polled) says.
+Tray trayStatus(const ScsiDevice& scsi, unsigned timeoutMs) {
+  const std::uint8_t cdb[10] = {0x4A, 0x01, 0, 0, 0x10, 0, 0, 0, 8, 0};
+  std::uint8_t reply[8] = {};
+  const ScsiResult r = scsi.run(cdb, sizeof cdb, reply, sizeof reply, timeoutMs);
+  if (!r.good) return Tray::kUnknown;
+  return (reply[5] & 0x01) != 0 ? Tray::kOpen : Tray::kClosed;
 }
 
 std::string realPath(const std::string& path) {
@@ -61,27 +54,39 @@ std::string realPath(const std::string& path) {
 
 }  // namespace
 
-DeviceDrive::DeviceDrive(std::string path, std::string name)
-    : path_(std::move(path)), name_(std::move(name)) {}
+DeviceDrive::DeviceDrive(std::string path, std::string name, unsigned commandTimeoutMs)
+    : path_(std::move(path)), name_(std::move(name)), timeoutMs_(commandTimeoutMs) {}
 
 bool DeviceDrive::ensureOpen() {
   if (!cdio_) cdio_ = openDevice(path_);
+  if (cdio_ && !scsi_) {
+    scsi_ = std::make_unique<ScsiDevice>(path_);
+    if (!scsi_->isOpen()) close();
+  }
   return cdio_ != nullptr;
+}
+
+void DeviceDrive::close() {
+  cdio_.reset();
+  scsi_.reset();
 }
 
 std::int32_t DeviceDrive::testUnitReady() {
   if (!ensureOpen()) return kNotReady;
-  if (mmc_test_unit_ready(cdio_.get(), kCommandTimeoutMs) == DRIVER_OP_SUCCESS) return kCdReady;
-  const Sense sense = lastSense(cdio_.get());
-  Tray tray = Tray::kUnknown;
-  if (!sense.present) {
-    const int status = mmc_get_tray_status(cdio_.get());
-    tray = status == 1 ? Tray::kOpen : status == 0 ? Tray::kClosed : Tray::kUnknown;
-  }
+  const std::uint8_t cdb[6] = {0x00, 0, 0, 0, 0, 0};  // TEST UNIT READY
+  const ScsiResult r = scsi_->run(cdb, sizeof cdb, nullptr, 0, timeoutMs_);
+  if (r.good) return kCdReady;
   leadOut_ = 0;  // whatever disc comes next is read afresh
+  // No answer within the time-out: asking for the tray would cost another
+  // one while the window's poll waits. Open the device afresh next time.
+  if (!r.answered) {
+    close();
+    return kNotReady;
+  }
+  const Tray tray = r.sense.present ? Tray::kUnknown : trayStatus(*scsi_, timeoutMs_);
   // Neither sense nor tray: the device may be gone; open it again next time.
-  if (!sense.present && tray == Tray::kUnknown) close();
-  return readinessFromDrive(false, sense, tray);
+  if (!r.sense.present && tray == Tray::kUnknown) close();
+  return readinessFromDrive(false, r.sense, tray);
 }
 
 std::int32_t DeviceDrive::readToc(CdToc& toc) {
@@ -109,9 +114,7 @@ std::int32_t DeviceDrive::readCdda(std::uint32_t lba, std::uint32_t count, void*
   auto* bytes = static_cast<std::uint8_t*>(out);
   while (count > 0) {
     const std::uint32_t n = std::min(count, kDeviceChunkSectors);
-    if (cdio_read_audio_sectors(cdio_.get(), bytes, static_cast<lsn_t>(lba), n) !=
-        DRIVER_OP_SUCCESS)
-      return kFailed;
+    if (!readCdChunk(lba, n, bytes)) return kFailed;
     bytes += std::size_t{n} * kCdSectorBytes;
     lba += n;
     count -= n;
@@ -119,12 +122,23 @@ std::int32_t DeviceDrive::readCdda(std::uint32_t lba, std::uint32_t count, void*
   return kOk;
 }
 
+// READ CD for CD-DA sectors as one MMC command, so it carries this drive's
+// time-out (libcdio's own audio read goes through an ioctl that waits as long
+// as the kernel likes) and a failure leaves its sense data.
+// READ CD of CD-DA sectors, user data only (the 2352 bytes).
+bool DeviceDrive::readCdChunk(std::uint32_t lba, std::uint32_t count, std::uint8_t* out) {
+  const std::uint8_t cdb[12] = {0xBE, 0x04,  // expected sector type: CD-DA
+                                static_cast<std::uint8_t>(lba >> 24), static_cast<std::uint8_t>(lba >> 16),
+                                static_cast<std::uint8_t>(lba >> 8), static_cast<std::uint8_t>(lba),
+                                static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 8),
+                                static_cast<std::uint8_t>(count), 0x10, 0, 0};
+  return scsi_->run(cdb, sizeof cdb, out, std::size_t{count} * kCdSectorBytes, timeoutMs_).good;
+}
+
 std::int32_t DeviceDrive::preventRemoval(bool prevent) {
   if (!ensureOpen()) return kNotReady;
-  return mmc_prevent_allow_medium_removal(cdio_.get(), false, prevent, kCommandTimeoutMs) ==
-                 DRIVER_OP_SUCCESS
-             ? kOk
-             : kFailed;
+  const std::uint8_t cdb[6] = {0x1E, 0, 0, 0, static_cast<std::uint8_t>(prevent ? 1 : 0), 0};
+  return scsi_->run(cdb, sizeof cdb, nullptr, 0, timeoutMs_).good ? kOk : kFailed;
 }
 
 std::int32_t DeviceDrive::lock() { return preventRemoval(true); }
@@ -188,36 +202,47 @@ std::vector<std::string> findDevicePaths() {
   return paths;
 }
 
-std::string probeDeviceName(const std::string& path) {
+DeviceIdentity probeDevice(const std::string& path) {
   cdio_hwinfo_t info{};
   CdioHandle cdio = openDevice(path);
-  if (!cdio || !cdio_get_hwinfo(cdio.get(), &info)) return displayName(path);
-  return displayName(deviceDisplayName(
-      std::string_view(info.psz_vendor, strnlen(info.psz_vendor, sizeof info.psz_vendor)),
-      std::string_view(info.psz_model, strnlen(info.psz_model, sizeof info.psz_model)), path));
+  if (!cdio || !cdio_get_hwinfo(cdio.get(), &info)) return {displayName(path), ""};
+  const std::string_view vendor(info.psz_vendor, strnlen(info.psz_vendor, sizeof info.psz_vendor));
+  const std::string_view model(info.psz_model, strnlen(info.psz_model, sizeof info.psz_model));
+  return {displayName(deviceDisplayName(vendor, model, path)), vendorAndModel(vendor, model)};
 }
+
+std::string probeDeviceName(const std::string& path) { return probeDevice(path).name; }
 
 std::vector<std::unique_ptr<Drive>> makeFoundDevices() {
   std::vector<std::unique_ptr<Drive>> drives;
-  for (const std::string& path : findDevicePaths())
-    drives.push_back(std::make_unique<DeviceDrive>(path, probeDeviceName(path)));
+  for (const std::string& path : findDevicePaths()) {
+    const DeviceIdentity identity = probeDevice(path);
+    const std::int32_t offset = offsetFromFile(identity.vendorModel, warnLine);
+    drives.push_back(withReadOffset(std::make_unique<DeviceDrive>(path, identity.name), offset));
+  }
   return drives;
 }
 
 std::vector<std::unique_ptr<Drive>> makeDeviceDrives(const json& entry, const DriveContext& context) {
-  cfg::checkKeys(entry, {"type", "name", "mode", "path"}, "", context.note);
+  cfg::checkKeys(entry, {"type", "name", "mode", "path", "timeout_ms", "offset"}, "", context.note);
+  const unsigned timeoutMs = cfg::uintField(entry, "timeout_ms", 100, 600000, kDefaultCommandTimeoutMs);
+  const std::optional<std::int32_t> offset = offsetField(entry);
   const json* path = cfg::find(entry, "path");
   if (!path) {
     if (!context.name.empty()) context.note("\"name\" ignored without \"path\": drives name themselves");
+    if (offset) context.note("\"offset\" ignored without \"path\": set it per drive model in the offsets file");
     return makeFoundDevices();
   }
   if (!path->is_string() || path->get_ref<const std::string&>().empty() ||
       path->get_ref<const std::string&>().front() != '/')
     throw ConfigError("\"path\" must be an absolute device path such as /dev/sr0");
   const std::string device = path->get<std::string>();
+  const DeviceIdentity identity = probeDevice(device);
   std::vector<std::unique_ptr<Drive>> drives;
-  drives.push_back(std::make_unique<DeviceDrive>(
-      device, context.name.empty() ? probeDeviceName(device) : context.name));
+  drives.push_back(withReadOffset(
+      std::make_unique<DeviceDrive>(device, context.name.empty() ? identity.name : context.name,
+                                    timeoutMs),
+      offset ? *offset : offsetFromFile(identity.vendorModel, context.note)));
   return drives;
 }
 

@@ -14,16 +14,21 @@
 #include "drivers/cdr/cdio_support.h"
 #include "drivers/cdr/config.h"
 #include "drivers/cdr/drive.h"
+#include "drivers/cdr/scsi_command.h"
 
 namespace cdr {
 
 // Sectors per READ CD command: below 64 KiB, which every kernel and bridge
 // passes in one transfer.
 constexpr std::uint32_t kDeviceChunkSectors = 26;
+// How long one command may take before the drive counts as not answering;
+// an entry's "timeout_ms" sets it (tests use short ones).
+constexpr unsigned kDefaultCommandTimeoutMs = 10000;
 
 class DeviceDrive final : public Drive {
  public:
-  DeviceDrive(std::string path, std::string name);
+  DeviceDrive(std::string path, std::string name,
+              unsigned commandTimeoutMs = kDefaultCommandTimeoutMs);
   ~DeviceDrive() override = default;
   DeviceDrive(const DeviceDrive&) = delete;
   DeviceDrive& operator=(const DeviceDrive&) = delete;
@@ -49,13 +54,16 @@ class DeviceDrive final : public Drive {
 
  private:
   bool ensureOpen();
-  void close() { cdio_.reset(); }
+  void close();
   std::int32_t preventRemoval(bool prevent);
+  bool readCdChunk(std::uint32_t lba, std::uint32_t count, std::uint8_t* out);
 
   // All of it is used under the drive's mutex only.
   const std::string path_;
   const std::string name_;  // Windows-1252
+  const unsigned timeoutMs_;
   CdioHandle cdio_;         // null until used, and after the device failed
+  std::unique_ptr<ScsiDevice> scsi_;  // the same device, for commands with a time-out
   std::uint32_t leadOut_ = 0;  // of the last table of contents read; 0 unknown
 };
 
@@ -64,10 +72,16 @@ class DeviceDrive final : public Drive {
 std::vector<std::string> findDevicePaths();
 
 // The display name from the drive's inquiry data, or the path alone when the
-// drive cannot be asked.
+// drive cannot be asked; and "VENDOR MODEL" ("" then), the offsets file's key.
+struct DeviceIdentity {
+  std::string name;
+  std::string vendorModel;
+};
+DeviceIdentity probeDevice(const std::string& path);
 std::string probeDeviceName(const std::string& path);
 
-// Every drive findDevicePaths() gives.
+// Every drive findDevicePaths() gives, each with the read offset the
+// offsets file sets for its model.
 std::vector<std::unique_ptr<Drive>> makeFoundDevices();
 
 // A configuration entry of type "device": one drive by "path", or with no

@@ -63,11 +63,16 @@ std::int32_t readinessFromDrive(bool unitReady, const Sense& sense, Tray tray) {
   return kNotReady;
 }
 
-std::string deviceDisplayName(std::string_view vendor, std::string_view model,
-                              std::string_view path) {
+std::string vendorAndModel(std::string_view vendor, std::string_view model) {
   std::string name = cleanField(vendor);
   const std::string m = cleanField(model);
   if (!m.empty()) name += (name.empty() ? "" : " ") + m;
+  return name;
+}
+
+std::string deviceDisplayName(std::string_view vendor, std::string_view model,
+                              std::string_view path) {
+  const std::string name = vendorAndModel(vendor, model);
   if (name.empty()) return std::string(path);
   return name + " (" + std::string(path) + ")";
 }

@@ -29,6 +29,10 @@ enum class Tray { kUnknown, kClosed, kOpen };
 // otherwise, e.g. a medium it cannot read or a drive that does not answer.
 std::int32_t readinessFromDrive(bool unitReady, const Sense& sense, Tray tray);
 
+// "VENDOR MODEL" from inquiry fields, cleaned as below; "" when both are
+// blank. The key of the offsets file (read_offset.h).
+std::string vendorAndModel(std::string_view vendor, std::string_view model);
+
 // "VENDOR MODEL (/dev/sr0)" from inquiry fields (space-padded, maybe not
 // NUL-terminated, maybe hostile: bytes outside printable ASCII become "?",
 // a NUL ends a field), or just the path when both fields are blank.

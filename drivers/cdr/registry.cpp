@@ -7,6 +7,7 @@
 
 #include "drivers/cdr/config.h"
 #include "drivers/cdr/device_drive.h"
+#include "drivers/cdr/drive_names.h"
 #include "drivers/cdr/warn.h"
 
 namespace cdr {
@@ -50,12 +51,14 @@ std::int32_t Registry::initialize(std::uint32_t accessMode) {
 
   auto set = std::make_unique<DriveSet>();
   set->records = std::make_unique<CdDeviceRecord[]>(drives.size());
+  std::vector<std::string> names;
+  for (const auto& drive : drives) names.push_back(drive->name());
+  names = uniqueNames(std::move(names));
   for (std::size_t i = 0; i < drives.size(); ++i) {
     CdDeviceRecord& record = set->records[i];
     std::memset(&record, 0, sizeof record);
     record.id = static_cast<std::uint32_t>(i);
-    const std::string name = drives[i]->name();
-    std::memcpy(record.name, name.data(), std::min(name.size(), kCdDeviceNameBytes - 1));
+    std::memcpy(record.name, names[i].data(), std::min(names[i].size(), kCdDeviceNameBytes - 1));
     set->pointers.push_back(&record);
     set->slots.push_back(std::make_unique<DriveSlot>(std::move(drives[i])));
   }

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "drivers/cdr/buffers.h"
+#include "drivers/cdr/read_offset.h"
 #include "drivers/cdr/sim_drive.h"
 
 namespace cdr {
@@ -144,7 +145,7 @@ SimDriveSettings parseSimDriveSettings(const json& entry, const DriveContext& co
   cfg::checkKeys(entry,
                  {"type", "name", "mode", "tracks", "readiness", "readiness_ms", "audio",
                   "toc_failures", "disc", "max_buffer", "read_failures", "jitter", "speed",
-                  "eject_after_reads"},
+                  "eject_after_reads", "offset"},
                  "", context.note);
   if (context.name.empty()) throw ConfigError("\"name\" must be a non-empty string");
   SimDriveSettings s;
@@ -189,7 +190,8 @@ SimDriveSettings parseSimDriveSettings(const json& entry, const DriveContext& co
 
 std::vector<std::unique_ptr<Drive>> makeSimulatedDrive(const json& entry, const DriveContext& context) {
   std::vector<std::unique_ptr<Drive>> drives;
-  drives.push_back(std::make_unique<SimulatedDrive>(parseSimDriveSettings(entry, context)));
+  drives.push_back(withReadOffset(std::make_unique<SimulatedDrive>(parseSimDriveSettings(entry, context)),
+                                  offsetField(entry).value_or(0)));
   return drives;
 }
 

@@ -3,6 +3,7 @@
 #include "rondel/drive/drive_library.h"
 #include "rondel/ui/entries_drop_down.h"
 #include "rondel/ui/main_window.h"
+#include "rondel/ui/rip_properties.h"
 
 namespace rondel {
 namespace {
@@ -50,6 +51,9 @@ void MainWindow::pollTick() {
     // asked anything, so whatever it answers, no copy can use them.
     if (lastPolledDrive_ >= 0) discGone();
     discState_ = DiscState::Undetermined;
+    // Whoever reads the window learns the drive it actually polls, which
+    // is not always the one "Device" names.
+    setProperty(kPolledDriveProperty, std::to_string(drive));
   }
   lastPolledDrive_ = drive;
 

@@ -265,7 +265,11 @@ TEST(ComponentLifecycle, DeviceChangeSelectsTheNamedDriveInTheMainWindow) {
   ASSERT_TRUE(f.setDevice("SIM Drive B"));
   ASSERT_TRUE(f.show());
   ASSERT_TRUE(f.tick());
-  EXPECT_EQ(f.list().rowCount(), 2);  // the first of two equal names
+  EXPECT_EQ(f.list().rowCount(), 2);
+  // The drive library tells the two "SIM Drive B" apart.
+  ASSERT_TRUE(f.setDevice("SIM Drive B (2)"));
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.list().rowCount(), 3);
 
   ASSERT_TRUE(f.setDevice("SIM Drive A"));
   ASSERT_TRUE(f.tick());
@@ -276,7 +280,7 @@ TEST(ComponentLifecycle, DeviceChangeSelectsTheNamedDriveInTheMainWindow) {
     EXPECT_EQ(f.list().rowCount(), 1) << other;
   }
   EXPECT_EQ(f.session().host().feedList("rondel:DEVICES"),
-            "SIM Drive A;SIM Drive B;SIM Drive B");
+            "SIM Drive A;SIM Drive B;SIM Drive B (2)");
   f.hide();
 
   // A new window starts on drive 0 when "Device" names no drive.

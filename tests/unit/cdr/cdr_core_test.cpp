@@ -9,6 +9,7 @@
 
 #include "drivers/cdr/device_drive.h"
 #include "drivers/cdr/device_status.h"
+#include "drivers/cdr/drive_names.h"
 #include "drivers/cdr/sim_drive.h"
 #include "drivers/cdr/toc.h"
 #include "drivers/cdr/toc_file.h"
@@ -196,3 +197,19 @@ TEST(RealDrive, AnswersAndReadsWhenPresent) {
 }
 
 }  // namespace
+
+namespace cdr {
+namespace {
+
+TEST(DriveNames, LongRepeatedNamesAreCutBeforeTheirNumber) {
+  const std::string longName(300, 'x');
+  const std::vector<std::string> names = uniqueNames({longName, longName, "a;b;c", "a,b,c"});
+  ASSERT_EQ(names.size(), 4u);
+  EXPECT_EQ(names[0], std::string(255, 'x'));
+  EXPECT_EQ(names[1], std::string(251, 'x') + " (2)");
+  EXPECT_EQ(names[2], "a,b,c");
+  EXPECT_EQ(names[3], "a,b,c (2)");
+}
+
+}  // namespace
+}  // namespace cdr

@@ -1,12 +1,16 @@
-// The drive library under the real host: two made images and a simulated
-// drive, configured with no access modes, are what `qomhost drives` lists.
+// The drive library under the real host: what `qomhost drives` lists, and
+// that every listed drive can be chosen by its index or its name.
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 #include "unit/cdr/image_files.h"
 
 namespace {
+
+using testing_support::runCommand;
 
 TEST(QomhostDrives, ImagesAndSimulatedDriveListedInConfigurationOrder) {
   testing_support::TempDir dir;
@@ -24,6 +28,68 @@ TEST(QomhostDrives, ImagesAndSimulatedDriveListedInConfigurationOrder) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "0\tfirst.cue\n1\tSIM Drive\n2\tSecond Disc\n") << r.err;
   EXPECT_EQ(r.err.find("cdr.dll"), std::string::npos) << "nothing was skipped: " << r.err;
+}
+
+// Names that clash or hold the list separator: two images of the same file
+// name, a drive called "Semi;Colon", two simulated drives called "Twin" and
+// one already called what the second "Twin" would become. Each drive has its
+// own track count, so the disc shown tells which drive was read.
+TEST(QomhostDrives, EveryDriveHasItsOwnNameAndIsReachedByIndexAndName) {
+  testing_support::TempDir dir;
+  for (const char* folder : {"a", "b"}) {
+    std::filesystem::create_directory(dir.file(folder));
+    cdr_test::writeThreeTrackImage(dir.file(folder), "demo");
+  }
+  testing_support::ScopedEnv config(
+      "CDR_CONFIG", dir.write("cdr.json", R"json({"drives": [
+        {"type": "image", "path": "a/demo.cue"},
+        {"type": "image", "path": "b/demo.cue"},
+        {"type": "simulated", "name": "Semi;Colon", "tracks": [{"sectors": 75}]},
+        {"type": "simulated", "name": "Twin", "tracks": [{"sectors": 75}, {"sectors": 75}, {"sectors": 75}]},
+        {"type": "simulated", "name": "Twin", "tracks": [{"sectors": 75}, {"sectors": 75}, {"sectors": 75}, {"sectors": 75}]},
+        {"type": "simulated", "name": "Twin (2)", "tracks": [{"sectors": 75}, {"sectors": 75}]}
+      ]})json"));
+  const std::string host = testing_support::binDir() + "/qomhost";
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {host, "--config-dir", dir.file("config")});
+    return runCommand(args);
+  };
+  ASSERT_EQ(run({"config", "set", "Use Freedb", "0"}).exitCode, 0);
+
+  const auto listed = run({"drives"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_EQ(listed.out,
+            "0\tdemo.cue\n1\tdemo.cue (2)\n2\tSemi,Colon\n3\tTwin\n4\tTwin (3)\n5\tTwin (2)\n");
+
+  // The drive shown is the one read: by index and by name alike.
+  const std::vector<std::pair<std::string, std::pair<std::string, std::size_t>>> choices = {
+      {"1", {"demo.cue (2)", 2}}, {"4", {"Twin (3)", 4}}, {"Twin (2)", {"Twin (2)", 2}},
+      {"2", {"Semi,Colon", 1}}};
+  for (const auto& [choice, expected] : choices) {
+    const auto r = run({"disc", "--drive", choice, "--json", "--timeout", "10"});
+    ASSERT_EQ(r.exitCode, 0) << choice << ": " << r.err;
+    const auto disc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(disc["drive"], expected.first) << choice;
+    EXPECT_EQ(disc["tracks"].size(), expected.second) << choice;
+  }
+  // The listing has no more entries than drives: index 6 is no drive.
+  const auto beyond = run({"disc", "--drive", "6"});
+  EXPECT_EQ(beyond.exitCode, 2) << beyond.out;
+  EXPECT_NE(beyond.err.find("5\tTwin (2)"), std::string::npos) << beyond.err;
+
+  // A rip of the second "Twin" copies its four tracks, not the first's three.
+  const auto rip = run({"rip", "--drive", "4", "--all", "--output", dir.file("rips"), "--json"});
+  ASSERT_EQ(rip.exitCode, 0) << rip.err;
+  const auto ripped = nlohmann::json::parse(rip.out);
+  EXPECT_EQ(ripped["drive"], "Twin (3)");
+  EXPECT_EQ(ripped["tracks"].size(), 4u);
+
+  // A "Device" that names no drive: the window reads drive 0 and says so.
+  ASSERT_EQ(run({"config", "set", "Device", "Unplugged drive"}).exitCode, 0);
+  const auto fallback = run({"disc", "--json", "--timeout", "10"});
+  ASSERT_EQ(fallback.exitCode, 0) << fallback.err;
+  EXPECT_EQ(nlohmann::json::parse(fallback.out)["drive"], "demo.cue");
+  EXPECT_NE(fallback.err.find("Unplugged drive"), std::string::npos) << fallback.err;
 }
 
 }  // namespace

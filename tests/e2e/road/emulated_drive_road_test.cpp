@@ -1,0 +1,164 @@
+// The road from a real drive, emulated (tests/emulated_drive): no CDR_CONFIG,
+// so cdr.dll finds /dev/sr0 through libcdio's device listing, and the real
+// qomhost and rondel.qom rip from it. A private program folder puts the
+// recording encoder in lame.dll's place, so each file holds exactly the
+// bytes the component was handed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "emulated_drive/preload.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+#include "unit/cdr/image_files.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing_support::runCommand;
+
+namespace {
+
+constexpr std::size_t kSector = 2352;
+
+class EmulatedRoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The component loads cdr.dll and the encoders from the folder of the
+    // executable as /proc/self/exe names it: a hard link, not a symlink.
+    const fs::path programs = testing_support::binDir();
+    fs::create_directory(dir.file("bin"));
+    const fs::path own = dir.file("bin");
+    std::error_code ec;
+    fs::create_hard_link(programs / "qomhost", own / "qomhost", ec);
+    if (ec) fs::copy_file(programs / "qomhost", own / "qomhost");
+    fs::create_directory_symlink(programs / "qoms", own / "qoms");
+    for (const char* file : {"cdr.dll", "ogg.dll", "pcm.dll"}) fs::create_symlink(programs / file, own / file);
+    fs::create_symlink(programs / "testencoders/record/lame.dll", own / "lame.dll");
+    host = (own / "qomhost").string();
+
+    cdr_test::writeThreeTrackImage(dir.path(), "disc");  // counter audio: 0-99, 100-199, data
+    // A fourth track makes a track after the faulty one: the image's three
+    // tracks again, with audio where the data track was.
+    cdr_test::writeText(dir.file("disc.cue"), "FILE \"disc.bin\" BINARY\n"
+                                              "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                              "  TRACK 02 AUDIO\n    INDEX 01 00:01:25\n"
+                                              "  TRACK 03 AUDIO\n    INDEX 01 00:02:50\n");
+    bin = testing_support::readFile(dir.file("disc.bin"));
+  }
+
+  testing_support::CommandResult run(const json& script, std::vector<std::string> args) {
+    json s = {{"path", "/dev/sr0"}, {"cue", dir.file("disc.cue")}};
+    if (script.is_object()) s.update(script);
+    testing_support::ScopedEnv drive("EMULATED_DRIVE", dir.write("drive.json", s.dump()));
+    testing_support::ScopedEnv preload("LD_PRELOAD", emulated_drive::preloadValue());
+    testing_support::ScopedEnv noConfig("CDR_CONFIG", "");
+    args.insert(args.begin(), {host, "--config-dir", dir.file("config")});
+    return runCommand(args);
+  }
+  void set(const std::string& key, const std::string& value) {
+    ASSERT_EQ(run({}, {"config", "set", key, value}).exitCode, 0);
+  }
+  // A file's audio: the component appends an ID3v1 tag (128 bytes) to
+  // what it takes for an MP3 file.
+  static std::string audioOf(const std::string& file) {
+    if (file.size() >= 128 && file.compare(file.size() - 128, 3, "TAG") == 0)
+      return file.substr(0, file.size() - 128);
+    return file;
+  }
+  std::string ripped(int track) {
+    return audioOf(testing_support::readFile(dir.file("rips/Unknown Artist - Unknown Album/0" +
+                                              std::to_string(track) + ". Track 0" +
+                                              std::to_string(track) + ".mp3")));
+  }
+  std::string image(std::uint32_t lba, std::uint32_t sectors) {
+    return bin.substr(lba * kSector, sectors * kSector);
+  }
+
+  testing_support::TempDir dir;
+  std::string host, bin;
+};
+
+TEST_F(EmulatedRoad, DiscAndRipFromTheFoundDriveAreBitExactAroundAMediumError) {
+  set("Use Freedb", "0");
+  const auto disc = run({}, {"disc", "--json", "--timeout", "20"});
+  ASSERT_EQ(disc.exitCode, 0) << disc.err;
+  const auto shown = json::parse(disc.out);
+  EXPECT_EQ(shown["drive"], "RONDEL EMULATED CD (/dev/sr0)");
+  ASSERT_EQ(shown["tracks"].size(), 3u);
+
+  // Sector 150 of track 2 cannot be read, however often it is asked.
+  const auto r = run({{"medium_errors", json::array({{{"sector", 150}}})}},
+                     {"rip", "--all", "--output", dir.file("rips"), "--timeout", "20"});
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("Drive:  RONDEL EMULATED CD (/dev/sr0)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" 2  Error: ReadCDDA() failed!"), std::string::npos) << r.out;
+  EXPECT_TRUE(ripped(1) == image(0, 100)) << "track 1 is the image's audio";
+  EXPECT_TRUE(ripped(3) == image(200, 100)) << "track 3 is still copied, exactly";
+}
+
+// A drive that misses the sector by up to 300 frames on every read: with
+// "Resync" the file is one unbroken run of the disc; without it the
+// seams show.
+TEST_F(EmulatedRoad, ResyncMendsAJitteryDrive) {
+  set("Use Freedb", "0");
+  const json jitter = {{"jitter", {{"max_bytes", 1200}, {"seed", 5}}}};
+  const auto unbroken = [](const std::string& audio) {
+    if (audio.size() < 8) return false;
+    std::uint32_t first = 0;
+    std::memcpy(&first, audio.data(), 4);
+    std::size_t end = audio.size() / 4;
+    const auto frame = [&](std::size_t f) {
+      std::uint32_t v;
+      std::memcpy(&v, audio.data() + 4 * f, 4);
+      return v;
+    };
+    while (end > 0 && frame(end - 1) == 0) --end;  // a tail no pass read
+    for (std::size_t f = 0; f < end; ++f)
+      if (frame(f) != first + f) return false;
+    return true;
+  };
+  auto r = run(jitter, {"rip", "--tracks", "2", "--output", dir.file("rips")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const std::string plain = audioOf(testing_support::readFile(dir.file("rips/Unknown Artist - Track 02.mp3")));
+  EXPECT_EQ(plain.size(), 100 * kSector);
+  EXPECT_FALSE(unbroken(plain));
+
+  set("Resync", "1");
+  fs::remove_all(dir.file("rips"));
+  r = run(jitter, {"rip", "--tracks", "2", "--output", dir.file("rips")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const std::string mended = audioOf(testing_support::readFile(dir.file("rips/Unknown Artist - Track 02.mp3")));
+  EXPECT_EQ(mended.size(), 100 * kSector);
+  EXPECT_TRUE(unbroken(mended));
+}
+
+// A drive that delivers every sample 48 samples late: its rip is shifted
+// by exactly that much until the offsets file names its model.
+TEST_F(EmulatedRoad, TheDrivesReadOffsetMakesTheRipExact) {
+  set("Use Freedb", "0");
+  const json late = {{"offset", 48}};
+  auto r = run(late, {"rip", "--tracks", "2", "--output", dir.file("rips")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const std::string track = "rips/Unknown Artist - Track 02.mp3";
+  EXPECT_TRUE(audioOf(testing_support::readFile(dir.file(track))) ==
+              bin.substr(100 * kSector - 48 * 4, 100 * kSector));
+
+  fs::remove_all(dir.file("rips"));
+  testing_support::ScopedEnv offsets(
+      "CDR_OFFSETS", dir.write("offsets.json", R"({"RONDEL EMULATED CD": 48})"));
+  r = run(late, {"rip", "--tracks", "2", "--output", dir.file("rips")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_TRUE(audioOf(testing_support::readFile(dir.file(track))) == image(100, 100));
+}
+
+// The disc pulled out on the fifth read: that track ends in an error, the
+// command says so, and nothing waits for ever.
+TEST_F(EmulatedRoad, ADiscPulledMidTrackEndsTheRip) {
+  set("Use Freedb", "0");
+  const auto r = run({{"pull_after_reads", 5}}, {"rip", "--all", "--output", dir.file("rips")});
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("Error: ReadCDDA() failed!"), std::string::npos) << r.out;
+}
+
+}  // namespace

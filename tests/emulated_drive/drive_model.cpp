@@ -1,0 +1,482 @@
+#include "drive_model.h"
+
+#include <linux/cdrom.h>
+#include <scsi/scsi.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+namespace emulated_drive {
+namespace {
+
+using nlohmann::json;
+using std::chrono::milliseconds;
+
+constexpr std::size_t kSector = 2352;
+
+State stateNamed(const std::string& name) {
+  if (name == "ready") return State::Ready;
+  if (name == "no_medium") return State::NoMedium;
+  if (name == "tray_open") return State::TrayOpen;
+  if (name == "tray_open_silent") return State::TrayOpenSilent;
+  if (name == "becoming_ready") return State::BecomingReady;
+  if (name == "unit_attention") return State::UnitAttention;
+  throw std::runtime_error("unknown state \"" + name + "\"");
+}
+
+Answer failed(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) {
+  Answer a;
+  a.good = false;
+  a.sense = {key, asc, ascq, true};
+  return a;
+}
+
+void put32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+void putAddress(std::uint8_t* p, std::uint32_t lba, bool msf) {
+  if (!msf) return put32(p, lba);
+  const std::uint32_t f = lba + 150;
+  p[0] = 0;
+  p[1] = static_cast<std::uint8_t>(f / (60 * 75));
+  p[2] = static_cast<std::uint8_t>(f / 75 % 60);
+  p[3] = static_cast<std::uint8_t>(f % 75);
+}
+
+const char* commandName(std::uint8_t op) {
+  switch (op) {
+    case 0x00: return "TEST UNIT READY";
+    case 0x03: return "REQUEST SENSE";
+    case 0x12: return "INQUIRY";
+    case 0x1B: return "START STOP UNIT";
+    case 0x1E: return "PREVENT ALLOW MEDIUM REMOVAL";
+    case 0x43: return "READ TOC/PMA/ATIP";
+    case 0x4A: return "GET EVENT STATUS NOTIFICATION";
+    case 0xBB: return "SET CD SPEED";
+    case 0xBD: return "MECHANISM STATUS";
+    case 0xBE: return "READ CD";
+    default: return "other";
+  }
+}
+
+}  // namespace
+
+std::string Drive::load(const std::string& scriptPath) {
+  try {
+    std::ifstream in(scriptPath);
+    if (!in) return "cannot read " + scriptPath;
+    const json script = json::parse(in);
+    const std::size_t slash = scriptPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : scriptPath.substr(0, slash);
+    path_ = script.value("path", "/dev/sr0");
+    vendor_ = script.value("vendor", vendor_);
+    model_ = script.value("model", model_);
+    revision_ = script.value("revision", revision_);
+    if (script.contains("cue")) {
+      std::string cue = script["cue"].get<std::string>();
+      if (cue.front() != '/') cue = folder + "/" + cue;
+      const std::string why = loadCue(cue, disc_);
+      if (!why.empty()) return why;
+    }
+    hasDisc_ = script.contains("cue") && script.value("disc", true);
+    trayOpen_ = !script.value("disc", true);
+    if (script.contains("readiness")) {
+      steps_.clear();
+      for (const json& s : script["readiness"])
+        steps_.push_back({stateNamed(s.at("state").get<std::string>()), s.value("calls", 0u),
+                          s.value("ms", 0u)});
+      if (steps_.empty()) steps_.push_back({});
+    }
+    for (const json& e : script.value("medium_errors", json::array()))
+      mediumErrors_[e.at("sector").get<std::uint32_t>()] = e.value("times", -1);
+    offsetSamples_ = script.value("offset", 0);
+    if (script.contains("jitter")) {
+      jitterBytes_ = script["jitter"].value("max_bytes", 0u);
+      jitter_.seed(script["jitter"].value("seed", 1u));
+    }
+    slow_ = milliseconds(script.value("slow_ms", 0));
+    kernelTimeout_ = milliseconds(script.value("kernel_timeout_ms", 1000));
+    pullAfterReads_ = script.value("pull_after_reads", 0u);
+    deadAfterCommands_ = script.value("dead_after_commands", 0u);
+    insertedAt_ = std::chrono::steady_clock::now();
+    return "";
+  } catch (const std::exception& e) {
+    return scriptPath + ": " + e.what();
+  }
+}
+
+void Drive::insert() {
+  if (disc_.tracks.empty()) return;  // nothing to put back
+  trayOpen_ = false;
+  if (!hasDisc_) mediaChanged_ = true;
+  hasDisc_ = true;
+  turCalls_ = 0;
+  insertedAt_ = std::chrono::steady_clock::now();
+}
+
+// As the last TEST UNIT READY found it: a script step counted in calls has
+// moved on by then.
+bool Drive::trayShowsOpen() const {
+  return trayOpen_ || lastTested_ == State::TrayOpen || lastTested_ == State::TrayOpenSilent;
+}
+
+State Drive::stateAt(bool countCall) {
+  if (!hasDisc_) return trayOpen_ ? State::TrayOpen : State::NoMedium;
+  std::uint32_t calls = turCalls_;
+  auto elapsed = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - insertedAt_);
+  if (countCall) ++turCalls_;
+  for (const Step& step : steps_) {
+    if (step.calls > 0) {
+      if (calls < step.calls) return step.state;
+      calls -= step.calls;
+    } else if (step.ms > 0) {
+      if (elapsed < milliseconds(step.ms)) return step.state;
+      elapsed -= milliseconds(step.ms);
+    } else {
+      return step.state;
+    }
+  }
+  return steps_.back().state;
+}
+
+Answer Drive::notReady(State s) const {
+  switch (s) {
+    case State::NoMedium: return failed(0x02, 0x3A, 0x01);
+    case State::TrayOpen: return failed(0x02, 0x3A, 0x02);
+    case State::BecomingReady: return failed(0x02, 0x04, 0x01);
+    case State::UnitAttention: return failed(0x06, 0x28, 0x00);
+    case State::TrayOpenSilent: {
+      Answer a;
+      a.good = false;
+      return a;
+    }
+    default: return {};
+  }
+}
+
+void Drive::readDisc(std::int64_t byteOffset, std::uint8_t* out, std::size_t bytes) {
+  std::memset(out, 0, bytes);
+  const std::int64_t end = std::int64_t{disc_.leadOut} * kSector;
+  const std::int64_t from = std::max<std::int64_t>(byteOffset, 0);
+  const std::int64_t to = std::min<std::int64_t>(byteOffset + static_cast<std::int64_t>(bytes), end);
+  if (to <= from) return;
+  // A stream, not open(): that call is the emulation's own, and its lock is
+  // held here.
+  std::ifstream bin(disc_.bin, std::ios::binary);
+  bin.seekg(from);
+  bin.read(reinterpret_cast<char*>(out + (from - byteOffset)), to - from);
+}
+
+Answer Drive::readCd(std::uint32_t lba, std::uint32_t count, std::uint8_t* data, std::size_t room,
+                     bool audioOnly) {
+  const State s = stateAt(false);
+  if (s != State::Ready) return notReady(s);
+  if (std::uint64_t{lba} + count > disc_.leadOut) return failed(0x05, 0x21, 0x00);
+  if (std::size_t{count} * kSector > room) return failed(0x05, 0x24, 0x00);
+  ++reads_;
+  if (pullAfterReads_ != 0 && reads_ >= pullAfterReads_) {
+    pullAfterReads_ = 0;  // once
+    hasDisc_ = false;
+    trayOpen_ = true;
+    return notReady(State::TrayOpen);
+  }
+  for (std::uint32_t sector = lba; sector < lba + count; ++sector) {
+    auto it = mediumErrors_.find(sector);
+    if (it == mediumErrors_.end() || it->second == 0) continue;
+    if (it->second > 0) --it->second;
+    return failed(0x03, 0x11, 0x05);
+  }
+  if (audioOnly)
+    for (std::size_t t = 0; t < disc_.tracks.size(); ++t) {
+      const std::uint32_t end = t + 1 < disc_.tracks.size() ? disc_.tracks[t + 1].start : disc_.leadOut;
+      if (disc_.tracks[t].data && lba < end && lba + count > disc_.tracks[t].start)
+        return failed(0x05, 0x64, 0x00);
+    }
+  std::int64_t shift = -std::int64_t{offsetSamples_} * 4;
+  if (jitterBytes_ > 0) {
+    const std::int64_t frames = jitterBytes_ / 4;
+    shift += 4 * std::uniform_int_distribution<std::int64_t>(-frames, frames)(jitter_);
+  }
+  readDisc(std::int64_t{lba} * kSector + shift, data, std::size_t{count} * kSector);
+  Answer a;
+  a.bytes = std::size_t{count} * kSector;
+  return a;
+}
+
+std::size_t Drive::toc(bool msf, std::uint8_t format, std::uint8_t* data, std::size_t room) const {
+  std::uint8_t reply[4 + 8 * 101] = {};
+  std::size_t length = 4;
+  const auto n = static_cast<std::uint8_t>(disc_.tracks.size());
+  const auto describe = [&](std::uint8_t track, std::uint32_t lba, bool dataTrack) {
+    std::uint8_t* d = reply + length;
+    d[1] = static_cast<std::uint8_t>(0x10 | (dataTrack ? 0x04 : 0x00));
+    d[2] = track;
+    putAddress(d + 4, lba, msf);
+    length += 8;
+  };
+  if (format == 0) {
+    reply[2] = 1;
+    reply[3] = n;
+    for (std::uint8_t t = 1; t <= n; ++t) describe(t, disc_.tracks[t - 1].start, disc_.tracks[t - 1].data);
+    describe(0xAA, disc_.leadOut, false);
+  } else {
+    reply[2] = reply[3] = 1;  // one session, its first track is track 1
+    describe(1, disc_.tracks[0].start, disc_.tracks[0].data);
+  }
+  reply[0] = static_cast<std::uint8_t>((length - 2) >> 8);
+  reply[1] = static_cast<std::uint8_t>(length - 2);
+  const std::size_t copied = std::min(length, room);
+  std::memcpy(data, reply, copied);
+  return copied;
+}
+
+Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* data,
+                     std::size_t room, unsigned timeoutMs) {
+  if (cdbLength == 0) return failed(0x05, 0x20, 0x00);
+  ++counts_[commandName(cdb[0])];
+  if (unplugged_) {  // the descriptor of a device that went away
+    Answer a;
+    a.good = false;
+    return a;
+  }
+  if (deadAfterCommands_ != 0 && ++commands_ > deadAfterCommands_) dead_ = true;
+  if (std::getenv("EMULATED_DRIVE_TRACE")) std::fprintf(stderr, "emulated drive: %02x timeout %u\n", cdb[0], timeoutMs);
+  if (dead_) {
+    Answer a;
+    a.good = false;
+    a.timedOut = true;
+    a.wait = timeoutMs > 0 ? milliseconds(timeoutMs) : kernelTimeout_;
+    return a;
+  }
+  Answer a = [&]() -> Answer {
+    const auto at = [&](std::size_t i) -> std::uint8_t { return i < cdbLength ? cdb[i] : 0; };
+    switch (cdb[0]) {
+      case 0x00: {  // TEST UNIT READY
+        const State s = lastTested_ = stateAt(true);
+        return s == State::Ready ? Answer{} : notReady(s);
+      }
+      case 0x12: {  // INQUIRY
+        std::uint8_t reply[36] = {0x05, 0x80, 0x05, 0x32, 31};
+        const auto field = [&](std::size_t at, std::size_t width, const std::string& text) {
+          std::memset(reply + at, ' ', width);
+          std::memcpy(reply + at, text.data(), std::min(width, text.size()));
+        };
+        field(8, 8, vendor_);
+        field(16, 16, model_);
+        field(32, 4, revision_);
+        Answer ok;
+        ok.bytes = std::min(room, std::min<std::size_t>(sizeof reply, at(4)));
+        std::memcpy(data, reply, ok.bytes);
+        return ok;
+      }
+      case 0x1B: {  // START STOP UNIT
+        if ((at(4) & 0x02) == 0) return {};
+        if (at(4) & 0x01) {
+          insert();
+          return {};
+        }
+        if (locked_) return failed(0x05, 0x53, 0x02);
+        hasDisc_ = false;
+        trayOpen_ = true;
+        return {};
+      }
+      case 0x1E: locked_ = (at(4) & 0x01) != 0; return {};
+      case 0x43: {  // READ TOC/PMA/ATIP
+        const std::uint8_t format = at(2) & 0x0F;
+        if (format > 1) return failed(0x05, 0x24, 0x00);
+        const State s = stateAt(false);
+        if (s != State::Ready) return notReady(s);
+        Answer ok;
+        const std::size_t allocation = std::size_t{at(7)} << 8 | at(8);
+        ok.bytes = toc((at(1) & 0x02) != 0, format, data, std::min(room, allocation));
+        return ok;
+      }
+      case 0x4A: {  // GET EVENT STATUS NOTIFICATION, media class
+        if ((at(1) & 0x01) == 0) return failed(0x05, 0x24, 0x00);
+        std::uint8_t reply[8] = {0, 6, 0x04, 0x10, 0, 0, 0, 0};
+        reply[5] = static_cast<std::uint8_t>((trayShowsOpen() ? 0x01 : 0) | (hasDisc_ ? 0x02 : 0));
+        if (mediaChanged_) reply[4] = 0x02;  // new media
+        Answer ok;
+        ok.bytes = std::min(room, sizeof reply);
+        std::memcpy(data, reply, ok.bytes);
+        return ok;
+      }
+      case 0xBD: {  // MECHANISM STATUS
+        std::uint8_t reply[8] = {};
+        reply[1] = trayShowsOpen() ? 0x10 : 0;
+        Answer ok;
+        ok.bytes = std::min(room, sizeof reply);
+        std::memcpy(data, reply, ok.bytes);
+        return ok;
+      }
+      case 0xBB: speedKbs_ = std::uint32_t{at(2)} << 8 | at(3); return {};
+      case 0xBE: {  // READ CD
+        const std::uint32_t lba = std::uint32_t{at(2)} << 24 | at(3) << 16 | at(4) << 8 | at(5);
+        const std::uint32_t count = std::uint32_t{at(6)} << 16 | at(7) << 8 | at(8);
+        if (count == 0) return {};
+        return readCd(lba, count, data, room, ((at(1) >> 2) & 0x07) == 1);
+      }
+      default: return failed(0x05, 0x20, 0x00);  // invalid command operation code
+    }
+  }();
+  a.wait += slow_;
+  return a;
+}
+
+long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
+  wait = slow_;
+  if (std::getenv("EMULATED_DRIVE_TRACE")) std::fprintf(stderr, "emulated drive: ioctl %#lx\n", request);
+  if (unplugged_) return -ENODEV;
+  // Where the device sits on its bus (libcdio asks at every open): the
+  // kernel answers these itself, so a hung drive does not delay them.
+  if (request == SCSI_IOCTL_GET_IDLUN) {
+    auto* idLun = static_cast<int*>(argument);
+    idLun[0] = 0;  // target 0, lun 0, channel 0, host 0
+    idLun[1] = 1;
+    wait = milliseconds(0);
+    return 0;
+  }
+  if (request == SCSI_IOCTL_GET_BUS_NUMBER) {
+    *static_cast<int*>(argument) = 0;
+    wait = milliseconds(0);
+    return 0;
+  }
+  if (deadAfterCommands_ != 0 && ++commands_ > deadAfterCommands_) dead_ = true;
+  if (dead_) {
+    wait = kernelTimeout_;
+    return -EIO;
+  }
+  const auto mediumError = [&]() -> long { return hasDisc_ ? -EIO : -ENOMEDIUM; };
+  switch (request) {
+    case CDROM_GET_CAPABILITY:
+      ++counts_["CDROM_GET_CAPABILITY"];
+      return CDC_CLOSE_TRAY | CDC_OPEN_TRAY | CDC_LOCK | CDC_SELECT_SPEED | CDC_MEDIA_CHANGED |
+             CDC_PLAY_AUDIO | CDC_DRIVE_STATUS | CDC_GENERIC_PACKET | CDC_CD_R | CDC_CD_RW;
+    case CDROM_DRIVE_STATUS: {
+      ++counts_["CDROM_DRIVE_STATUS"];
+      const State s = stateAt(false);
+      if (s == State::TrayOpen || s == State::TrayOpenSilent) return CDS_TRAY_OPEN;
+      if (s == State::NoMedium) return CDS_NO_DISC;
+      return s == State::Ready ? CDS_DISC_OK : CDS_DRIVE_NOT_READY;
+    }
+    case CDROM_DISC_STATUS: {
+      if (!ready(false)) return CDS_NO_DISC;
+      const bool anyData = std::any_of(disc_.tracks.begin(), disc_.tracks.end(),
+                                       [](const DiscTrack& t) { return t.data; });
+      return anyData ? CDS_MIXED : CDS_AUDIO;
+    }
+    case CDROM_MEDIA_CHANGED: {
+      const bool changed = mediaChanged_;
+      mediaChanged_ = false;
+      return changed ? 1 : 0;
+    }
+    case CDROMREADTOCHDR: {
+      ++counts_["CDROMREADTOCHDR"];
+      if (!ready(false)) return mediumError();
+      auto* header = static_cast<cdrom_tochdr*>(argument);
+      header->cdth_trk0 = 1;
+      header->cdth_trk1 = static_cast<std::uint8_t>(disc_.tracks.size());
+      return 0;
+    }
+    case CDROMREADTOCENTRY: {
+      ++counts_["CDROMREADTOCENTRY"];
+      if (!ready(false)) return mediumError();
+      auto* entry = static_cast<cdrom_tocentry*>(argument);
+      std::uint32_t lba;
+      bool dataTrack = false;
+      if (entry->cdte_track == CDROM_LEADOUT) {
+        lba = disc_.leadOut;
+      } else if (entry->cdte_track >= 1 && entry->cdte_track <= disc_.tracks.size()) {
+        lba = disc_.tracks[entry->cdte_track - 1].start;
+        dataTrack = disc_.tracks[entry->cdte_track - 1].data;
+      } else {
+        return -EINVAL;
+      }
+      entry->cdte_adr = 1;
+      entry->cdte_ctrl = dataTrack ? CDROM_DATA_TRACK : 0;
+      entry->cdte_datamode = dataTrack ? 1 : 0;
+      if (entry->cdte_format == CDROM_MSF) {
+        const std::uint32_t f = lba + 150;
+        entry->cdte_addr.msf.minute = static_cast<std::uint8_t>(f / (60 * 75));
+        entry->cdte_addr.msf.second = static_cast<std::uint8_t>(f / 75 % 60);
+        entry->cdte_addr.msf.frame = static_cast<std::uint8_t>(f % 75);
+      } else {
+        entry->cdte_format = CDROM_LBA;
+        entry->cdte_addr.lba = static_cast<int>(lba);
+      }
+      return 0;
+    }
+    case CDROMMULTISESSION: {
+      if (!ready(false)) return mediumError();
+      auto* session = static_cast<cdrom_multisession*>(argument);
+      session->xa_flag = 0;
+      session->addr_format = CDROM_LBA;
+      session->addr.lba = 0;
+      return 0;
+    }
+    case CDROMEJECT:
+      ++counts_["CDROMEJECT"];
+      if (locked_) return -EBUSY;
+      hasDisc_ = false;
+      trayOpen_ = true;
+      return 0;
+    case CDROMCLOSETRAY:
+      ++counts_["CDROMCLOSETRAY"];
+      insert();
+      return 0;
+    case CDROM_LOCKDOOR:
+      locked_ = reinterpret_cast<std::uintptr_t>(argument) != 0;
+      return 0;
+    case CDROM_SELECT_SPEED:
+      ++counts_["CDROM_SELECT_SPEED"];
+      speedKbs_ = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(argument) * 176);
+      return 0;
+    case CDROMREADAUDIO: {
+      ++counts_["CDROMREADAUDIO"];
+      auto* read = static_cast<cdrom_read_audio*>(argument);
+      if (read->nframes <= 0 || read->nframes > 75) return -EINVAL;
+      std::uint32_t lba;
+      if (read->addr_format == CDROM_LBA) {
+        if (read->addr.lba < 0) return -EINVAL;
+        lba = static_cast<std::uint32_t>(read->addr.lba);
+      } else {
+        const std::uint32_t f = (read->addr.msf.minute * 60u + read->addr.msf.second) * 75u + read->addr.msf.frame;
+        if (f < 150) return -EINVAL;
+        lba = f - 150;
+      }
+      const auto count = static_cast<std::uint32_t>(read->nframes);
+      const Answer a = readCd(lba, count, read->buf, std::size_t{count} * kSector, true);
+      if (a.good) return 0;
+      return a.sense.key == 0x02 ? -ENOMEDIUM : -EIO;
+    }
+    default:
+      ++counts_["other ioctl"];
+      return -ENOTTY;
+  }
+}
+
+bool Drive::control(const std::string& what) {
+  if (what == "unplug") unplugged_ = true;
+  else if (what == "plug") unplugged_ = false;
+  else if (what == "die") dead_ = true;
+  else if (what == "revive") dead_ = false, deadAfterCommands_ = 0;
+  else if (what == "count_open") ++counts_["open"];
+  else return false;
+  return true;
+}
+
+std::string Drive::statusJson() const {
+  json counts = json::object();
+  for (const auto& [name, n] : counts_) counts[name] = n;
+  return json{{"locked", locked_}, {"tray_open", trayOpen_}, {"disc", hasDisc_},
+              {"speed_kbs", speedKbs_}, {"dead", dead_}, {"counts", counts}}
+      .dump();
+}
+
+}  // namespace emulated_drive

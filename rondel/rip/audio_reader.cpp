@@ -206,7 +206,9 @@ AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::
   // tries again with the wide one before it gives up.
   for (const std::uint32_t overlap : {kOverlapSectors, kWideOverlapSectors}) {
     const Target target = targetFor(firstSector, count, overlap);
-    const bool selfSimilar = isSelfSimilarSector(target.sector, target.sectors);
+    // An anchor is distinct by choice; the last sector was judged when it
+    // was delivered.
+    const bool selfSimilar = target.sector == state.reference.data() && state.referenceSelfSimilar;
     for (std::uint32_t pass = 0; pass < kResyncPasses; ++pass) {
       Realigned outcome = Realigned::kNoMatch;
       const ReadResult read = realignPass(firstSector, count, overlap, target, dest, outcome);
@@ -275,10 +277,12 @@ void AudioReader::noteDelivered(const std::uint8_t* block, std::uint32_t firstSe
     state.anchorSectors = sectors;
   };
   bool found = false;
+  state.referenceSelfSimilar = true;
   for (std::uint32_t i = count; i-- > 0 && !found;) {
     const std::uint8_t* sector = block + std::size_t{i} * kSectorBytes;
     if (!isSelfSimilarSector(sector)) {
       keep(sector, firstSector + i, 1);
+      state.referenceSelfSimilar = i + 1 < count;
       found = true;
     } else if (i > 0 && !isSelfSimilarSector(sector - kSectorBytes, 2)) {
       keep(sector - kSectorBytes, firstSector + i - 1, 2);
@@ -306,7 +310,7 @@ AudioReader::Target AudioReader::targetFor(std::uint32_t firstSector, std::uint3
   const OverlapState& state = *overlap_;
   const Target last{state.reference.data(), firstSector - 1, 1};
   // Only when the last sector is self-similar does reaching back pay.
-  if (state.anchorSectors == 0 || !isSelfSimilarSector(state.reference.data())) return last;
+  if (state.anchorSectors == 0 || !state.referenceSelfSimilar) return last;
   if (firstSector - state.anchorSector > kAnchorReachSectors) return last;
   const std::uint32_t before = std::min(overlap, state.anchorSector + 1);
   const std::uint32_t from = state.anchorSector + 1 - before;

@@ -95,6 +95,7 @@ class AudioReader {
   // one track while resync is on.
   struct OverlapState {
     std::vector<std::uint8_t> reference;  // the last delivered sector
+    bool referenceSelfSimilar = false;
     // The last delivered sector that is not self-similar (or the last two
     // that together are not), its first sector number and length: after
     // silence or a pure tone, a pass that reaches back to it places the

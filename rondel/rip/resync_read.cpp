@@ -1,7 +1,6 @@
 #include "rondel/rip/resync_read.h"
 
 #include <cstring>
-#include <vector>
 
 namespace rondel {
 
@@ -44,15 +43,16 @@ ResyncCopy planResyncCopy(std::size_t match, std::size_t readBytes, std::uint32_
 
 bool isSelfSimilarSector(const std::uint8_t* audio, std::uint32_t sectors) {
   if (audio == nullptr || sectors == 0) return false;
-  const std::size_t frames = std::size_t{sectors} * (kSectorBytes / 4);
-  std::vector<std::uint32_t> frame(frames);
-  std::memcpy(frame.data(), audio, frames * 4);
-  for (std::size_t shift = 1; shift < frames; ++shift) {
+  constexpr std::size_t kFrameBytes = 4;
+  const std::size_t bytes = std::size_t{sectors} * kSectorBytes;
+  std::uint32_t first;
+  std::memcpy(&first, audio, kFrameBytes);
+  for (std::size_t shift = kFrameBytes; shift < bytes; shift += kFrameBytes) {
     // The first frame rules out almost every shift of ordinary audio
     // before the whole comparison runs.
-    if (frame[shift] == frame[0] &&
-        std::memcmp(frame.data(), frame.data() + shift, (frames - shift) * 4) == 0)
-      return true;
+    std::uint32_t frame;
+    std::memcpy(&frame, audio + shift, kFrameBytes);
+    if (frame == first && std::memcmp(audio, audio + shift, bytes - shift) == 0) return true;
   }
   return false;
 }

@@ -3,6 +3,7 @@
 // since the texts are Windows-1252 and a locale must neither fold accented
 // letters nor change an answer from one machine to the next.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -16,6 +17,12 @@ constexpr bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
   for (std::size_t i = 0; i < a.size(); ++i)
     if (asciiLower(a[i]) != asciiLower(b[i])) return false;
   return true;
+}
+
+inline std::string asciiLowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = asciiLower(c);
+  return out;
 }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/ascii.h"
+
 namespace rondel {
 namespace {
 
@@ -58,21 +60,6 @@ std::vector<LookupMatch> parseQueryMatches(const std::string& reply) {
   return matches;
 }
 
-namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool isEntryReply(const std::string& reply, const std::string& category,
                   const std::string& discId) {
   if (category.empty() || discId.empty()) return false;
@@ -81,7 +68,7 @@ bool isEntryReply(const std::string& reply, const std::string& category,
   const std::string head = "210 " + category + " ";
   if (first.substr(0, head.size()) != head) return false;
   const std::string_view id = first.substr(head.size(), discId.size());
-  if (!equalsIgnoringCase(id, discId)) return false;
+  if (!platform::equalIgnoringAsciiCase(id, discId)) return false;
   if (first.size() > head.size() + discId.size() && first[head.size() + discId.size()] != ' ')
     return false;
   // The entry proper: "# xmcd" or a DTITLE line, each at a line start.

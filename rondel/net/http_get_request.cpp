@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "platform/ascii.h"
 #include "rondel/net/request_text.h"
 
 namespace rondel {
@@ -17,13 +18,8 @@ constexpr int kLineBufferSize = 4096;
 
 bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool startsWithIgnoringCase(const std::string& text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (lowerAscii(text[i]) != lowerAscii(prefix[i])) return false;
-  return true;
+  return platform::equalIgnoringAsciiCase(std::string_view(text).substr(0, prefix.size()), prefix);
 }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -37,12 +33,6 @@ std::string_view trimBlanks(std::string_view text) {
   while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-std::string lowerText(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = lowerAscii(c);
-  return out;
 }
 
 int hexDigit(char c) {
@@ -120,7 +110,11 @@ std::size_t HttpGetRequest::countedBytes() const {
   return consumed_ + (connection_ ? static_cast<std::size_t>(connection_->bytesAvailable()) : 0);
 }
 
-std::size_t HttpGetRequest::receivedBytes() const { return countedBytes(); }
+bool HttpGetRequest::headWithinCap() {
+  if (headBytes_ <= maxHeadBytes_) return true;
+  fail(kErrorHeadTooLarge);
+  return false;
+}
 
 void HttpGetRequest::connect(const char* url, int minorVersion) {
   connect(url != nullptr ? std::string_view(url) : std::string_view(), minorVersion);
@@ -252,10 +246,7 @@ int HttpGetRequest::processLines(bool firstPass, bool* wantAnotherPass) {
           *wantAnotherPass = firstPass;
           return 0;
         }
-        if (headBytes_ > maxHeadBytes_) {
-          fail(kErrorHeadTooLarge);
-          return -1;
-        }
+        if (!headWithinCap()) return -1;
         if (continued) break;
         statusLine_ = line;
         const int code = getReplyCode();
@@ -271,10 +262,7 @@ int HttpGetRequest::processLines(bool firstPass, bool* wantAnotherPass) {
       }
       case State::kRedirected: {
         if (!takeLine(line, continued)) return 0;
-        if (headBytes_ > maxHeadBytes_) {
-          fail(kErrorHeadTooLarge);
-          return -1;
-        }
+        if (!headWithinCap()) return -1;
         if (continued) break;
         if (line.empty()) {  // end of headers and no target
           state_ = State::kFailed;
@@ -294,10 +282,7 @@ int HttpGetRequest::processLines(bool firstPass, bool* wantAnotherPass) {
           *wantAnotherPass = firstPass;
           return 0;
         }
-        if (headBytes_ > maxHeadBytes_) {
-          fail(kErrorHeadTooLarge);
-          return -1;
-        }
+        if (!headWithinCap()) return -1;
         if (continued) break;
         if (line.empty()) {
           state_ = State::kBody;
@@ -348,7 +333,7 @@ bool HttpGetRequest::readFramingHeader(const std::string& line) {
     bodyLeft_ = length;
   } else if (startsWithIgnoringCase(line, "Transfer-Encoding:")) {
     // A list of codings; only "chunked" (last) and "identity" are read.
-    const std::string value = lowerText(trimBlanks(std::string_view(line).substr(18)));
+    const std::string value = platform::asciiLowered(trimBlanks(std::string_view(line).substr(18)));
     std::string_view rest = value;
     bool chunked = false;
     while (!rest.empty()) {
@@ -375,18 +360,15 @@ int HttpGetRequest::takeRaw(char* buffer, int count) {
   return got;
 }
 
-int HttpGetRequest::takeChunkLine(std::string& line, bool closed) {
+int HttpGetRequest::takeChunkLine(std::string& line) {
   NetConnection& c = *connection_;
   const int count = c.bytesAvailable();
   const int limit = std::min(count, static_cast<int>(kMaxChunkLine) + 2);
   int end = -1;
   for (int i = 0; i < limit && end < 0; ++i)
     if (c.peekChar(i) == '\n') end = i;
-  if (end < 0) {
-    if (count > static_cast<int>(kMaxChunkLine) + 1) return -1;
-    (void)closed;  // an unfinished line at the close is a cut-short body
-    return 0;
-  }
+  // An unfinished line at the close is a cut-short body (bodyEnd).
+  if (end < 0) return count > static_cast<int>(kMaxChunkLine) + 1 ? -1 : 0;
   line.resize(static_cast<std::size_t>(end) + 1);
   takeRaw(line.data(), end + 1);
   line.pop_back();  // LF
@@ -402,7 +384,7 @@ int HttpGetRequest::decodeChunks(bool closed) {
     if (!closed && decoded_.size() - decodedRead_ >= kDecodedRoom) return 0;
     switch (chunk_) {
       case Chunk::kSize: {
-        const int got = takeChunkLine(line, closed);
+        const int got = takeChunkLine(line);
         if (got < 0) break;
         if (got == 0) return 0;
         // chunk-size = 1*HEXDIG, then blanks and ";extensions" at will.
@@ -434,7 +416,7 @@ int HttpGetRequest::decodeChunks(bool closed) {
         continue;
       }
       case Chunk::kDataEnd: {
-        const int got = takeChunkLine(line, closed);
+        const int got = takeChunkLine(line);
         if (got == 0) return 0;
         if (got < 0 || !line.empty()) break;
         chunk_ = Chunk::kSize;
@@ -442,7 +424,7 @@ int HttpGetRequest::decodeChunks(bool closed) {
       }
       case Chunk::kTrailer: {
         // Trailer fields are passed over up to the empty line.
-        const int got = takeChunkLine(line, closed);
+        const int got = takeChunkLine(line);
         if (got < 0) break;
         if (got == 0) return 0;
         if (line.empty()) chunk_ = Chunk::kDone;

@@ -82,8 +82,6 @@ class HttpGetRequest {
   // for every byte received since the caller's connect() (redirect replies,
   // heads, bodies, NUL bytes: all of them). Kept for later requests.
   void setReplyLimits(std::size_t maxHeadBytes, std::size_t maxBytes);
-  // Bytes received since the caller's connect(), redirect replies included.
-  std::size_t receivedBytes() const;
 
   // One step without waiting: -1 failed, 0 under way, 1 the reply has ended
   // (the connection closed, or the body reached its Content-Length or its
@@ -148,14 +146,17 @@ class HttpGetRequest {
   // Reads the framing headers (Content-Length, Transfer-Encoding); false
   // when one is unusable (the request has failed).
   bool readFramingHeader(const std::string& line);
-  // Bytes counted so far plus what waits in the ring.
+  // Bytes received since the caller's connect(): those taken so far plus
+  // what waits in the ring.
   std::size_t countedBytes() const;
+  // False, with the request failed, once the head passed its cap.
+  bool headWithinCap();
   // Moves chunked-body bytes from the ring into decoded_. -1 on a framing
   // error (failed), else 0.
   int decodeChunks(bool closed);
   // Takes one chunk framing line (up to kMaxChunkLine); 1 taken, 0 not yet
   // complete, -1 too long.
-  int takeChunkLine(std::string& line, bool closed);
+  int takeChunkLine(std::string& line);
   // Takes up to `count` bytes from the ring, counting them.
   int takeRaw(char* buffer, int count);
   // The end of the body as far as the framing tells: 1 ended, 0 not yet,

@@ -8,18 +8,11 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/ascii.h"
+
 namespace rondel {
 
 namespace {
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-  return true;
-}
 
 std::uint32_t now() {
   const std::time_t t = std::time(nullptr);
@@ -65,7 +58,7 @@ NameResolver::~NameResolver() {
 
 NameResolver::Entry* NameResolver::findLocked(std::string_view name) {
   for (Entry& e : table_)
-    if (e.lastUse != 0 && equalIgnoringCase(e.name, name)) return &e;
+    if (e.lastUse != 0 && platform::equalIgnoringAsciiCase(e.name, name)) return &e;
   return nullptr;
 }
 

@@ -298,11 +298,14 @@ void AudioReader::noteDelivered(const std::uint8_t* block, std::uint32_t firstSe
   std::memcpy(state.reference.data(), block + std::size_t{count - 1} * kSectorBytes, kSectorBytes);
 }
 
+std::uint32_t AudioReader::readableEnd() const {
+  return std::max(readableEnd_, startSector_ + sectorCount_);
+}
+
 std::uint32_t AudioReader::readEndAfter(std::uint32_t blockEnd, std::uint32_t overlap) const {
   // Never at or past the readable end: on the disc's last track the
   // sectors after it are the lead-out, which no drive reads.
-  const std::uint32_t readableEnd = std::max(readableEnd_, startSector_ + sectorCount_);
-  return blockEnd + std::min(overlap, readableEnd - blockEnd);
+  return blockEnd + std::min(overlap, readableEnd() - blockEnd);
 }
 
 AudioReader::Target AudioReader::targetFor(std::uint32_t firstSector, std::uint32_t count,
@@ -347,8 +350,7 @@ AudioReader::ReadResult AudioReader::realignPass(std::uint32_t firstSector, std:
     return ReadResult::kOk;
   }
   outcome = Realigned::kShort;
-  const std::uint32_t readableEnd = std::max(readableEnd_, startSector_ + sectorCount_);
-  if (readEnd == readableEnd && (!state.havePartial || copy.copyBytes > state.partialBytes)) {
+  if (readEnd == readableEnd() && (!state.havePartial || copy.copyBytes > state.partialBytes)) {
     std::memcpy(state.partial.data(), state.read.data() + copy.from, copy.copyBytes);
     state.partialBytes = copy.copyBytes;
     state.havePartial = true;

@@ -141,6 +141,8 @@ class AudioReader {
   ReadResult realignPass(std::uint32_t firstSector, std::uint32_t count, std::uint32_t overlap,
                          const Target& target, std::uint8_t* dest, Realigned& outcome);
   Target targetFor(std::uint32_t firstSector, std::uint32_t count, std::uint32_t overlap) const;
+  // The readable end, never before the track's own end.
+  std::uint32_t readableEnd() const;
   std::uint32_t readEndAfter(std::uint32_t blockEnd, std::uint32_t overlap) const;
   void noteDelivered(const std::uint8_t* block, std::uint32_t firstSector, std::uint32_t count);
   bool stopRequested() const { return stop_.load(std::memory_order_acquire); }

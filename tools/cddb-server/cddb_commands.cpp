@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "tools/cddb-server/xmcd.h"
 
@@ -63,12 +64,6 @@ std::vector<std::string> splitWords(std::string_view text) {
     pos = end;
   }
   return words;
-}
-
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
 }
 
 // 1..9 decimal digits, or -1.
@@ -137,7 +132,7 @@ std::optional<Layout> parseLayout(const std::vector<std::string>& words, std::si
 std::string query(const std::vector<std::string>& words, const EntryStore& store,
                   const MatchOptions& options, bool utf8) {
   if (words.size() < 5 || !isValidDiscId(words[2])) return kSyntaxError;
-  const std::string discId = lower(words[2]);
+  const std::string discId = platform::asciiLowered(words[2]);
   const std::optional<Layout> layout = parseLayout(words, 3);
   if (!layout) return kSyntaxError;
   const std::vector<long>& offsets = layout->offsets;
@@ -187,7 +182,7 @@ std::string read(const std::vector<std::string>& words, const EntryStore& store,
   if (words.size() != 4 || !isValidCategory(words[2]) || !isValidDiscId(words[3]))
     return kSyntaxError;
   const std::string& category = words[2];
-  const std::string discId = lower(words[3]);
+  const std::string discId = platform::asciiLowered(words[3]);
   const auto entry = store.load(category, discId);
   if (!entry) return "401 " + category + " " + discId + " No such CD entry in database.\r\n";
   const bool storedUtf8 = platform::isUtf8(*entry);
@@ -344,8 +339,8 @@ CddbReply handleCddbForm(std::string_view form, const EntryStore& store,
 
   const auto cmd = fields.find("cmd");
   const std::vector<std::string> words = splitWords(cmd == fields.end() ? "" : cmd->second);
-  const std::string verb = words.empty() ? std::string() : lower(words[0]);
-  const std::string sub = words.size() < 2 ? std::string() : lower(words[1]);
+  const std::string verb = words.empty() ? std::string() : platform::asciiLowered(words[0]);
+  const std::string sub = words.size() < 2 ? std::string() : platform::asciiLowered(words[1]);
   if (verb == "cddb" && sub == "query") {
     reply.text = query(words, store, options, reply.utf8);
   } else if (verb == "cddb" && sub == "read") {
@@ -440,10 +435,10 @@ std::optional<EntryName> readTarget(std::string_view form) {
   const auto cmd = fields.find("cmd");
   if (cmd == fields.end()) return std::nullopt;
   const std::vector<std::string> words = splitWords(cmd->second);
-  if (words.size() != 4 || lower(words[0]) != "cddb" || lower(words[1]) != "read" ||
+  if (words.size() != 4 || platform::asciiLowered(words[0]) != "cddb" || platform::asciiLowered(words[1]) != "read" ||
       !isValidCategory(words[2]) || !isValidDiscId(words[3]))
     return std::nullopt;
-  return EntryName{words[2], lower(words[3])};
+  return EntryName{words[2], platform::asciiLowered(words[3])};
 }
 
 }  // namespace cddb_server

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/ascii.h"
 #include "tools/cddb-server/http_reply.h"
 
 namespace cddb_server {
@@ -39,14 +40,6 @@ bool waitReadable(int sock, const StopSignal& stop, int ms) {
   pollfd fds[2] = {{sock, POLLIN, 0}, {stop.fd(), POLLIN, 0}};
   if (::poll(fds, 2, ms) <= 0) return false;
   return !stop.requested() && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-}
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = lowerAscii(c);
-  return out;
 }
 
 std::string_view trim(std::string_view s) {
@@ -119,10 +112,10 @@ Request parseHead(const std::string& head) {
                                                                              : lineEnd - from));
     const std::size_t colon = header.find(':');
     if (colon == std::string_view::npos) continue;
-    const std::string name = lower(trim(header.substr(0, colon)));
+    const std::string name = platform::asciiLowered(trim(header.substr(0, colon)));
     const std::string_view value = trim(header.substr(colon + 1));
     if (name == "connection") {
-      if (lower(value).find("close") != std::string::npos) request.wantsClose = true;
+      if (platform::asciiLowered(value).find("close") != std::string::npos) request.wantsClose = true;
     } else if (name == "content-length") {
       if (value != "0") request.hasBody = true;
     } else if (name == "transfer-encoding") {

@@ -122,10 +122,10 @@ std::int32_t DeviceDrive::readCdda(std::uint32_t lba, std::uint32_t count, void*
   return kOk;
 }
 
-// READ CD for CD-DA sectors as one MMC command, so it carries this drive's
-// time-out (libcdio's own audio read goes through an ioctl that waits as long
-// as the kernel likes) and a failure leaves its sense data.
-// READ CD of CD-DA sectors, user data only (the 2352 bytes).
+// READ CD of CD-DA sectors, user data only (the 2352 bytes), as one MMC
+// command, so it carries this drive's time-out (libcdio's own audio read
+// goes through an ioctl that waits as long as the kernel likes) and a
+// failure leaves its sense data.
 bool DeviceDrive::readCdChunk(std::uint32_t lba, std::uint32_t count, std::uint8_t* out) {
   const std::uint8_t cdb[12] = {0xBE, 0x04,  // expected sector type: CD-DA
                                 static_cast<std::uint8_t>(lba >> 24), static_cast<std::uint8_t>(lba >> 16),

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace cddb_server {
 namespace {
@@ -134,10 +135,10 @@ std::size_t FolderStore::countEntries(const std::string& category, std::size_t s
   // of thousands.
   Count counted;
   counted.modifiedNs = modified;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return 0;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+  if (!dir) return 0;
   counted.complete = true;
-  while (const dirent* item = ::readdir(dir)) {
+  while (const dirent* item = ::readdir(dir.get())) {
     if (item->d_type != DT_REG && item->d_type != DT_UNKNOWN && item->d_type != DT_LNK) continue;
     if (!isLowerHexName(item->d_name)) continue;
     if (counted.count >= stopAfter) {
@@ -146,7 +147,6 @@ std::size_t FolderStore::countEntries(const std::string& category, std::size_t s
     }
     ++counted.count;
   }
-  ::closedir(dir);
   std::lock_guard<std::mutex> lock(countsMutex_);
   Count& stored = counts_[category];
   if (stored.modifiedNs != modified || counted.complete || counted.count > stored.count)

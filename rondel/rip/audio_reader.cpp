@@ -210,26 +210,27 @@ AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::
     // was delivered.
     const bool selfSimilar = target.sector == state.reference.data() && state.referenceSelfSimilar;
     for (std::uint32_t pass = 0; pass < kResyncPasses; ++pass) {
-      Realigned outcome = Realigned::kNoMatch;
-      const ReadResult read = realignPass(firstSector, count, overlap, target, dest, outcome);
+      std::optional<std::int64_t> matchDrift;  // set when `dest` holds the block
+      const ReadResult read = realignPass(firstSector, count, overlap, target, dest, matchDrift);
       if (read != ReadResult::kOk) {
         overlap_.reset();
         return read;
       }
-      if (outcome != Realigned::kDone) continue;
+      if (!matchDrift) continue;
+      const bool whereItReads = *matchDrift == state.drift;
       // A self-similar sector also matches where a jittering drive put
       // other audio, and two such passes can agree on it. So a block
       // placed by one needs two passes that found it right where this
       // drive reads and gave the same block.
       const bool confirmed =
-          !selfSimilar || (state.matchDrift == state.drift && haveCandidate &&
+          !selfSimilar || (whereItReads && haveCandidate &&
                            std::memcmp(state.candidate.data(), dest, blockBytes) == 0);
       if (confirmed) {
-        state.drift = state.matchDrift;
+        state.drift = *matchDrift;
         noteDelivered(dest, firstSector, count);
         return ReadResult::kOk;
       }
-      if (state.matchDrift == state.drift) {
+      if (whereItReads) {
         std::memcpy(state.candidate.data(), dest, blockBytes);
         haveCandidate = true;
       }
@@ -323,7 +324,8 @@ AudioReader::Target AudioReader::targetFor(std::uint32_t firstSector, std::uint3
 
 AudioReader::ReadResult AudioReader::realignPass(std::uint32_t firstSector, std::uint32_t count,
                                                  std::uint32_t overlap, const Target& target,
-                                                 std::uint8_t* dest, Realigned& outcome) {
+                                                 std::uint8_t* dest,
+                                                 std::optional<std::int64_t>& matchDrift) {
   OverlapState& state = *overlap_;
   // The pass starts `overlap` sectors before the target (never before the
   // disc's first sector), where an exact read puts it at the expected
@@ -344,12 +346,10 @@ AudioReader::ReadResult AudioReader::realignPass(std::uint32_t firstSector, std:
       planResyncCopy(*match + std::size_t{distance - 1} * kSectorBytes, readBytes, count);
   if (copy.complete) {
     std::memcpy(dest, state.read.data() + copy.from, copy.copyBytes);
-    state.matchDrift = static_cast<std::int64_t>(*match) -
-                       static_cast<std::int64_t>(expectedReferencePosition(before));
-    outcome = Realigned::kDone;
+    matchDrift = static_cast<std::int64_t>(*match) -
+                 static_cast<std::int64_t>(expectedReferencePosition(before));
     return ReadResult::kOk;
   }
-  outcome = Realigned::kShort;
   if (readEnd == readableEnd() && (!state.havePartial || copy.copyBytes > state.partialBytes)) {
     std::memcpy(state.partial.data(), state.read.data() + copy.from, copy.copyBytes);
     state.partialBytes = copy.copyBytes;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -118,9 +119,7 @@ class AudioReader {
     bool pastEnd = false;
     // Where the last match lay, relative to where an exact read puts it.
     std::int64_t drift = 0;
-    std::int64_t matchDrift = 0;  // the same for the pass that just matched
   };
-  enum class Realigned { kNoMatch, kShort, kDone };
 
   void ReaderThread(ReaderContext context);
   ReadResult ReadCDDA(AudioBlock*& block);
@@ -139,7 +138,8 @@ class AudioReader {
     std::uint32_t sectors = 1;  // 1 or 2
   };
   ReadResult realignPass(std::uint32_t firstSector, std::uint32_t count, std::uint32_t overlap,
-                         const Target& target, std::uint8_t* dest, Realigned& outcome);
+                         const Target& target, std::uint8_t* dest,
+                         std::optional<std::int64_t>& matchDrift);
   Target targetFor(std::uint32_t firstSector, std::uint32_t count, std::uint32_t overlap) const;
   // The readable end, never before the track's own end.
   std::uint32_t readableEnd() const;

@@ -183,8 +183,11 @@ TEST(CddbServerProcess, CloseBeforeReplySendsNothingAndRedirectAnswers302) {
     client.read();
     EXPECT_TRUE(client.closed);
     EXPECT_EQ(client.bytes.substr(0, reply.size()), reply) << client.bytes;
-    if (reply.empty()) EXPECT_EQ(client.bytes, "");
-    else EXPECT_NE(client.bytes.find("\r\nLocation: " + target + "\r\n"), std::string::npos);
+    if (reply.empty()) {
+      EXPECT_EQ(client.bytes, "");
+    } else {
+      EXPECT_NE(client.bytes.find("\r\nLocation: " + target + "\r\n"), std::string::npos);
+    }
     EXPECT_NE(server.output().find(std::string("GET ") + kQuery), std::string::npos);
   }
 }

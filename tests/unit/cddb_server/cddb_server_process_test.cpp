@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/background_process.h"
@@ -37,16 +38,20 @@ const char kRead[] = "/~cddb/cddb.cgi?cmd=cddb+read+rock+07010002&hello=u+h+tavl
 // with a bound.
 class RawClient {
  public:
-  RawClient(int port, const std::string& target) {
+  struct RequestText {
+    std::string text;
+  };
+  RawClient(int port, const std::string& target)
+      : RawClient(port, RequestText{"GET " + target + " HTTP/1.0\r\nHost:127.0.0.1\r\n\r\n"}) {}
+  RawClient(int port, const RequestText& request) {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return;
-    const std::string request = "GET " + target + " HTTP/1.0\r\nHost:127.0.0.1\r\n\r\n";
-    connected_ = ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) ==
-                 static_cast<ssize_t>(request.size());
+    connected_ = ::send(fd_, request.text.data(), request.text.size(), MSG_NOSIGNAL) ==
+                 static_cast<ssize_t>(request.text.size());
   }
   ~RawClient() {
     if (fd_ >= 0) ::close(fd_);
@@ -166,24 +171,25 @@ TEST(CddbServerProcess, DelayAndFailingReadAnswerLate) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << server.output();
 }
 
-TEST(CddbServerProcess, CloseBeforeReplySendsNothing) {
-  ServerRun server({"--close-before-reply"});
-  ASSERT_GT(server.port, 0) << server.output();
-  RawClient client(server.port, kQuery);
-  client.read();
-  EXPECT_TRUE(client.closed);
-  EXPECT_EQ(client.bytes, "");
-  EXPECT_NE(server.output().find(std::string("GET ") + kQuery), std::string::npos);
-}
-
-TEST(CddbServerProcess, RedirectAnswers302ToTheGivenUrl) {
-  ServerRun server({"--redirect", "http://127.0.0.1:1/~cddb/cddb.cgi"});
-  ASSERT_GT(server.port, 0) << server.output();
-  RawClient client(server.port, kQuery);
-  client.read();
-  EXPECT_TRUE(client.closed);
-  EXPECT_EQ(client.bytes.rfind("HTTP/1.0 302 ", 0), 0u) << client.bytes;
-  EXPECT_NE(client.bytes.find("\r\nLocation: http://127.0.0.1:1/~cddb/cddb.cgi\r\n"), std::string::npos);
+TEST(CddbServerProcess, CloseBeforeReplySendsNothingAndRedirectAnswers302) {
+  const std::string target = "http://127.0.0.1:1/~cddb/cddb.cgi";
+  for (const auto& [option, reply] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--close-before-reply"}, ""},
+           {{"--redirect", target}, "HTTP/1.0 302 "}}) {
+    SCOPED_TRACE(option[0]);
+    ServerRun server(option);
+    ASSERT_GT(server.port, 0) << server.output();
+    RawClient client(server.port, kQuery);
+    client.read();
+    EXPECT_TRUE(client.closed);
+    EXPECT_EQ(client.bytes.substr(0, reply.size()), reply) << client.bytes;
+    if (reply.empty()) {
+      EXPECT_EQ(client.bytes, "");
+    } else {
+      EXPECT_NE(client.bytes.find("\r\nLocation: " + target + "\r\n"), std::string::npos);
+    }
+    EXPECT_NE(server.output().find(std::string("GET ") + kQuery), std::string::npos);
+  }
 }
 
 TEST(CddbServerProcess, NeverCloseSendsTheReplyAndKeepsTheConnection) {
@@ -213,41 +219,13 @@ TEST(CddbServerProcess, SlowSendsAboutOneBytePerSecond) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
-}  // namespace
-
-namespace {
-
-// One GET with the given request version and extra header lines on a fresh
-// connection; the bytes until the server closes (or 10 s).
+// Sends `requestText` on a fresh connection; the bytes until the server
+// closes (or 10 s).
 std::string rawExchange(int port, const std::string& requestText) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string bytes;
-  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      ::send(fd, requestText.data(), requestText.size(), MSG_NOSIGNAL) > 0) {
-    const auto until = Clock::now() + 10s;
-    while (Clock::now() < until) {
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-      if (n <= 0) break;
-      bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-  }
-  if (fd >= 0) ::close(fd);
-  return bytes;
+  RawClient client(port, RawClient::RequestText{requestText});
+  client.read();
+  return client.bytes;
 }
-
-std::string bodyOf(const std::string& bytes) {
-  const std::size_t end = bytes.find("\r\n\r\n");
-  return end == std::string::npos ? std::string() : bytes.substr(end + 4);
-}
-
-}  // namespace
 
 TEST(CddbServerProcess, ASecondServerOnATakenPortExitsWithOne) {
   ServerRun first;
@@ -276,8 +254,9 @@ TEST(CddbServerProcess, ASecondServerOnATakenPortExitsWithOne) {
 TEST(CddbServerProcess, AnswersTheServerCommandsOverHttp) {
   ServerRun server;
   ASSERT_GT(server.port, 0) << server.output();
-  const auto ask = [&](const std::string& cmd, const std::string& proto = "6") {
-    RawClient client(server.port, "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=u+h+c+1&proto=" + proto);
+  // The rest of each command's answer is covered by CddbCommands.AnswersTheServerCommands.
+  const auto ask = [&](const std::string& cmd) {
+    RawClient client(server.port, "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=u+h+c+1&proto=6");
     client.read();
     return client.body();
   };
@@ -286,18 +265,11 @@ TEST(CddbServerProcess, AnswersTheServerCommandsOverHttp) {
                               std::to_string(server.port) +
                               " /~cddb/cddb.cgi N000.00 W000.00 Local freedb-format folder "
                               "(cddb-server)\r\n.\r\n");
-  EXPECT_EQ(ask("sites", "2"), "401 No site information available.\r\n");
   EXPECT_EQ(ask("motd").rfind("210 Last modified: ", 0), 0u);
-  EXPECT_EQ(ask("ver").rfind("200 cddb-server v", 0), 0u);
   const std::string stat = ask("stat");
   EXPECT_EQ(stat.rfind("210 OK, status information follows (until terminating `.')\r\n", 0), 0u);
-  EXPECT_NE(stat.find("\r\n    current proto: 6\r\n"), std::string::npos) << stat;
   EXPECT_NE(stat.find("\r\nDatabase entries: 1\r\n"), std::string::npos) << stat;
   EXPECT_NE(stat.find("\r\n    rock: 1\r\n"), std::string::npos) << stat;
-  EXPECT_EQ(stat.substr(stat.size() - 3), ".\r\n");
-  EXPECT_EQ(ask("help").rfind("210 OK, help information follows (until terminating `.')\r\n", 0), 0u);
-  EXPECT_EQ(ask("discid+2+150+17265+258"), "200 Disc ID is 07010002\r\n");
-  EXPECT_EQ(ask("cddb+write+rock+07010002"), "500 Command syntax error\r\n");
 }
 
 TEST(CddbServerProcess, KeepsHttp11ConnectionsAndReadsAbsoluteTargets) {
@@ -314,10 +286,9 @@ TEST(CddbServerProcess, KeepsHttp11ConnectionsAndReadsAbsoluteTargets) {
   EXPECT_NE(bytes.find("Connection: close", second), std::string::npos) << bytes;
   EXPECT_NE(bytes.find("210 rock 07010002 CD database entry follows", second), std::string::npos);
   // The absolute form a client sends through a proxy.
-  const std::string absolute = rawExchange(
-      server.port, "GET http://127.0.0.1:" + std::to_string(server.port) + kQuery +
-                       " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
-  EXPECT_EQ(bodyOf(absolute), "200 rock 07010002 Artist / Album\r\n") << absolute;
+  RawClient absolute(server.port, "http://127.0.0.1:" + std::to_string(server.port) + kQuery);
+  absolute.read();
+  EXPECT_EQ(absolute.body(), "200 rock 07010002 Artist / Album\r\n") << absolute.bytes;
   // A request line that cannot be read.
   EXPECT_EQ(rawExchange(server.port, "NONSENSE\r\n\r\n").rfind("HTTP/1.0 400 ", 0), 0u);
 }
@@ -359,3 +330,5 @@ TEST(CddbServerProcess, ARealCddbClientQueriesAndReadsThroughIt) {
   EXPECT_NE(requests.find("cmd=cddb+query+07010002"), std::string::npos) << requests;
   EXPECT_NE(requests.find("cmd=cddb+read+rock+07010002"), std::string::npos) << requests;
 }
+
+}  // namespace

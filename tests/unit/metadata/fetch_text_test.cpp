@@ -1,82 +1,35 @@
 // fetchText against small peers on 127.0.0.1 that misbehave the ways real
 // servers do: it ends every request within its bounds and gives the body
 // only for a 200 reply that the server ended by closing.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <chrono>
-#include <thread>
+#include <cstdlib>
+#include <functional>
+#include <utility>
 
 #include "rondel/metadata/lookup_thread.h"
 #include "rondel/net/http_get_request.h"
+#include "unit/net/raw_peer.h"
 
 namespace rondel {
 namespace {
 
-// Accepts one connection, reads the request head, sends `reply` and then
-// closes, or, with `hold`, keeps the connection open until the peer goes.
-class Peer {
+using net_test::RawPeer;
+
+// Reads the request head, sends `reply` and then closes, or, with `hold`,
+// keeps the connection open until the client goes or the peer ends.
+class Peer : public RawPeer {
  public:
-  Peer(std::string reply, bool hold) : reply_(std::move(reply)), hold_(hold) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listener_, 4) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
-      return;
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { serve(); });
-  }
-  ~Peer() {
-    done_.store(true);
-    if (thread_.joinable()) thread_.join();
-    ::close(listener_);
-  }
-  std::string url() const { return "127.0.0.1:" + std::to_string(port_) + "/~cddb/cddb.cgi?cmd=x"; }
-
- private:
-  // Waits for `fd` to become readable, checking done_ every 20 ms.
-  bool readable(int fd) {
-    while (!done_.load()) {
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, 20) > 0) return true;
-    }
-    return false;
-  }
-  void serve() {
-    if (!readable(listener_)) return;
-    const int fd = ::accept(listener_, nullptr, nullptr);
-    if (fd < 0) return;
-    std::string request;
-    char buffer[1024];
-    while (request.find("\r\n\r\n") == std::string::npos && readable(fd)) {
-      const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-      if (got <= 0) break;
-      request.append(buffer, static_cast<std::size_t>(got));
-    }
-    if (!reply_.empty()) (void)::send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
-    if (hold_)
-      while (readable(fd) && ::recv(fd, buffer, sizeof buffer, 0) > 0) {
-      }
-    ::close(fd);
-  }
-
-  const std::string reply_;
-  const bool hold_;
-  int listener_ = -1;
-  std::uint16_t port_ = 0;
-  std::atomic<bool> done_{false};
-  std::thread thread_;
+  Peer(std::string reply, bool hold)
+      : RawPeer([reply, hold](RawPeer& self, int fd, const std::string&) {
+          if (!reply.empty()) sendAll(fd, reply);
+          char buffer[1024];
+          while (hold && self.waitReadable(fd, std::chrono::seconds(60)) &&
+                 ::recv(fd, buffer, sizeof buffer, 0) > 0) {
+          }
+        }) {}
+  std::string url() const { return base() + "/~cddb/cddb.cgi?cmd=x"; }
 };
 
 FetchLimits shortLimits() {
@@ -165,24 +118,25 @@ TEST(FetchText, ABodyEndsAtItsContentLengthOrItsLastChunk) {
   EXPECT_EQ(fetch(Peer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab", false),
                   shortLimits()),
             "");
-  // Broken framing fails clearly: never text with chunk sizes in it.
-  for (const char* bad : {"zz\r\nabc\r\n0\r\n\r\n", "3\r\nabcX\r\n0\r\n\r\n", "-1\r\n"}) {
+  // Broken framing fails clearly: never text with chunk sizes in it. The
+  // coding error names the coding after its text.
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::pair<std::string, const char*> broken[] = {
+      {chunked + "zz\r\nabc\r\n0\r\n\r\n", HttpGetRequest::kErrorBadChunk},
+      {chunked + "3\r\nabcX\r\n0\r\n\r\n", HttpGetRequest::kErrorBadChunk},
+      {chunked + "-1\r\n", HttpGetRequest::kErrorBadChunk},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\nxx", HttpGetRequest::kErrorCoding},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello",
+       HttpGetRequest::kErrorBadLength},
+  };
+  for (const auto& [reply, error] : broken) {
     HttpGetRequest request(nullptr, 16384, nullptr);
-    Peer peer(std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n") + bad, false);
-    EXPECT_EQ(fetchText(request, peer.url(), shortLimits(), [] { return false; }), "") << bad;
-    EXPECT_EQ(request.getErrorText(), HttpGetRequest::kErrorBadChunk) << bad;
-  }
-  {
-    HttpGetRequest request(nullptr, 16384, nullptr);
-    Peer peer("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\nxx", false);
-    EXPECT_EQ(fetchText(request, peer.url(), shortLimits(), [] { return false; }), "");
-    EXPECT_EQ(request.getErrorText().rfind(HttpGetRequest::kErrorCoding, 0), 0u) << request.getErrorText();
-  }
-  {
-    HttpGetRequest request(nullptr, 16384, nullptr);
-    Peer peer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello", false);
-    EXPECT_EQ(fetchText(request, peer.url(), shortLimits(), [] { return false; }), "");
-    EXPECT_EQ(request.getErrorText(), HttpGetRequest::kErrorBadLength);
+    Peer peer(reply, false);
+    EXPECT_EQ(fetchText(request, peer.url(), shortLimits(), [] { return false; }), "") << reply;
+    EXPECT_EQ(request.getErrorText().rfind(error, 0), 0u) << request.getErrorText();
+    if (error != HttpGetRequest::kErrorCoding) {
+      EXPECT_EQ(request.getErrorText(), error);
+    }
   }
 }
 

@@ -52,12 +52,6 @@ TEST(QueryReply, AtMostThirtyTwoMatches) {
   EXPECT_EQ(matches.back().discId, "31");
 }
 
-}  // namespace
-}  // namespace rondel
-
-namespace rondel {
-namespace {
-
 TEST(ReadReply, OnlyTheEntryThatWasAskedFor) {
   const std::string body = "# xmcd\r\n#\r\nDISCID=07010002\r\nDTITLE=A / B\r\n.\r\n";
   const std::string head = "210 rock 07010002 CD database entry follows (until terminating `.')\r\n";

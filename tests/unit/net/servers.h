@@ -10,24 +10,52 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/background_process.h"
 #include "support/temp_dir.h"
 
 namespace net_test {
 
+// A server program run in the foreground as a child of the test, on a free
+// port, with its files in the test's folder.
+class LocalServer {
+ public:
+  std::string base() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ protected:
+  explicit LocalServer(const testing_support::TempDir& dir)
+      : dir_(dir), port_(testing_support::freeTcpPort()) {}
+  // Starts `argv`; a missing program fails the test (setup installs it).
+  bool launch(const std::vector<std::string>& argv, const std::string& name,
+              const std::string& moreLog = "") {
+    if (!std::filesystem::exists(argv[0])) {
+      ADD_FAILURE() << argv[0] << " is missing: scripts/setup installs " << name;
+      return false;
+    }
+    process_ = std::make_unique<testing_support::BackgroundProcess>(argv, dir_.file(name + ".out"));
+    if (process_->started() && process_->waitForPort(port_)) return true;
+    ADD_FAILURE() << name << " did not start: " << process_->log()
+                  << (moreLog.empty() ? "" : testing_support::readFile(moreLog));
+    return false;
+  }
+
+  const testing_support::TempDir& dir_;
+  std::uint16_t port_;
+  std::unique_ptr<testing_support::BackgroundProcess> process_;
+};
+
 // nginx serving `root` with: /file.txt (the text "hello nginx\n"),
 // /secret/a.txt behind basic authentication (user "user", password
 // "secret"), /moved (301) and /found (302) to /file.txt, and /loop, which
 // redirects to itself.
-class Nginx {
+class Nginx : public LocalServer {
  public:
   static constexpr const char* kProgram = "/usr/sbin/nginx";
   static constexpr const char* kFileText = "hello nginx\n";
 
-  explicit Nginx(const testing_support::TempDir& dir) : dir_(dir) {
+  explicit Nginx(const testing_support::TempDir& dir) : LocalServer(dir) {
     namespace fs = std::filesystem;
-    port_ = testing_support::freeTcpPort();
     fs::create_directories(dir.file("www/secret"));
     dir.write("www/file.txt", kFileText);
     dir.write("www/secret/a.txt", "behind the door\n");
@@ -53,24 +81,12 @@ class Nginx {
               "  }\n}\n");
   }
 
-  // Starts nginx; a missing program fails the test (setup installs it).
   bool start() {
-    if (!std::filesystem::exists(kProgram)) {
-      ADD_FAILURE() << kProgram << " is missing: scripts/setup installs nginx";
-      return false;
-    }
-    process_ = std::make_unique<testing_support::BackgroundProcess>(
-        std::vector<std::string>{kProgram, "-p", dir_.path(), "-e", dir_.file("nginx-error.log"),
-                                 "-c", dir_.file("nginx.conf")},
-        dir_.file("nginx.out"));
-    if (process_->started() && process_->waitForPort(port_)) return true;
-    ADD_FAILURE() << "nginx did not start: " << process_->log()
-                  << testing_support::readFile(dir_.file("nginx-error.log"));
-    return false;
+    return launch({kProgram, "-p", dir_.path(), "-e", dir_.file("nginx-error.log"), "-c",
+                   dir_.file("nginx.conf")},
+                  "nginx", dir_.file("nginx-error.log"));
   }
 
-  std::uint16_t port() const { return port_; }
-  std::string base() const { return "127.0.0.1:" + std::to_string(port_); }
   std::string accessLog() const { return testing_support::readFile(dir_.file("nginx-access.log")); }
   // nginx logs a request after its reply has gone out, so a client may be
   // done before the line is there: waits until `text` occurs `times` times
@@ -86,20 +102,14 @@ class Nginx {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }
-
- private:
-  const testing_support::TempDir& dir_;
-  std::uint16_t port_ = 0;
-  std::unique_ptr<testing_support::BackgroundProcess> process_;
 };
 
 // tinyproxy demanding basic authentication (user "puser", password "ppass").
-class Tinyproxy {
+class Tinyproxy : public LocalServer {
  public:
   static constexpr const char* kProgram = "/usr/bin/tinyproxy";
 
-  explicit Tinyproxy(const testing_support::TempDir& dir) : dir_(dir) {
-    port_ = testing_support::freeTcpPort();
+  explicit Tinyproxy(const testing_support::TempDir& dir) : LocalServer(dir) {
     dir.write("tinyproxy.conf", "Port " + std::to_string(port_) +
                                     "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
                                     "BasicAuth puser ppass\nMaxClients 8\n"
@@ -107,26 +117,7 @@ class Tinyproxy {
                                     "PidFile \"" + dir.file("tinyproxy.pid") + "\"\n");
   }
 
-  bool start() {
-    if (!std::filesystem::exists(kProgram)) {
-      ADD_FAILURE() << kProgram << " is missing: scripts/setup installs tinyproxy";
-      return false;
-    }
-    process_ = std::make_unique<testing_support::BackgroundProcess>(
-        std::vector<std::string>{kProgram, "-d", "-c", dir_.file("tinyproxy.conf")},
-        dir_.file("tinyproxy.out"));
-    if (process_->started() && process_->waitForPort(port_)) return true;
-    ADD_FAILURE() << "tinyproxy did not start: " << process_->log();
-    return false;
-  }
-
-  std::uint16_t port() const { return port_; }
-  std::string base() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  const testing_support::TempDir& dir_;
-  std::uint16_t port_ = 0;
-  std::unique_ptr<testing_support::BackgroundProcess> process_;
+  bool start() { return launch({kProgram, "-d", "-c", dir_.file("tinyproxy.conf")}, "tinyproxy"); }
 };
 
 }  // namespace net_test

@@ -254,6 +254,8 @@ TEST_F(EmulatedDevice, ReadOffsetsCorrectAShiftedDriveExactly) {
   testing_support::ScopedEnv offsets("CDR_OFFSETS", (dir / "offsets.json").string());
   unsetenv("CDR_CONFIG");
   ASSERT_EQ(initAsIs(kCdAccessDevices), 1u) << warnings;
+  EXPECT_EQ(name(0), "RONDEL EMULATED CD (/dev/sr0)");
+  EXPECT_EQ(cd->TestUnitReady(0), kCdReady);
   ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
   ASSERT_EQ(read(0, 100, 2, out), 0);
   EXPECT_TRUE(out == binBytes(100, 2));
@@ -268,14 +270,6 @@ TEST_F(EmulatedDevice, ReadOffsetsCorrectAShiftedDriveExactly) {
   ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
   ASSERT_EQ(read(0, 100, 2, out), 0);
   EXPECT_TRUE(out == binBytes(100, 2));
-}
-
-TEST_F(EmulatedDevice, FoundWithoutAConfiguration) {
-  script();
-  unsetenv("CDR_CONFIG");
-  ASSERT_EQ(initAsIs(kCdAccessDevices), 1u) << warnings;
-  EXPECT_EQ(name(0), "RONDEL EMULATED CD (/dev/sr0)");
-  EXPECT_EQ(cd->TestUnitReady(0), kCdReady);
 }
 
 }  // namespace

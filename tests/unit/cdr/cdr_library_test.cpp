@@ -335,47 +335,6 @@ TEST_F(CdrLibrary, ReinitialisingKeepsHandedOutRecordsReadable) {
   EXPECT_NE(cd->TestUnitReady(1), 0) << "index 1 left with the old configuration";
 }
 
-// Window thread, rip worker and audio reader at once; meant for TSan too.
-TEST_F(CdrLibrary, ConcurrentCallersSeeConsistentAnswers) {
-  ASSERT_EQ(init(R"({"drives": [
-      {"type": "simulated", "name": "A", "tracks": [{"sectors": 3000}], "audio": {"generator": "counter"}},
-      {"type": "simulated", "name": "B", "tracks": [{"sectors": 3000}], "audio": {"generator": "counter"}}]})"),
-            2u);
-  constexpr int kRounds = 300;
-  std::atomic<int> failures{0};
-  auto reader = [&](std::uint32_t device) {
-    void* buffer = nullptr;
-    CdBufferHandle handle = nullptr;
-    if (cd->AllocateBuffer(device, 8 * kCdSectorBytes, &buffer, &handle) != 0) {
-      ++failures;
-      return;
-    }
-    for (int i = 0; i < kRounds; ++i) {
-      const std::uint32_t lba = (i * 37) % 2990;
-      if (cd->ReadCDDA(device, lba, 8, buffer, 1) != 0 ||
-          std::memcmp(buffer, counterBytes(lba, 8).data(), 8 * kCdSectorBytes) != 0)
-        ++failures;
-    }
-    if (cd->FreeBuffer(handle) != 0) ++failures;
-  };
-  std::thread window([&] {
-    for (int i = 0; i < kRounds * 4; ++i)
-      if (cd->TestUnitReady(i % 2) != 0) ++failures;
-  });
-  std::thread worker([&] {
-    CdToc toc;
-    for (int i = 0; i < kRounds; ++i)
-      if (cd->ReadTOC(i % 2, &toc) != 0 || toc.entries[0].startSector != 3000) ++failures;
-  });
-  std::thread audio0(reader, 0u);
-  std::thread audio1(reader, 1u);
-  window.join();
-  worker.join();
-  audio0.join();
-  audio1.join();
-  EXPECT_EQ(failures, 0);
-}
-
 TEST_F(CdrLibrary, ReinitialisingUnderConcurrentReadsStaysSafe) {
   const std::string config = R"({"drives": [
       {"type": "simulated", "name": "A", "tracks": [{"sectors": 500}], "audio": {"generator": "counter"}}]})";

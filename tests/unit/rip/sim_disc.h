@@ -54,7 +54,6 @@ class SimDisc {
   std::uint32_t drives_ = 0;
 };
 
-// What the "counter" generator holds at stereo frame `frame` of the disc.
 // Takes every buffer the drive library will still lend (its table is
 // bounded), to make the next allocation fail; gives them back when it goes.
 class TakenDriveBuffers {
@@ -85,6 +84,7 @@ class TakenDriveBuffers {
   std::vector<CdBufferHandle> handles_;
 };
 
+// What `audio` holds at stereo frame `frame`, as a little-endian number.
 inline std::uint32_t frameAt(const std::vector<std::uint8_t>& audio, std::size_t frame) {
   const std::uint8_t* p = audio.data() + frame * 4;
   return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);

@@ -23,36 +23,6 @@ namespace testing_support {
 
 inline const qom::Guid kRondelGuid = *qom::Guid::parse("{DAC1B44B-F86A-4150-A6B4-DE7A638702F7}");
 
-// One simulated drive entry: `fields` are extra JSON members such as
-// R"("readiness": [7, 0])"; `tracks` is the JSON array of tracks.
-inline std::string simDrive(const std::string& name, const std::string& tracks,
-                            const std::string& fields = "") {
-  return R"({"type": "simulated", "name": ")" + name + R"(", "tracks": )" + tracks +
-         (fields.empty() ? "" : ", " + fields) + "}";
-}
-
-// The JSON array of audio tracks of these lengths in sectors.
-inline std::string tracks(const std::vector<int>& sectors) {
-  std::string t;
-  for (int s : sectors) t += (t.empty() ? "" : ", ") + std::string(R"({"sectors": )") + std::to_string(s) + "}";
-  return "[" + t + "]";
-}
-
-// A simulated drive's audio: a sine tone, which encoders do not squash to
-// nothing as they do silence.
-constexpr const char* kSine = R"("audio": {"generator": "sine"})";
-
-inline DrivesJson drives(const std::vector<std::string>& entries) {
-  std::string joined;
-  for (const std::string& e : entries) joined += (joined.empty() ? "" : ",\n") + e;
-  return {"{\"drives\": [\n" + joined + "\n]}\n"};
-}
-
-// Two audio tracks: 13230 sectors (2:56) and 9000 sectors (2:00).
-constexpr const char* kTwoTracks = R"([{"sectors": 13230}, {"sectors": 9000}])";
-constexpr const char* kThreeTracks =
-    R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
-
 // The control named `name` in `frame` as model class Model. A missing
 // control is a test failure (thrown), not a crash.
 template <class Model>

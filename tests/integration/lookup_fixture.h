@@ -46,11 +46,7 @@ struct DiscLayout {
     discid_free(d);
     return id;
   }
-  std::string tracksJson() const {
-    std::string json;
-    for (int s : sectors) json += (json.empty() ? "" : ", ") + std::string("{\"sectors\": ") + std::to_string(s) + "}";
-    return "[" + json + "]";
-  }
+  std::string tracksJson() const { return tracks(sectors); }
 };
 
 // An xmcd entry for `disc` with the given titles.

@@ -44,14 +44,20 @@ Applied lookUp(const std::string& file, const std::string& category, int tracks)
           f.edit("Genre").text(), f.column(1),            f.column(2)};
 }
 
+// The drop-down's one item and the disc fields the entry fills.
+void expectDisc(const Applied& a, const std::string& item, const std::string& artist, const std::string& album,
+                const std::string& year, const std::string& genre) {
+  EXPECT_EQ(a.items, Strings{item});
+  EXPECT_EQ(a.artist, artist);
+  EXPECT_EQ(a.album, album);
+  EXPECT_EQ(a.year, year);
+  EXPECT_EQ(a.genre, genre);
+}
+
 TEST(RealEntries, ArtistWithASlashAndCrLfLineEnds) {
   ASSERT_NE(dataFile("acdc-back-in-black.xmcd").find("\r\n"), std::string::npos);
   const Applied a = lookUp("acdc-back-in-black.xmcd", "rock", 10);
-  EXPECT_EQ(a.items, Strings{"AC/DC / Back In Black [rock]"});
-  EXPECT_EQ(a.artist, "AC/DC");
-  EXPECT_EQ(a.album, "Back In Black");
-  EXPECT_EQ(a.year, "1980");
-  EXPECT_EQ(a.genre, "Hard Rock");
+  expectDisc(a, "AC/DC / Back In Black [rock]", "AC/DC", "Back In Black", "1980", "Hard Rock");
   EXPECT_EQ(a.artists, Strings(10, "AC/DC"));
   ASSERT_EQ(a.titles.size(), 10u);
   EXPECT_EQ(a.titles[0], "Hells Bells");
@@ -63,11 +69,7 @@ TEST(RealEntries, ArtistWithASlashAndCrLfLineEnds) {
 
 TEST(RealEntries, DiscArtistWithSlashesMultiLineFieldsAndNoYear) {
   const Applied a = lookUp("disc-artist.xmcd", "misc", 5);
-  EXPECT_EQ(a.items, Strings{"Disc/Artist / DiscTitle [misc]"});
-  EXPECT_EQ(a.artist, "Disc/Artist");
-  EXPECT_EQ(a.album, "DiscTitle");
-  EXPECT_EQ(a.year, "");  // no DYEAR line
-  EXPECT_EQ(a.genre, "Test data");
+  expectDisc(a, "Disc/Artist / DiscTitle [misc]", "Disc/Artist", "DiscTitle", "" /* no DYEAR line */, "Test data");
   EXPECT_EQ(a.titles, (Strings{"TrackTitle1", "Track/Artist2 / TrackTitle2",
                                "TrackArtist3 cntd. / TrackTitle3", "Track /Title4",
                                "TrackTitle5, continued"}));
@@ -76,11 +78,7 @@ TEST(RealEntries, DiscArtistWithSlashesMultiLineFieldsAndNoYear) {
 TEST(RealEntries, Latin1TextArrivesAsTheWindowsCodePage) {
   // Stored as Latin-1 (not UTF-8); the component's texts are Windows-1252.
   const Applied a = lookUp("latin1.xmcd", "misc", 3);
-  EXPECT_EQ(a.items, Strings{"Bj\xF6rk / Homog\xE9nic [misc]"});
-  EXPECT_EQ(a.artist, "Bj\xF6rk");
-  EXPECT_EQ(a.album, "Homog\xE9nic");
-  EXPECT_EQ(a.year, "1997");
-  EXPECT_EQ(a.genre, "\xC9lectronique");
+  expectDisc(a, "Bj\xF6rk / Homog\xE9nic [misc]", "Bj\xF6rk", "Homog\xE9nic", "1997", "\xC9lectronique");
   EXPECT_EQ(a.titles, (Strings{"J\xF3ga", "Unravel", "Bachelorette \x96 \xC7" "a va"}));
 }
 

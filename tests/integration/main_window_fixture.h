@@ -4,6 +4,8 @@
 // thread; poll ticks are fired by hand.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,36 +23,6 @@ namespace testing_support {
 
 inline const qom::Guid kRondelGuid = *qom::Guid::parse("{DAC1B44B-F86A-4150-A6B4-DE7A638702F7}");
 
-// One simulated drive entry: `fields` are extra JSON members such as
-// R"("readiness": [7, 0])"; `tracks` is the JSON array of tracks.
-inline std::string simDrive(const std::string& name, const std::string& tracks,
-                            const std::string& fields = "") {
-  return R"({"type": "simulated", "name": ")" + name + R"(", "tracks": )" + tracks +
-         (fields.empty() ? "" : ", " + fields) + "}";
-}
-
-// The JSON array of audio tracks of these lengths in sectors.
-inline std::string tracks(const std::vector<int>& sectors) {
-  std::string t;
-  for (int s : sectors) t += (t.empty() ? "" : ", ") + std::string(R"({"sectors": )") + std::to_string(s) + "}";
-  return "[" + t + "]";
-}
-
-// A simulated drive's audio: a sine tone, which encoders do not squash to
-// nothing as they do silence.
-constexpr const char* kSine = R"("audio": {"generator": "sine"})";
-
-inline DrivesJson drives(const std::vector<std::string>& entries) {
-  std::string joined;
-  for (const std::string& e : entries) joined += (joined.empty() ? "" : ",\n") + e;
-  return {"{\"drives\": [\n" + joined + "\n]}\n"};
-}
-
-// Two audio tracks: 13230 sectors (2:56) and 9000 sectors (2:00).
-constexpr const char* kTwoTracks = R"([{"sectors": 13230}, {"sectors": 9000}])";
-constexpr const char* kThreeTracks =
-    R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
-
 // The control named `name` in `frame` as model class Model. A missing
 // control is a test failure (thrown), not a crash.
 template <class Model>
@@ -60,17 +32,37 @@ Model* findControl(qom::ui::Container* frame, const char* name) {
   return found;
 }
 
+// The headless driver as a window's loop, for loops that also watch what
+// the window's controls show (each refresh, on the thread that changed them).
+class ForwardingLoop : public qom::ui::EventLoop {
+ public:
+  bool isWindowThread() const override { return driver.isWindowThread(); }
+  void post(qom::ui::Window* target, std::function<void()> task) override {
+    driver.post(target, std::move(task));
+  }
+  void startTimer(qom::ui::Window* target, int id, int periodMs) override {
+    driver.startTimer(target, id, periodMs);
+  }
+  void stopTimer(qom::ui::Window* target, int id) override { driver.stopTimer(target, id); }
+  void forget(qom::ui::Window* target) override { driver.forget(target); }
+
+  qomhost::HeadlessDriver driver;
+};
+
 class MainWindowFixture {
  public:
   // "Use Freedb" starts off, so the status settles at "Ready" within the
-  // tick that reads a disc; the lookup tests switch it on.
-  explicit MainWindowFixture(const DrivesJson& config) : host_(config, 0), session_(host_.start()) {
+  // tick that reads a disc; the lookup tests switch it on. `loop` may watch
+  // the controls (a plain ForwardingLoop watches nothing).
+  explicit MainWindowFixture(const DrivesJson& config,
+                             std::unique_ptr<ForwardingLoop> loop = std::make_unique<ForwardingLoop>())
+      : host_(config, 0), session_(host_.start()), loop_(std::move(loop)) {
     setItem("Use Freedb", "0");
   }
 
   // Shows the window; answers false when the host made none.
   bool show() {
-    windows_ = std::make_unique<qomhost::WindowHost>(session_->host(), driver_);
+    windows_ = std::make_unique<qomhost::WindowHost>(session_->host(), *loop_);
     frame_ = windows_->show(kRondelGuid);
     return frame_ != nullptr && window() != nullptr;
   }
@@ -80,7 +72,7 @@ class MainWindowFixture {
   }
 
   qomhost::HostSession& session() { return *session_; }
-  qomhost::HeadlessDriver& driver() { return driver_; }
+  qomhost::HeadlessDriver& driver() { return loop_->driver; }
   qom::ui::Container* frame() { return frame_; }
   qom::ui::Window* window() { return windows_->window(kRondelGuid); }
   // The main window is a container (title, timers, size preferences).
@@ -89,7 +81,20 @@ class MainWindowFixture {
   }
 
   // One poll tick now.
-  bool tick() { return driver_.fireTimer(window(), 1); }
+  bool tick() { return driver().fireTimer(window(), 1); }
+  // Runs the window thread until `done` holds; false after a generous bound.
+  template <class Done>
+  bool runUntil(Done done, std::chrono::seconds bound = std::chrono::seconds(60)) {
+    return driver().runUntil(done, bound);
+  }
+  // Ends the host session (the component unloads), then starts a new one
+  // from the same configuration folder.
+  void restartSession() {
+    close();
+    session_.reset();
+    session_ = host_.start();
+  }
+  std::string configFolder() const { return host_.configFolder(); }
   bool setDevice(const std::string& name) { return setItem("Device", name); }
   bool setItem(const std::string& key, const std::string& value) {
     qom::ConfigItem* item = session_->findItem(key);
@@ -113,6 +118,14 @@ class MainWindowFixture {
     return cells;
   }
 
+ protected:
+  ForwardingLoop& eventLoop() { return *loop_; }
+  // Closes the window (and ends its threads) if it is open.
+  void close() {
+    windows_.reset();
+    frame_ = nullptr;
+  }
+
  private:
   template <class Model>
   Model* find(const char* name) {
@@ -122,7 +135,7 @@ class MainWindowFixture {
   // Declared so that the windows go first, then the loop, then the host.
   HostFixture host_;
   std::unique_ptr<qomhost::HostSession> session_;
-  qomhost::HeadlessDriver driver_;
+  std::unique_ptr<ForwardingLoop> loop_;
   std::unique_ptr<qomhost::WindowHost> windows_;
   qom::ui::Container* frame_ = nullptr;
 };

@@ -1,5 +1,7 @@
-// The main window's controls: build order, texts, notify ids, styles,
-// fixed rectangles, and the edge placement at several window sizes.
+// The main window's controls: build order, texts, notify ids, styles, the
+// rules their places keep, and the edge placement at the size limits.
+#include <algorithm>
+
 #include "main_window_fixture.h"
 
 using namespace testing_support;
@@ -13,7 +15,6 @@ struct Control {
   WindowKind kind;
   std::string text;  // label or button text, or the lookup name of an edit
   int notifyId;
-  Rect rect;
   bool enabled;
 };
 
@@ -21,7 +22,23 @@ Control describe(qom::ui::Window* w) {
   std::string text = w->name();
   if (auto* label = qom::ui::windowAs<qom::ui::Label>(w)) text = label->text();
   if (auto* b = qom::ui::windowAs<qom::ui::PushButton>(w)) text = b->text();
-  return {w->kind(), text, w->notifyId(), w->rect(), w->enabled()};
+  return {w->kind(), text, w->notifyId(), w->enabled()};
+}
+
+bool overlap(const Rect& a, const Rect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+// No two of the controls overlap, and each lies inside the panel's height.
+void expectApart(const std::vector<qom::ui::Window*>& controls, int panelHeight) {
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const Rect r = controls[i]->rect();
+    EXPECT_GE(r.x, 0) << controls[i]->name();
+    EXPECT_GE(r.y, 0) << controls[i]->name();
+    EXPECT_LE(r.y + r.height, panelHeight) << controls[i]->name();
+    for (std::size_t j = i + 1; j < controls.size(); ++j)
+      EXPECT_FALSE(overlap(r, controls[j]->rect())) << controls[i]->name() << " / " << controls[j]->name();
+  }
 }
 
 void expectControls(qom::ui::Window* panel, const std::vector<Control>& expected) {
@@ -33,14 +50,13 @@ void expectControls(qom::ui::Window* panel, const std::vector<Control>& expected
     EXPECT_EQ(got.kind, expected[i].kind);
     EXPECT_EQ(got.text, expected[i].text);
     EXPECT_EQ(got.notifyId, expected[i].notifyId);
-    EXPECT_EQ(got.rect, expected[i].rect);
     EXPECT_EQ(got.enabled, expected[i].enabled);
   }
 }
 
 }  // namespace
 
-TEST(MainWindowLayout, ControlsInBuildOrderWithTheirTextsIdsAndRectangles) {
+TEST(MainWindowLayout, ControlsInBuildOrderWithTheirTextsIdsAndPlaces) {
   MainWindowFixture f(drives({simDrive("SIM", kTwoTracks)}));
   ASSERT_TRUE(f.show());
   qom::ui::Container* window = f.container();
@@ -56,30 +72,45 @@ TEST(MainWindowLayout, ControlsInBuildOrderWithTheirTextsIdsAndRectangles) {
 
   const WindowKind L = WindowKind::Label, E = WindowKind::Edit, B = WindowKind::PushButton;
   expectControls(children[0], {
-      {L, "Artist: ", 0, {2, 4, 40, 15}, true},
-      {E, "Artist", 1, {44, 3, 120, 17}, true},
-      {L, "Album: ", 0, {2, 24, 40, 15}, true},
-      {E, "Album", 0, {44, 23, 120, 17}, true},
-      {L, "Track: ", 0, {2, 44, 40, 15}, true},
-      {E, "Track", 2, {44, 43, 120, 17}, true},
-      {L, "Year: ", 0, {166, 4, 40, 15}, true},
-      {E, "Year", 0, {206, 3, 30, 17}, true},
-      {L, "Genre: ", 0, {166, 24, 45, 15}, true},
-      {E, "Genre", 0, {206, 23, 70, 17}, true},
-      {B, "Preferences...", 4, {300, 2, 100, 20}, true},
-      {L, "Select freedb data for this disc:", 0, {300, 22, 200, 20}, true},
-      {WindowKind::DropDown, "Entries", 9, {300, 41, 200, 20}, true},
+      {L, "Artist: ", 0, true},  {E, "Artist", 1, true}, {L, "Album: ", 0, true},
+      {E, "Album", 0, true},     {L, "Track: ", 0, true}, {E, "Track", 2, true},
+      {L, "Year: ", 0, true},    {E, "Year", 0, true},   {L, "Genre: ", 0, true},
+      {E, "Genre", 0, true},     {B, "Preferences...", 4, true},
+      {L, "Select freedb data for this disc:", 0, true},
+      {WindowKind::DropDown, "Entries", 9, true},
   });
+  // Three columns: label and field pairs on three lines, two more pairs,
+  // then the button, the drop-down and its label; all inside the panel.
+  std::vector<qom::ui::Window*> top = children[0]->children();
+  const auto right = [](qom::ui::Window* w) { return w->rect().x + w->rect().width; };
+  for (std::size_t i = 0; i < top.size(); ++i) {
+    EXPECT_GE(top[i]->rect().y, 0) << top[i]->name();
+    EXPECT_LE(top[i]->rect().y + top[i]->rect().height, 65) << top[i]->name();
+    if (i < 10) {
+      EXPECT_LE(right(top[i]), top[i < 6 ? 6 : 10]->rect().x) << top[i]->name();
+    }
+  }
+  for (std::size_t i = 0; i < 10; i += 2) {
+    EXPECT_LT(top[i]->rect().x, top[i + 1]->rect().x) << top[i + 1]->name();
+    EXPECT_NEAR(top[i]->rect().y, top[i + 1]->rect().y, 1) << top[i + 1]->name();
+  }
   std::vector<qom::ui::Window*> bottom = children[1]->children();
   ASSERT_EQ(bottom.size(), 5u);
   const Control promo = describe(bottom[0]), link = describe(bottom[1]);
   expectControls(children[1], {
-      {L, promo.text, 0, {315, -2, 250, 20}, true},
-      {L, link.text, 0, {315, 10, 250, 20}, true},
-      {B, "Copy Selected", 5, {2, 2, 100, 25}, false},
-      {B, "Copy All", 6, {104, 2, 100, 25}, false},
-      {B, "Cancel copying", 7, {206, 2, 100, 25}, false},
+      {L, promo.text, 0, true},
+      {L, link.text, 0, true},
+      {B, "Copy Selected", 5, false},
+      {B, "Copy All", 6, false},
+      {B, "Cancel copying", 7, false},
   });
+  // The copy buttons side by side; the two labels to their right, reaching
+  // no further than a few pixels past the minimum width.
+  expectApart({bottom[2], bottom[3], bottom[4]}, 29);
+  for (qom::ui::Window* label : {bottom[0], bottom[1]}) {
+    EXPECT_GT(label->rect().x, bottom[4]->rect().x + bottom[4]->rect().width);
+    EXPECT_LE(label->rect().x + label->rect().width, 565);
+  }
 
   // Label styles: the field labels and the promotional label are plain
   // 14-point text; the link label is 16 with a shadow; the status line is
@@ -121,28 +152,21 @@ TEST(MainWindowLayout, PanelsListAndStatusFollowTheWindowSize) {
   // The host frames the window at no less than 640 x 420.
   EXPECT_EQ(f.window()->rect(), (Rect{0, 0, 640, 420}));
 
-  struct Case {
-    int width, height;
-    Rect top, bottom, status, list;
-  };
-  const Case cases[] = {
-      {560, 400, {0, 0, 560, 65}, {0, 371, 560, 29}, {0, 350, 560, 20}, {0, 64, 560, 265}},
-      {800, 600, {0, 0, 800, 65}, {0, 571, 800, 29}, {0, 550, 800, 20}, {0, 64, 800, 465}},
-      {560, 135, {0, 0, 560, 65}, {0, 106, 560, 29}, {0, 85, 560, 20}, {0, 64, 560, 0}},
-      {560, 134, {0, 0, 560, 65}, {0, 105, 560, 29}, {0, 84, 560, 20}, {0, 64, 560, 0}},
-      {560, 100, {0, 0, 560, 65}, {0, 71, 560, 29}, {0, 50, 560, 20}, {0, 64, 560, 0}},
-      {300, 40, {0, 0, 300, 65}, {0, 11, 300, 29}, {0, -10, 300, 20}, {0, 64, 300, 0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-    f.frame()->resize(c.width, c.height);
-    EXPECT_EQ(f.window()->findByName("Top panel")->rect(), c.top);
-    EXPECT_EQ(f.window()->findByName("Bottom panel")->rect(), c.bottom);
-    EXPECT_EQ(f.status().rect(), c.status);
-    EXPECT_EQ(f.list().rect(), c.list);
+  // Top panel 65 high at the top, bottom panel 29 high at the bottom, the
+  // status line 20 high 1 above it, the list from y 64 to 71 above the
+  // bottom and never less than empty. At the edges: the list's last pixel
+  // row (136), empty (135), would be negative (134); and a window below the
+  // minimum width and shorter than the panels.
+  for (const auto& [w, h] : std::vector<std::pair<int, int>>{{800, 600}, {560, 136}, {560, 135}, {560, 134}, {300, 40}}) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    f.frame()->resize(w, h);
+    EXPECT_EQ(f.window()->findByName("Top panel")->rect(), (Rect{0, 0, w, 65}));
+    EXPECT_EQ(f.window()->findByName("Bottom panel")->rect(), (Rect{0, h - 29, w, 29}));
+    EXPECT_EQ(f.status().rect(), (Rect{0, h - 50, w, 20}));
+    EXPECT_EQ(f.list().rect(), (Rect{0, 64, w, std::max(0, h - 135)}));
     // Panel controls keep their fixed places; the copy buttons sit in the
     // bottom panel wherever it goes.
-    EXPECT_EQ(f.button("Copy All").rootRect(), (Rect{104, c.bottom.y + 2, 100, 25}));
+    EXPECT_EQ(f.button("Copy All").rootRect(), (Rect{104, h - 29 + 2, 100, 25}));
     EXPECT_EQ(f.edit("Genre").rootRect(), (Rect{206, 23, 70, 17}));
   }
 }

@@ -1,5 +1,5 @@
-// `qomhost rip` as a separate process: a made disc image ripped to tagged
-// files, the exit code of a failing job, and the folder rules.
+// `qomhost rip` as a separate process: a made disc image ripped (the files
+// themselves are checked by the road tests, tests/e2e/road), the exit code of a failing job, and the folder rules.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -26,7 +26,7 @@ struct RipCli {
 
 }  // namespace
 
-TEST(QomhostRip, RipsAMadeImageToTaggedFilesNamedByTheDefaultPattern) {
+TEST(QomhostRip, RipsAMadeImageToFilesNamedByTheDefaultPattern) {
   RipCli cli;
   const char* source = std::getenv("RONDEL_SOURCE_DIR");
   const auto made = runCommand({testing_support::binDir() + "/mkdisc",
@@ -57,12 +57,6 @@ TEST(QomhostRip, RipsAMadeImageToTaggedFilesNamedByTheDefaultPattern) {
   // Progress went to stderr, one line per change seen, ending "Copied".
   EXPECT_NE(r.err.find("] Copied\n"), std::string::npos) << r.err;
 
-  // 301 sectors of a 1 kHz tone: the length an independent decoder finds.
-  const auto decoded = runCommand({testing_support::findProgram("mpg123"), "-q", "-s", file});
-  ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
-  EXPECT_NEAR(static_cast<double>(decoded.out.size()) / 2352.0, 301.0, 2.0);
-  const auto tags = runCommand({testing_support::findProgram("id3v2"), "-l", file});
-  EXPECT_NE(tags.out.find("Unknown Album"), std::string::npos) << tags.out;
 }
 
 TEST(QomhostRip, AFailingJobGivesANonzeroExitAndTheOthersStillRun) {

@@ -21,23 +21,6 @@
 
 namespace testing_support {
 
-// The headless driver as a window's loop, for loops that also watch what
-// the window's controls show (each refresh, on the thread that changed them).
-class ForwardingLoop : public qom::ui::EventLoop {
- public:
-  bool isWindowThread() const override { return driver.isWindowThread(); }
-  void post(qom::ui::Window* target, std::function<void()> task) override {
-    driver.post(target, std::move(task));
-  }
-  void startTimer(qom::ui::Window* target, int id, int periodMs) override {
-    driver.startTimer(target, id, periodMs);
-  }
-  void stopTimer(qom::ui::Window* target, int id) override { driver.stopTimer(target, id); }
-  void forget(qom::ui::Window* target) override { driver.forget(target); }
-
-  qomhost::HeadlessDriver driver;
-};
-
 // Watches the status column.
 class RecordingLoop final : public ForwardingLoop {
  public:
@@ -74,10 +57,11 @@ class RecordingLoop final : public ForwardingLoop {
   std::map<std::uint32_t, std::vector<std::string>> statuses_;
 };
 
-class RipFixture {
+class RipFixture : public MainWindowFixture {
  public:
-  explicit RipFixture(const DrivesJson& config) : host_(config, 0), session_(host_.start()) {
-    set("Use Freedb", "0");
+  explicit RipFixture(const DrivesJson& config,
+                      std::unique_ptr<ForwardingLoop> loop = std::make_unique<RecordingLoop>())
+      : MainWindowFixture(config, std::move(loop)) {
     set("Use Output Folder", "1");
     set("Output Folder", windowsForm(out_.path()));
   }
@@ -86,38 +70,15 @@ class RipFixture {
     std::replace(native.begin(), native.end(), '/', '\\');
     return "Z:" + native;
   }
-  ~RipFixture() { windows_.reset(); }
+  ~RipFixture() { close(); }  // the window (and its rip worker) before the output folder
 
   // Shows the window and reads the disc (one poll tick).
-  bool showReady() {
-    windows_ = std::make_unique<qomhost::WindowHost>(session_->host(), loop_);
-    frame_ = windows_->show(kRondelGuid);
-    if (window() == nullptr || !loop_.driver.fireTimer(window(), 1)) return false;
-    return status().text() == "Ready" && list().rowCount() > 0;
-  }
-  void hide() {
-    windows_->hide(kRondelGuid);
-    frame_ = nullptr;
-  }
-  bool set(const char* key, const std::string& value) {
-    qom::ConfigItem* item = session_->findItem(key);
-    return item != nullptr && item->setText(value.c_str());
-  }
+  bool showReady() { return show() && tick() && status().text() == "Ready" && list().rowCount() > 0; }
+  bool set(const char* key, const std::string& value) { return setItem(key, value); }
 
-  qomhost::HostSession& session() { return *session_; }
-  RecordingLoop& loop() { return loop_; }
-  qom::ui::Window* window() { return windows_->window(kRondelGuid); }
-  qom::ui::ListView& list() { return *find<qom::ui::ListView>("Tracks"); }
-  qom::ui::Label& status() { return *find<qom::ui::Label>("Status"); }
-  qom::ui::Edit& edit(const char* name) { return *find<qom::ui::Edit>(name); }
-  qom::ui::PushButton& button(const char* name) { return *find<qom::ui::PushButton>(name); }
+  // (With the default loop.)
+  RecordingLoop& loop() { return static_cast<RecordingLoop&>(eventLoop()); }
   std::string cellStatus(int row) { return list().cell(row, 4); }
-
-  // Runs the window thread until `done` holds; false after a generous bound.
-  template <class Done>
-  bool runUntil(Done done, std::chrono::seconds bound = std::chrono::seconds(60)) {
-    return loop_.driver.runUntil(done, bound);
-  }
   // Runs until the copy has ended: "Cancel copying" is off again.
   bool waitIdle() {
     return runUntil([&] { return !button("Cancel copying").enabled(); });
@@ -135,17 +96,7 @@ class RipFixture {
   }
 
  private:
-  template <class Model>
-  Model* find(const char* name) {
-    return findControl<Model>(frame_, name);
-  }
-
-  HostFixture host_;
   TempDir out_;
-  std::unique_ptr<qomhost::HostSession> session_;
-  RecordingLoop loop_;
-  std::unique_ptr<qomhost::WindowHost> windows_;
-  qom::ui::Container* frame_ = nullptr;
 };
 
 }  // namespace testing_support

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <nlohmann/json.hpp>
 
 #include "rip_fixture.h"
 #include "support/run_command.h"
@@ -14,19 +13,6 @@
 
 using namespace testing_support;
 using Strings = std::vector<std::string>;
-
-namespace {
-
-// Duration in seconds and the tags as ffprobe reads them.
-nlohmann::json probe(const std::string& file) {
-  const auto r = runCommand({findProgram("ffprobe"), "-v", "error", "-show_entries",
-                             "format=duration,format_name:format_tags", "-of", "json", file});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  auto doc = nlohmann::json::parse(r.out, nullptr, false);
-  return doc.is_discarded() ? nlohmann::json::object() : doc["format"];
-}
-
-}  // namespace
 
 TEST(Ripping, HundredSectorTrackShowsEachPercentThenCopied) {
   RipFixture f(drives({simDrive("SIM", tracks({100}), kSine)}));
@@ -64,7 +50,7 @@ TEST(Ripping, HundredSectorTrackShowsEachPercentThenCopied) {
   f.session().host().folderBrowser().setHandler(nullptr);
 }
 
-TEST(Ripping, CopyAllWritesTaggedFilesNamedByTheDefaultPatterns) {
+TEST(Ripping, CopyAllWritesFilesNamedByTheDefaultPatterns) {
   RipFixture f(drives({simDrive("SIM", tracks({300, 150, 75}), kSine)}));
   ASSERT_TRUE(f.showReady());
   ASSERT_TRUE(f.button("Copy All").userClick());
@@ -74,15 +60,6 @@ TEST(Ripping, CopyAllWritesTaggedFilesNamedByTheDefaultPatterns) {
   EXPECT_EQ(f.filesWritten(), (Strings{"Unknown Artist - Unknown Album/01. Track 01.mp3",
                                        "Unknown Artist - Unknown Album/02. Track 02.mp3",
                                        "Unknown Artist - Unknown Album/03. Track 03.mp3"}));
-  // Lengths from an independent decoder; tags from an independent reader.
-  const auto first = probe(f.outFile("Unknown Artist - Unknown Album/01. Track 01.mp3"));
-  EXPECT_EQ(first.value("format_name", ""), "mp3");
-  EXPECT_NEAR(std::stod(first.value("duration", "0")), 4.0, 0.1);
-  const auto id3 = runCommand({findProgram("id3v2"), "-l", f.outFile("Unknown Artist - Unknown Album/02. Track 02.mp3")});
-  ASSERT_EQ(id3.exitCode, 0) << id3.err;
-  for (const char* text : {"Track 02", "Unknown Artist", "Unknown Album", "Encoded with Rondel for Tavlo3"})
-    EXPECT_NE(id3.out.find(text), std::string::npos) << text << " in\n" << id3.out;
-  EXPECT_EQ(id3.out.find("Changed Later"), std::string::npos);
 
   // One artist differs (letter case alone would not): the third pattern;
   // two rows selected: only they, with the first pattern.

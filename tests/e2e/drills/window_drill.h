@@ -81,84 +81,25 @@ class HoldingLoop final : public testing_support::ForwardingLoop {
 };
 
 // The window with simulated drives, lookups off, files below a temporary
-// output folder given in Z:\ form.
-class DrillWindow {
+// output folder given in Z:\ form, and a holding loop.
+class DrillWindow : public testing_support::RipFixture {
  public:
   explicit DrillWindow(const testing_support::DrivesJson& drives)
-      : host_(drives, 0), session_(host_.start()) {
-    set("Use Freedb", "0");
-    set("Use Output Folder", "1");
-    std::string folder = out_.path();
-    std::replace(folder.begin(), folder.end(), '/', '\\');
-    set("Output Folder", "Z:" + folder);
-  }
-  ~DrillWindow() { windows_.reset(); }
+      : RipFixture(drives, std::make_unique<HoldingLoop>()) {}
 
-  // Shows the window and reads the disc (one poll tick).
-  bool showReady() {
-    windows_ = std::make_unique<qomhost::WindowHost>(session_->host(), loop_);
-    frame_ = windows_->show(testing_support::kRondelGuid);
-    if (window() == nullptr || !loop_.driver.fireTimer(window(), 1)) return false;
-    return status().text() == "Ready" && list().rowCount() > 0;
-  }
   // Destroys the window (the host's hide), mid-rip or mid-lookup.
-  void close() {
-    windows_->hide(testing_support::kRondelGuid);
-    frame_ = nullptr;
-  }
-  bool set(const char* key, const std::string& value) {
-    qom::ConfigItem* item = session_->findItem(key);
-    return item != nullptr && item->setText(value.c_str());
-  }
-  // Ends the host session (the component unloads), then starts a new one
-  // from the same configuration folder: what it reads back is what
-  // survived.
-  void restartSession() {
-    windows_.reset();
-    session_.reset();
-    session_ = host_.start();
-  }
+  void close() { hide(); }
   std::string value(const char* key) {
-    qom::ConfigItem* item = session_->findItem(key);
+    qom::ConfigItem* item = session().findItem(key);
     return item != nullptr ? item->text() : "<no such item>";
   }
-  std::string configText() const { return drills::configText(host_.configFolder()); }
+  std::string configText() const { return drills::configText(configFolder()); }
 
-  HoldingLoop& loop() { return loop_; }
-  qom::ui::Window* window() { return windows_->window(testing_support::kRondelGuid); }
-  qom::ui::ListView& list() { return *find<qom::ui::ListView>("Tracks"); }
-  qom::ui::Label& status() { return *find<qom::ui::Label>("Status"); }
-  qom::ui::PushButton& button(const char* name) { return *find<qom::ui::PushButton>(name); }
+  HoldingLoop& loop() { return static_cast<HoldingLoop&>(eventLoop()); }
   // A track's last status, kept by the window also when its row is gone.
   std::string trackStatus(std::uint32_t track) {
     return window()->property("rip.status." + std::to_string(track));
   }
-
-  template <class Done>
-  bool runUntil(Done done, std::chrono::seconds bound = std::chrono::seconds(60)) {
-    return loop_.driver.runUntil(done, bound);
-  }
-  // Until the copy has ended: "Cancel copying" is off again.
-  bool waitIdle() {
-    return runUntil([&] { return !button("Cancel copying").enabled(); });
-  }
-
-  std::string out() const { return out_.path(); }
-  std::string outFile(const std::string& relative) const { return out_.path() + "/" + relative; }
-
- private:
-  template <class Model>
-  Model* find(const char* name) {
-    return testing_support::findControl<Model>(frame_, name);
-  }
-
-  // Declared so that the windows go first, then the loop, then the host.
-  testing_support::HostFixture host_;
-  testing_support::TempDir out_;
-  std::unique_ptr<qomhost::HostSession> session_;
-  HoldingLoop loop_;
-  std::unique_ptr<qomhost::WindowHost> windows_;
-  qom::ui::Container* frame_ = nullptr;
 };
 
 }  // namespace drills

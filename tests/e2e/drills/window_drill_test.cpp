@@ -41,7 +41,7 @@ TEST(WindowDrill, CancelDuringTheLastBlockStillCopiesTheTrack) {
   EXPECT_EQ(w.trackStatus(2), "Copied");
   EXPECT_EQ(w.trackStatus(3), "");
   EXPECT_EQ(w.trackStatus(4), "");
-  EXPECT_EQ(filesBelow(w.out()), (Strings{kAlbum + "01. Track 01.mp3", kAlbum + "02. Track 02.mp3"}));
+  EXPECT_EQ(filesBelow(w.out().path()), (Strings{kAlbum + "01. Track 01.mp3", kAlbum + "02. Track 02.mp3"}));
   EXPECT_NEAR(decodedFrames(w.outFile(kAlbum + "02. Track 02.mp3")), 36 * kFramesPerSector,
               kFramesPerSector);
   EXPECT_TRUE(w.button("Copy All").enabled());
@@ -71,7 +71,7 @@ TEST(WindowDrill, WindowClosedDuringARip) {
   w.close();  // joins the worker, which stops at its next block
   EXPECT_TRUE(threadsBackTo(threadsBefore));
 
-  EXPECT_EQ(filesBelow(w.out()), Strings{kAlbum + "01. Track 01.ogg"});
+  EXPECT_EQ(filesBelow(w.out().path()), Strings{kAlbum + "01. Track 01.ogg"});
   const auto decoded = testing_support::runCommand(
       {testing_support::findProgram("oggdec"), "-Q", "-R", "-o", "-", w.outFile(kAlbum + "01. Track 01.ogg")});
   ASSERT_EQ(decoded.exitCode, 0) << decoded.err;

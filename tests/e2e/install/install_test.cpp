@@ -263,5 +263,4 @@ TEST_F(InstallTest, InstalledHostLooksUpAndRipsAMadeDisc) {
   const std::string file =
       dir.file("rips/Exact Audio - Three Hundred And One/01. Exactly 301 Sectors.mp3");
   EXPECT_EQ(doc["tracks"][0]["file"], file);
-  EXPECT_EQ(testing_support::readFile(file).substr(0, 3), "ID3");
 }

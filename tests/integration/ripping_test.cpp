@@ -60,6 +60,11 @@ TEST(Ripping, CopyAllWritesFilesNamedByTheDefaultPatterns) {
   EXPECT_EQ(f.filesWritten(), (Strings{"Unknown Artist - Unknown Album/01. Track 01.mp3",
                                        "Unknown Artist - Unknown Album/02. Track 02.mp3",
                                        "Unknown Artist - Unknown Album/03. Track 03.mp3"}));
+  // Nor the tags, which the job renders apart from the name.
+  const auto id3 = runCommand({findProgram("id3v2"), "-l", f.outFile("Unknown Artist - Unknown Album/02. Track 02.mp3")});
+  ASSERT_EQ(id3.exitCode, 0) << id3.err;
+  EXPECT_NE(id3.out.find("Unknown Album"), std::string::npos) << id3.out;
+  EXPECT_EQ(id3.out.find("Changed Later"), std::string::npos) << id3.out;
 
   // One artist differs (letter case alone would not): the third pattern;
   // two rows selected: only they, with the first pattern.

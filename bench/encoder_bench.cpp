@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "bench/bench_audio.h"
-#include "rondel/rip/encoder_api.h"
+#include "sdk/encoder_api.h"
 
 extern char** environ;
 

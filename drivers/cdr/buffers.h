@@ -6,7 +6,7 @@
 #include <map>
 #include <mutex>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace cdr {
 

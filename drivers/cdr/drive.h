@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace cdr {
 

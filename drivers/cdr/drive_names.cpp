@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace cdr {
 

@@ -9,7 +9,7 @@
 #include "drivers/cdr/drive.h"
 #include "drivers/cdr/registry.h"
 #include "platform/c_boundary.h"
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 #define CDR_EXPORT extern "C" __attribute__((visibility("default")))
 

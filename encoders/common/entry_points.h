@@ -13,7 +13,7 @@
 #include "encoders/common/encoder_stream.h"
 #include "encoders/common/result.h"
 #include "platform/c_boundary.h"
-#include "rondel/rip/encoder_api.h"
+#include "sdk/encoder_api.h"
 
 #define ACD2_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace rondel {
 

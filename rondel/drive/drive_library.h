@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "rondel/drive/cd_drive.h"
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace rondel {
 

@@ -2,7 +2,7 @@
 // The freedb disc identifier of a table of contents.
 #include <cstdint>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace rondel {
 

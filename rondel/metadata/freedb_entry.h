@@ -5,7 +5,7 @@
 // still has exactly that table of contents.
 #include <string>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace rondel {
 

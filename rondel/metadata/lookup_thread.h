@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 #include "rondel/metadata/freedb_entry.h"
 
 namespace rondel {

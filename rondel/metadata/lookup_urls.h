@@ -6,7 +6,7 @@
 // them, so an ordinary address goes out unchanged.
 #include <string>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace rondel {
 

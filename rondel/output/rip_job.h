@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace rondel {
 

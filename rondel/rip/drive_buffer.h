@@ -6,7 +6,7 @@
 // worker otherwise); the drive library accepts the calls from any thread.
 #include <cstdint>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace rondel {
 

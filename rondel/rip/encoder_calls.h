@@ -10,7 +10,7 @@
 // is fixed before any worker starts.
 #include <cstdint>
 
-#include "rondel/rip/encoder_api.h"
+#include "sdk/encoder_api.h"
 
 namespace rondel {
 

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "rondel/rip/encoder_api.h"
+#include "sdk/encoder_api.h"
 
 namespace rondel {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 #include "rondel/rip/rip_worker.h"
 #include "rondel/metadata/freedb_entry.h"
 #include "rondel/metadata/lookup_threads.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace cdr_test {
 

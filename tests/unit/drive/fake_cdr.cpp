@@ -17,7 +17,7 @@
 // CD_Initialize2 per access mode since this copy of the library was loaded.
 #include <cstring>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 #ifndef FAKE_CDR_RECORDS
 #define FAKE_CDR_RECORDS 3

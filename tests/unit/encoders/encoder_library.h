@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "rondel/rip/encoder_api.h"
+#include "sdk/encoder_api.h"
 
 namespace encoder_test {
 

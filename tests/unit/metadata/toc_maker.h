@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "rondel/drive/cdr_api.h"
+#include "sdk/cdr_api.h"
 
 namespace metadata_test {
 

@@ -22,7 +22,7 @@
 #include <cstdio>
 #include <string>
 
-#include "rondel/rip/encoder_api.h"
+#include "sdk/encoder_api.h"
 #ifdef FAKE_ENC_RECORD
 #include "platform/winpath.h"
 #endif

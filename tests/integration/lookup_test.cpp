@@ -3,6 +3,7 @@
 // server that never answers or never closes, the user's picks, and lookups
 // racing with picks, a disc change and the window's destruction.
 #include <chrono>
+#include <thread>
 
 #include "lookup_fixture.h"
 
@@ -161,6 +162,39 @@ TEST(Lookup, RacesWithPicksADiscChangeAndDestruction) {
   const auto start = std::chrono::steady_clock::now();
   f.hide();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(Lookup, ADiscThatGoesEndsItsLookup_EvenWithLookupsSwitchedOff) {
+  // Each request waits 300 ms, so the lookup is still running when the disc
+  // goes; nothing it finds may reach the window afterwards.
+  const std::string id = kDisc.discId();
+  CddbServer server({"--delay", "300"});
+  ASSERT_TRUE(server.running());
+  for (const char* category : {"blues", "rock"})
+    server.add(category, id, xmcdEntry(kDisc, id, "Gone / Disc", {"1", "2"}));
+  LookupWindow f(drives({simDrive("SIM", kDisc.tracksJson(), R"("readiness": [0, 7, 0])")}),
+                 server.address());
+  ASSERT_TRUE(f.show());
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.status().text(), "Querying freedb...");
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.status().text(), "No Disc");
+  // Long enough for the query and both reads to have answered (no timer
+  // runs meanwhile, so the disc stays out).
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  f.driver().runPending();
+  EXPECT_TRUE(f.items().empty());
+  EXPECT_EQ(f.status().text(), "No Disc");
+  EXPECT_EQ(f.window()->property("freedb.discid"), "");
+
+  // The disc is back with lookups off: the old lookup still writes nothing.
+  ASSERT_TRUE(f.setItem("Use Freedb", "0"));
+  ASSERT_TRUE(f.tick());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  f.driver().runPending();
+  EXPECT_EQ(f.status().text(), "Ready");
+  EXPECT_TRUE(f.items().empty());
+  EXPECT_EQ(f.edit("Artist").text(), "Unknown Artist");
 }
 
 }  // namespace

@@ -185,16 +185,27 @@ TEST(Ripping, CancelDuringTheThirdOfFiveJobsDropsTheRestWithoutEject) {
   EXPECT_EQ(f.loop().statuses(4).back(), "Copied");
 }
 
-TEST(Ripping, ACopyCommandWhileJobsRunIsIgnored) {
-  RipFixture f(drives({simDrive("SIM", tracks({450, 12}), R"("speed": 8, "audio": {"generator": "sine"})")}));
+TEST(Ripping, ACopyCommandWhileJobsRunIsIgnored_TheButtonsStayOffTillItEnds) {
+  RipFixture f(drives({simDrive("SIM", tracks({450, 12}),
+                                R"("speed": 8, "readiness": [0, 7, 0], "audio": {"generator": "sine"})")}));
   ASSERT_TRUE(f.showReady());
   ASSERT_TRUE(f.button("Copy Selected").userClick());  // row 0 is selected
   ASSERT_TRUE(f.runUntil([&] { return !f.cellStatus(0).empty(); }));
-  // A disc state change may turn the copy buttons on meanwhile; a click
-  // then must not start a second worker nor queue anything.
+  // The disc goes and comes back while the copy runs: it is listed again,
+  // but the copy buttons stay off until the copy ends.
+  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.tick());
+  EXPECT_EQ(f.status().text(), "Ready");
+  EXPECT_FALSE(f.button("Copy All").enabled());
+  EXPECT_FALSE(f.button("Copy Selected").enabled());
+  EXPECT_TRUE(f.button("Cancel copying").enabled());
+  // Even a click on a button forced on starts no second worker and queues
+  // nothing.
   f.button("Copy All").setEnabled(true);
   ASSERT_TRUE(f.button("Copy All").userClick());
   ASSERT_TRUE(f.waitIdle());
+  EXPECT_TRUE(f.button("Copy All").enabled());
+  EXPECT_TRUE(f.button("Copy Selected").enabled());
   EXPECT_EQ(f.loop().statuses(1).back(), "Copied");
   EXPECT_TRUE(f.loop().statuses(2).empty());
   EXPECT_EQ(f.filesWritten(), Strings{"Unknown Artist - Track 01.mp3"});

@@ -12,15 +12,14 @@
 
 namespace rondel {
 
-// What a rip worker needs of the window that started it. Every method is
-// called on the worker thread.
+// What a rip worker needs of the session that started it (RipSession).
+// Every method is called on the worker thread.
 class RipOwner {
  public:
   virtual ~RipOwner() = default;
-  // Writes `text` into the status cell of the row whose item data is
-  // `trackNumber` (through the list model, which is safe from any thread).
+  // The job's status text for `trackNumber` ("Copying 7%...", then its end).
   virtual void setTrackStatus(std::uint32_t trackNumber, const char* text) = 0;
-  // The window's cancel flag ("Cancel copying", or the window going away).
+  // The session's cancel flag ("Cancel copying", or the window going away).
   virtual bool cancelRequested() const = 0;
   // The file the job wrote, as the encoder named it on its finished close
   // (Windows form); called only for a job that ends "Copied".

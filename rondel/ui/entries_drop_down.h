@@ -7,11 +7,15 @@
 namespace rondel {
 
 constexpr const char* kNoEntriesCaption = "No freedb entries";
+// The skin groups the drop-down is drawn with (defined in the skin file).
+constexpr const char* kEntriesMainGroup = "korrin.dropdownlist.main.group";
+constexpr const char* kEntriesListGroup = "korrin.dropdownlist.list.group";
 
 class EntriesDropDown final : public qom::ui::DropDown {
  public:
   EntriesDropDown(qom::ui::Window* parent, MainWindow& owner) : DropDown(parent), owner_(owner) {
     setCaption(kNoEntriesCaption);
+    setSkin({kEntriesMainGroup, kEntriesListGroup});
   }
 
  protected:

@@ -2,6 +2,19 @@
 
 namespace qom::ui {
 
+void DropDown::setSkin(DropDownSkin skin) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    skin_ = std::move(skin);
+  }
+  changed();
+}
+
+DropDownSkin DropDown::skin() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return skin_;
+}
+
 void DropDown::setCaption(std::string caption) {
   {
     std::lock_guard<std::mutex> lock(mutex_);

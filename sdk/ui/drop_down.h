@@ -10,6 +10,20 @@
 
 namespace qom::ui {
 
+// The parts a drop-down is drawn in, as a skin names them: the closed box
+// shows the text part beside the button part (both in the main group), the
+// open list is the list part (in the list group).
+constexpr const char* kDropDownTextPart = "dropdownlist.text";
+constexpr const char* kDropDownButtonPart = "dropdownlist.button";
+constexpr const char* kDropDownListPart = "dropdownlist.list";
+
+// The skin groups a drop-down asks its view to draw it with; empty: the
+// view's own look.
+struct DropDownSkin {
+  std::string mainGroup;
+  std::string listGroup;
+};
+
 struct DropDownItem {
   int id = 0;
   std::string text;
@@ -20,6 +34,9 @@ class DropDown : public Window {
   explicit DropDown(Window* parent = nullptr) : Window(parent) {}
   static constexpr WindowKind kKind = WindowKind::DropDown;
   WindowKind kind() const override { return kKind; }
+
+  void setSkin(DropDownSkin skin);
+  DropDownSkin skin() const;
 
   void setCaption(std::string caption);
   std::string caption() const;
@@ -43,6 +60,7 @@ class DropDown : public Window {
 
  private:
   mutable std::mutex mutex_;
+  DropDownSkin skin_;
   std::string caption_;
   std::vector<DropDownItem> items_;
   int nextId_ = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/debug_log.h"
 #include "platform/thread_queue.h"
 #include "rondel/drive/drive_library.h"
 #include "rondel/output/id3_tags.h"
@@ -192,6 +193,8 @@ void RipWorker(std::unique_ptr<RipWorkerContext> context) {
     status = kStatusReadFailed;
   }
   owner.setTrackStatus(job.trackNumber, status);
+  platform::debugLog("rip", "track %u ended \"%s\": %s", job.trackNumber, status,
+                     job.outputPath.c_str());
   const CdrFunctions& f = cdr();
   if (f.CD_Unlock != nullptr) f.CD_Unlock(job.deviceIndex);
   owner.ripWorkerEnded();

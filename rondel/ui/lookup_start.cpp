@@ -41,6 +41,10 @@ void MainWindow::startLookup() {
   start->owner = this;
   start->generation = generation;
   start->limits = FetchLimits::fromEnvironment();
+  start->settings.freedbServer = config().getString(key::kFreedbServer);
+  start->settings.useProxy = config().getInt(key::kUseProxy) != 0;
+  start->settings.proxyServer = config().getString(key::kProxyServer);
+  start->settings.email = config().getString(key::kEMail);
   try {
     lookups_.start(std::move(start));
   } catch (const std::system_error&) {

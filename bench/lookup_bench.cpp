@@ -26,7 +26,6 @@
 #include "rondel/metadata/disc_id.h"
 #include "rondel/metadata/lookup_thread.h"
 #include "rondel/metadata/lookup_urls.h"
-#include "rondel/shell/config_items.h"
 #include "support/background_process.h"
 
 namespace {
@@ -124,16 +123,14 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "lookup_bench: cddb-server did not start (%s)\n", server.log().c_str());
       status = 1;
     } else {
-      qom::ConfigGroupImpl group;
-      rondel::addConfigItems(group, nullptr);
-      rondel::setConfig(&group);
-      group.setString(rondel::key::kFreedbServer, line.substr(std::strlen("listening on ")));
+      const std::string server = line.substr(std::strlen("listening on "));
       std::vector<double> wall, cpu;
       for (int r = 0; r < rounds; ++r) {
         BenchOwner owner;
         auto start = std::make_unique<rondel::LookupStart>();
         start->toc = toc;
         start->owner = &owner;
+        start->settings.freedbServer = server;
         const auto began = Clock::now();
         std::thread thread(rondel::lookupThread, std::move(start));
         cpu.push_back(owner.waitEnded());
@@ -144,7 +141,6 @@ int main(int argc, char** argv) {
           status = 1;
         }
       }
-      rondel::setConfig(nullptr);
       std::printf("lookup (query + 3 reads), %d rounds, server delay %s ms\n", rounds, delay.c_str());
       std::printf("  wall time:          median %8.2f ms   max %8.2f ms\n", median(wall),
                   *std::max_element(wall.begin(), wall.end()));

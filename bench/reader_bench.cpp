@@ -23,7 +23,6 @@
 #include "platform/winpath.h"
 #include "rondel/drive/drive_library.h"
 #include "rondel/rip/audio_reader.h"
-#include "rondel/shell/library_folder.h"
 
 namespace {
 
@@ -115,9 +114,8 @@ int main(int argc, char** argv) {
                          << R"(}], "audio": {"file": "disc.bin"}, "jitter": {"max_bytes": 7056, "seed": 1}}]})";
   setenv("CDR_CONFIG", config.c_str(), 1);
   const std::string exe = platform::executablePath();
-  rondel::setLibraryFolder(platform::toWindowsPath(exe.substr(0, exe.rfind('/'))));
   int rc = 1;
-  if (rondel::OpenDrives() == 2) {
+  if (rondel::OpenDrives(platform::toWindowsPath(exe.substr(0, exe.rfind('/')))) == 2) {
     std::printf("image: %u sectors (%.1f min) of music-like audio\n", g_sectors, minutes);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,15 +1,13 @@
 #include "rondel/drive/drive_library.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
+#include "platform/debug_log.h"
 #include "platform/dynlib.h"
 #include "platform/sysinfo.h"
 #include "platform/winpath.h"
 #include "rondel/drive/cdr_functions.h"
-#include "rondel/shell/library_folder.h"
 
 namespace rondel {
 namespace {
@@ -55,37 +53,31 @@ bool resolveAll(platform::DynamicLibrary& lib, CdrFunctions& f) {
          lib.resolve(f.CD_UnlockVolume, "CD_UnlockVolume");
 }
 
-// Diagnostics go to stderr only when asked for; the user never sees them.
-void debugLog(const char* what, const std::string& detail) {
-  static const bool enabled = std::getenv("RONDEL_DEBUG") != nullptr;
-  if (enabled) std::fprintf(stderr, "rondel: drive library: %s: %s\n", what, detail.c_str());
-}
-
 }  // namespace
 
-std::uint32_t LoadDriveLibrary(std::uint32_t accessMode) {
+std::uint32_t LoadDriveLibrary(const std::string& folder, std::uint32_t accessMode) {
   DriveLibraryState& s = state();
   s.unload();
 
-  const std::string windowsPath = libraryFolder() + "\\cdr.dll";
+  const std::string windowsPath = folder + "\\cdr.dll";
   std::optional<std::string> nativePath =
       windowsPath.size() <= platform::kMaxPath ? platform::toNativePath(windowsPath) : std::nullopt;
   if (!nativePath) {
-    debugLog("no usable path", windowsPath);
+    platform::debugLog("drive library", "no usable path: %s", windowsPath.c_str());
     return 0;
   }
   if (!s.library.open(*nativePath)) {
-    debugLog("not loaded", s.library.lastError());
+    platform::debugLog("drive library", "not loaded: %s", s.library.lastError().c_str());
     return 0;
   }
   CdrFunctions f;
   if (!resolveAll(s.library, f)) {
-    debugLog("missing export", s.library.lastError());
+    platform::debugLog("drive library", "missing export: %s", s.library.lastError().c_str());
     s.unload();
     return 0;
   }
   if (f.CD_Initialize2(accessMode, 1) != 0) {
-    debugLog("CD_Initialize2 refused mode", std::to_string(accessMode));
+    platform::debugLog("drive library", "CD_Initialize2 refused mode %u", accessMode);
     s.unload();
     return 0;
   }
@@ -94,7 +86,7 @@ std::uint32_t LoadDriveLibrary(std::uint32_t accessMode) {
   if (count > kMaxDrives) {
     // A count like that comes from a faulty library; reading that many
     // records would run past its array.
-    debugLog("implausible device count", std::to_string(count));
+    platform::debugLog("drive library", "implausible device count %u", count);
     count = 0;
   }
   if (count == 0) {
@@ -112,10 +104,10 @@ std::uint32_t LoadDriveLibrary(std::uint32_t accessMode) {
   return count;
 }
 
-std::uint32_t OpenDrives() {
-  std::uint32_t count = LoadDriveLibrary(kCdAccessDevices);
+std::uint32_t OpenDrives(const std::string& folder) {
+  std::uint32_t count = LoadDriveLibrary(folder, kCdAccessDevices);
   if (count == 0 && platform::systemPlatformId() == platform::kPlatformWin32Nt)
-    count = LoadDriveLibrary(kCdAccessDevicesAndImages);
+    count = LoadDriveLibrary(folder, kCdAccessDevicesAndImages);
   return count;
 }
 

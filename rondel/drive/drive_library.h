@@ -4,20 +4,23 @@
 // is constructed and stays for the component's life.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "rondel/drive/cd_drive.h"
 
 namespace rondel {
 
-// Tries mode 0 and, when that yields no drive on an NT-family system, mode 1
-// (a complete second load). Returns the drive count; 0 means no usable drive
+// Loads "<folder>\cdr.dll"; `folder` is the library folder in Windows form
+// (the component's executable folder; an empty one loads nothing). Tries
+// mode 0 and, when that yields no drive on an NT-family system, mode 1 (a
+// complete second load). Returns the drive count; 0 means no usable drive
 // and that no further drive-library call is made.
-std::uint32_t OpenDrives();
+std::uint32_t OpenDrives(const std::string& folder);
 // One complete attempt in one access mode: load "<folder>\cdr.dll", resolve
-// all 19 names, initialise, list the devices. Every failure unloads and
-// yields 0.
-std::uint32_t LoadDriveLibrary(std::uint32_t accessMode);
+// all 19 names, initialise, list the devices. Every failure unloads, writes
+// why to the debug log and yields 0.
+std::uint32_t LoadDriveLibrary(const std::string& folder, std::uint32_t accessMode);
 
 std::uint32_t driveCount();
 // Drive i has device index i; null for an index out of range.

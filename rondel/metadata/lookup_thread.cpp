@@ -4,11 +4,11 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/debug_log.h"
 #include "rondel/metadata/disc_id.h"
 #include "rondel/metadata/lookup_urls.h"
 #include "rondel/metadata/query_reply.h"
 #include "rondel/net/http_get_request.h"
-#include "rondel/shell/config_items.h"
 
 namespace rondel {
 namespace {
@@ -38,6 +38,16 @@ void takeBody(HttpGetRequest& request, std::string& body, bool& gotBytes) {
   }
 }
 
+// The URL as the debug log shows it: user name and password, should the
+// server setting carry them, are left out.
+std::string loggedUrl(const std::string& url) {
+  const std::size_t hostStart = url.find("://") == std::string::npos ? 0 : url.find("://") + 3;
+  const std::size_t hostEnd = url.find_first_of("/?#", hostStart);
+  const std::size_t at = url.rfind('@', hostEnd == std::string::npos ? url.size() : hostEnd);
+  if (at == std::string::npos || at < hostStart) return url;
+  return url.substr(0, hostStart) + "***" + url.substr(at);
+}
+
 }  // namespace
 
 FetchLimits FetchLimits::fromEnvironment() {
@@ -64,37 +74,55 @@ FetchLimits FetchLimits::fromEnvironment() {
 
 std::string fetchText(HttpGetRequest& request, const std::string& url, const FetchLimits& limits,
                       const std::function<bool()>& stopRequested, Clock::time_point deadline) {
+  // Every way out names its outcome in the debug log.
+  const auto failed = [&url](const char* why, long long ms = -1) {
+    if (!platform::debugLogEnabled()) return std::string();
+    if (ms >= 0)
+      platform::debugLog("lookup", "GET %s failed: %s (%lld ms)", loggedUrl(url).c_str(), why, ms);
+    else
+      platform::debugLog("lookup", "GET %s failed: %s", loggedUrl(url).c_str(), why);
+    return std::string();
+  };
   const Clock::time_point started = Clock::now();
-  if (started >= deadline) return {};
+  if (started >= deadline) return failed("the lookup's time is up");
   // The request's own bound and the lookup's, whichever comes first.
-  const Clock::time_point ends =
-      deadline - started > limits.total ? started + limits.total : deadline;
+  const bool lookupEndsFirst = deadline - started <= limits.total;
+  const Clock::time_point ends = lookupEndsFirst ? deadline : started + limits.total;
   request.setReplyLimits(limits.maxHeadBytes, limits.maxBytes);
   request.connect(url, 0);
   Clock::time_point lastByte = started;  // last sign of life from the server
   std::string body;
   while (!stopRequested()) {
     const int step = request.run();
-    if (step < 0) return {};
+    // The request's own text: a cap, a bad reply, an HTTP error status
+    // (its status line), a connect or name failure.
+    if (step < 0) return failed(request.getErrorText().c_str());
     bool gotBytes = false;
     if (request.getStatus() > 0) takeBody(request, body, gotBytes);
     const Clock::time_point now = Clock::now();
     if (gotBytes) lastByte = now;
     if (step == 1) {
       // Ended: the body is complete only if a 200/206 reply got that far.
-      return request.getStatus() == HttpGetRequest::kStatusBody ? body : std::string();
+      if (request.getStatus() != HttpGetRequest::kStatusBody)
+        return failed("the reply ended before its body");
+      if (platform::debugLogEnabled())
+        platform::debugLog("lookup", "GET %s: %zu bytes", loggedUrl(url).c_str(), body.size());
+      return body;
     }
-    if (now >= ends) return {};
+    if (now >= ends)
+      return lookupEndsFirst ? failed("time-out: the lookup's deadline passed")
+                             : failed("time-out: the request took too long", limits.total.count());
     if (request.connecting()) {
-      if (now - started >= limits.connect) return {};
+      if (now - started >= limits.connect)
+        return failed("time-out connecting", limits.connect.count());
     } else if (now - lastByte >= limits.silence) {
-      return {};
+      return failed("time-out: the server went silent", limits.silence.count());
     }
     // Anything the socket delivers counts against the silence bound, the
     // status line and headers too.
     if (request.wait(limits.turn) > 0) lastByte = Clock::now();
   }
-  return {};
+  return failed("stopped");
 }
 
 void lookupThread(std::unique_ptr<LookupStart> start) {
@@ -105,13 +133,13 @@ void lookupThread(std::unique_ptr<LookupStart> start) {
   const std::uint64_t generation = job.generation;
   const auto stopRequested = [&] { return owner.lookupStopRequested(generation); };
 
-  const std::string proxy =
-      config().getInt(key::kUseProxy) != 0 ? config().getString(key::kProxyServer) : std::string();
+  const LookupSettings& settings = job.settings;
+  const std::string proxy = settings.useProxy ? settings.proxyServer : std::string();
   Sockets sockets;
   {
     HttpGetRequest request(nullptr, kReceiveBufferSize, proxy);
-    const std::string server = serverAddress(config().getString(key::kFreedbServer));
-    const Hello hello = makeHello(config().getString(key::kEMail));
+    const std::string server = serverAddress(settings.freedbServer);
+    const Hello hello = makeHello(settings.email);
     const std::string queryUrl = buildQueryUrl(server, job.toc, hello);
     owner.lookupQuerying(generation, discIdText(computeDiscId(job.toc)), queryUrl);
 

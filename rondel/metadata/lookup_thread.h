@@ -61,26 +61,38 @@ struct FetchLimits {
   static FetchLimits fromEnvironment();
 };
 
+// The configuration a lookup runs with, read by its starter at the moment
+// the lookup starts (a later change applies to the next lookup).
+struct LookupSettings {
+  std::string freedbServer;  // "Freedb Server": the server's host, with its port when not 80
+  bool useProxy = false;     // "Use Proxy"
+  std::string proxyServer;   // "Proxy Server": [user:pass@]host[:port]
+  std::string email;         // "EMail": user@host for the hello
+};
+
 // The block a window hands to a new lookup thread; the thread owns it.
 struct LookupStart {
   CdToc toc{};                      // the window's record when the lookup started
   LookupOwner* owner = nullptr;     // outlives the thread: the window joins it first
   std::uint64_t generation = 0;     // this lookup's name towards its owner
   FetchLimits limits;
+  LookupSettings settings;
 };
 
 // The whole body of a GET, or "" unless a 200/206 reply ended (the server
 // closed the connection, or the body reached its Content-Length or its last
 // chunk) within the limits and before `deadline`. Never spins: between steps
 // it waits on the socket for at most `limits.turn`. `stopRequested` is
-// checked at every turn; a stop gives "".
+// checked at every turn; a stop gives "". Each request leaves one line in
+// the debug log: its URL and its outcome (bytes received, or why it failed:
+// which bound ran out, the stop, or the request's own error text).
 std::string fetchText(HttpGetRequest& request, const std::string& url, const FetchLimits& limits,
                       const std::function<bool()>& stopRequested,
                       std::chrono::steady_clock::time_point deadline =
                           std::chrono::steady_clock::time_point::max());
 
-// The thread's body. Reads "Freedb Server", "EMail", "Use Proxy" and "Proxy
-// Server" from the component's configuration when it starts.
+// The thread's body: queries `start->settings.freedbServer` (through the
+// proxy when one is to be used) and reads every entry it offers.
 void lookupThread(std::unique_ptr<LookupStart> start);
 
 }  // namespace rondel

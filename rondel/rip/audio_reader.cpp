@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/debug_log.h"
 #include "platform/thread_priority.h"
 #include "rondel/drive/cd_drive.h"
 #include "rondel/rip/resync_read.h"
@@ -170,6 +171,8 @@ AudioReader::ReadResult AudioReader::readSectors(std::uint32_t first, std::uint3
     if (stopRequested()) return ReadResult::kStopped;
     if (drive_.readCdda(first, count, into))
       return stopRequested() ? ReadResult::kStopped : ReadResult::kOk;
+    platform::debugLog("reader", "read of %u sectors at sector %u failed, attempt %u of %u", count,
+                       first, attempt + 1, kReadAttempts);
     std::this_thread::yield();
   }
   return ReadResult::kFailed;
@@ -209,7 +212,11 @@ AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::
         overlap_.reset();
         return read;
       }
-      if (!matchDrift) continue;
+      if (!matchDrift) {
+        platform::debugLog("reader", "block at sector %u not found in %u sectors, pass %u of %u",
+                           firstSector, overlap, pass + 1, kResyncPasses);
+        continue;
+      }
       const bool whereItReads = *matchDrift == state.drift;
       // A self-similar sector also matches where a jittering drive put
       // other audio, and two such passes can agree on it. So a block
@@ -237,7 +244,8 @@ AudioReader::ReadResult AudioReader::ResyncRead(std::uint32_t firstSector, std::
     state.pastEnd = true;
     return ReadResult::kOk;
   }
-  overlap_.reset();  // synchronisation lost
+  platform::debugLog("reader", "block at sector %u: synchronisation lost", firstSector);
+  overlap_.reset();
   return ReadResult::kFailed;
 }
 

@@ -1,14 +1,12 @@
 #include "rondel/rip/encoder_table.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/debug_log.h"
 #include "platform/dynlib.h"
 #include "platform/winpath.h"
-#include "rondel/shell/library_folder.h"
 
 namespace rondel {
 namespace {
@@ -45,24 +43,18 @@ EncoderTable g_encoders;  // see encoder_table.h for threads
 
 static_assert(kEncoderLibraryNames.size() <= kEncoderSlots);
 
-// Diagnostics go to stderr only when asked for; the user never sees them.
-void debugLog(const char* name, const char* what, const std::string& detail) {
-  static const bool enabled = std::getenv("RONDEL_DEBUG") != nullptr;
-  if (enabled) std::fprintf(stderr, "rondel: encoder %s: %s: %s\n", name, what, detail.c_str());
-}
-
 // Loads one library into `slot`, or leaves the slot empty.
 void loadOne(const std::string& folder, const char* name, EncoderSlot& slot) {
   const std::string windowsPath = folder + "\\" + name;
   std::optional<std::string> nativePath =
       windowsPath.size() <= platform::kMaxPath ? platform::toNativePath(windowsPath) : std::nullopt;
   if (!nativePath) {
-    debugLog(name, "no usable path", windowsPath);
+    platform::debugLog("encoder", "%s: no usable path: %s", name, windowsPath.c_str());
     return;
   }
   auto library = std::make_unique<platform::DynamicLibrary>();
   if (!library->open(*nativePath)) {
-    debugLog(name, "not loaded", library->lastError());
+    platform::debugLog("encoder", "%s: not loaded: %s", name, library->lastError().c_str());
     return;
   }
   // Look-up order is part of the contract. The two optional variants may be
@@ -77,14 +69,14 @@ void loadOne(const std::string& folder, const char* name, EncoderSlot& slot) {
   const bool hasCompress = library->resolve(e.Compress, "ACD2_Compress");
   const bool hasDeinit = library->resolve(e.DeinitCompress, "ACD2_DeinitCompress");
   if (!(hasInitialize && hasInitCompress && hasCompress && hasDeinit)) {
-    debugLog(name, "missing a required export", *nativePath);
+    platform::debugLog("encoder", "%s: missing a required export: %s", name, nativePath->c_str());
     return;
   }
   std::uint32_t info = 0;  // filled by the library; the component has no use for it
   const std::int32_t ready = initialize(&info);
   // The library answers a C boolean: only its lowest byte counts.
   if ((static_cast<std::uint32_t>(ready) & 0xFFu) == 0) {
-    debugLog(name, "ACD2_Initialize refused", std::to_string(ready));
+    platform::debugLog("encoder", "%s: ACD2_Initialize refused: %d", name, ready);
     return;
   }
   e.module = library->handle();
@@ -94,9 +86,8 @@ void loadOne(const std::string& folder, const char* name, EncoderSlot& slot) {
 
 }  // namespace
 
-void LoadEncoderLibraries() {
+void LoadEncoderLibraries(const std::string& folder) {
   g_encoders.clear();
-  const std::string folder = libraryFolder();
   for (std::size_t i = 0; i < kEncoderLibraryNames.size(); ++i) {
     // Runs inside the module's static construction: nothing may escape.
     try {

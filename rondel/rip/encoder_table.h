@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "sdk/encoder_api.h"
 
@@ -39,9 +40,11 @@ struct EncoderEntry {
   bool filled() const { return module != nullptr; }
 };
 
-// Loads "<library folder>\<name>" for each name in index order into its
-// slot. Any slot filled before is emptied (and its library unloaded) first.
-void LoadEncoderLibraries();
+// Loads "<folder>\<name>" for each name in index order into its slot;
+// `folder` is the library folder in Windows form (an empty one loads
+// nothing). Any slot filled before is emptied (and its library unloaded)
+// first. Why a library was not used goes to the debug log.
+void LoadEncoderLibraries(const std::string& folder);
 // Empties every slot and unloads the libraries (tests and teardown).
 void UnloadEncoderLibraries();
 

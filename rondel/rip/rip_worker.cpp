@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/debug_log.h"
 #include "platform/thread_queue.h"
 #include "rondel/drive/drive_library.h"
 #include "rondel/rip/audio_reader.h"
@@ -170,6 +171,8 @@ void RipWorker(std::unique_ptr<RipWorkerContext> context) {
     status = kStatusReadFailed;
   }
   owner.setTrackStatus(job.trackNumber, status);
+  platform::debugLog("rip", "track %u ended \"%s\": %s", job.trackNumber, status,
+                     job.outputPath.c_str());
   if (CdDrive* drive = driveAt(job.deviceIndex)) drive->unlock();
   owner.ripWorkerEnded();
 }

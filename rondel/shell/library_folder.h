@@ -1,17 +1,14 @@
 #pragma once
 // The library folder: the folder of the process's main executable, in
-// Windows form, from which the drive and encoder libraries are loaded.
-// Computed once during static construction; at most 260 characters.
+// Windows form, from which the drive and encoder libraries are loaded. The
+// component computes it once while it is built and hands it to the loaders.
 #include <string>
 
 namespace rondel {
 
 // Takes the file name of the main executable (module handle 0) and cuts it
-// before its last backslash. An executable path too long for a 261-byte
-// buffer leaves the folder empty, so no library loads.
-void computeLibraryFolder();
+// before its last backslash; at most 260 characters. An executable path too
+// long for a 261-byte buffer gives an empty folder, so no library loads.
 std::string libraryFolder();
-// Tests point the loaders at folders of their own.
-void setLibraryFolder(const std::string& windowsFolder);
 
 }  // namespace rondel

@@ -28,9 +28,9 @@ qom::Resource* serviceResource(std::uint32_t type, const char* name) {
 }  // namespace
 
 RondelComponent::RondelComponent() : qom::ComponentBase(kComponentName, kComponentGuid) {
-  computeLibraryFolder();
-  OpenDrives();
-  LoadEncoderLibraries();
+  const std::string folder = libraryFolder();
+  OpenDrives(folder);
+  LoadEncoderLibraries(folder);
 
   addResource(serviceResource<MainWindowCreator>(qom::kServiceWindowCreator, kComponentName));
   addResource(serviceResource<LauncherIconCreator>(qom::kServiceWindowCreator, kComponentName));

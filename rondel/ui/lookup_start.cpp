@@ -44,6 +44,10 @@ void MainWindow::startLookup() {
   start->owner = this;
   start->generation = generation;
   start->limits = FetchLimits::fromEnvironment();
+  start->settings.freedbServer = settings_.freedbServer();
+  start->settings.useProxy = settings_.useProxy();
+  start->settings.proxyServer = settings_.proxyServer();
+  start->settings.email = settings_.email();
   try {
     lookups_.start(std::move(start));
   } catch (const std::system_error&) {

@@ -20,7 +20,6 @@
 #include "rondel/drive/cd_drive.h"
 #include "rondel/drive/cdr_functions.h"
 #include "rondel/drive/drive_library.h"
-#include "rondel/shell/library_folder.h"
 
 namespace {
 
@@ -107,15 +106,13 @@ class DriveLibraryTest : public ::testing::Test {
   void TearDown() override {
     rondel::CloseDrives();
     platform::setSystemPlatformIdForTesting(std::nullopt);
-    rondel::setLibraryFolder("");
   }
 
   // Points the loader at a variant's folder, in Windows form as the
   // component keeps it.
-  static void useVariant(const std::string& variant) {
-    const std::string folder = platform::toWindowsPath(variantDir(variant));
-    ASSERT_FALSE(folder.empty()) << variantDir(variant);
-    rondel::setLibraryFolder(folder);
+  void useVariant(const std::string& variant) {
+    folder_ = platform::toWindowsPath(variantDir(variant));
+    ASSERT_FALSE(folder_.empty()) << variantDir(variant);
   }
 
   // Checks the state after an attempt that must yield no drive.
@@ -128,6 +125,7 @@ class DriveLibraryTest : public ::testing::Test {
   }
 
   static constexpr int kFamilies[] = {kPlatformWin32Nt, kPlatformWin32Windows};
+  std::string folder_;  // the library folder handed to OpenDrives
 };
 
 TEST_F(DriveLibraryTest, OpenDrives_CompleteLibrary_ListsDrivesInLibraryOrderOnEitherFamily) {
@@ -138,7 +136,7 @@ TEST_F(DriveLibraryTest, OpenDrives_CompleteLibrary_ListsDrivesInLibraryOrderOnE
     FakeLibrary fake("complete");
     ASSERT_TRUE(fake.usable());
 
-    ASSERT_EQ(rondel::OpenDrives(), 3u);
+    ASSERT_EQ(rondel::OpenDrives(folder_), 3u);
     ASSERT_EQ(rondel::driveCount(), 3u);
     const char* names[] = {"Fake A", "Fake B", "Fake C"};
     for (std::uint32_t i = 0; i < 3; ++i) {
@@ -191,7 +189,7 @@ TEST_F(DriveLibraryTest, OpenDrives_LibraryLackingANameNeverCalled_IsNotUsedAtAl
       ASSERT_TRUE(fake.usable());
       ASSERT_EQ(fake.symbol("CD_SetSpeed"), nullptr) << "variant built wrongly";
 
-      EXPECT_EQ(rondel::OpenDrives(), 0u);
+      EXPECT_EQ(rondel::OpenDrives(folder_), 0u);
       // Not even initialised: the names are resolved before anything is called.
       EXPECT_EQ(fake.initializeCalls(kCdAccessDevices), 0u);
       EXPECT_EQ(fake.initializeCalls(kCdAccessDevicesAndImages), 0u);
@@ -202,7 +200,7 @@ TEST_F(DriveLibraryTest, OpenDrives_LibraryLackingANameNeverCalled_IsNotUsedAtAl
 
 TEST_F(DriveLibraryTest, OpenDrives_ModeZeroRefusedOnNt_UsesModeOneFromAFreshLoad) {
   ASSERT_NO_FATAL_FAILURE(useVariant("mode1_only"));
-  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  ASSERT_EQ(rondel::OpenDrives(folder_), 3u);
   EXPECT_EQ(rondel::driveAt(0)->name(), "Fake A");
   EXPECT_EQ(rondel::driveAt(2)->name(), "Fake C");
   EXPECT_TRUE(tableFull());
@@ -222,7 +220,7 @@ TEST_F(DriveLibraryTest, OpenDrives_ModeZeroRefusedOnNt_UsesModeOneFromAFreshLoa
   // Held across both attempts, one copy sees both modes, each once.
   FakeLibrary held("mode1_only");
   ASSERT_TRUE(held.usable());
-  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  ASSERT_EQ(rondel::OpenDrives(folder_), 3u);
   EXPECT_EQ(held.initializeCalls(kCdAccessDevices), 1u);
   EXPECT_EQ(held.initializeCalls(kCdAccessDevicesAndImages), 1u);
 }
@@ -235,7 +233,7 @@ TEST_F(DriveLibraryTest, OpenDrives_ModeZeroRefusedOffNt_NeverTriesModeOne) {
     {
       FakeLibrary fake("mode1_only");
       ASSERT_TRUE(fake.usable());
-      EXPECT_EQ(rondel::OpenDrives(), 0u);
+      EXPECT_EQ(rondel::OpenDrives(folder_), 0u);
       EXPECT_EQ(fake.initializeCalls(kCdAccessDevices), 1u);
       EXPECT_EQ(fake.initializeCalls(kCdAccessDevicesAndImages), 0u);
     }
@@ -256,7 +254,7 @@ TEST_F(DriveLibraryTest, OpenDrives_LibraryWithoutUsableDevices_YieldsNoDriveOnE
         ASSERT_TRUE(fake.usable());
         // absurd_count claims 1'000'000 devices and owns 3 records: reading
         // them all would run far past its array.
-        EXPECT_EQ(rondel::OpenDrives(), 0u);
+        EXPECT_EQ(rondel::OpenDrives(folder_), 0u);
         EXPECT_EQ(fake.initializeCalls(kCdAccessDevices), 1u);
         EXPECT_EQ(fake.initializeCalls(kCdAccessDevicesAndImages),
                   family == kPlatformWin32Nt ? 1u : 0u);
@@ -268,7 +266,7 @@ TEST_F(DriveLibraryTest, OpenDrives_LibraryWithoutUsableDevices_YieldsNoDriveOnE
 
 TEST_F(DriveLibraryTest, DriveName_FillingTheWholeFieldWithoutNul_IsCutAt256Bytes) {
   ASSERT_NO_FATAL_FAILURE(useVariant("long_name"));
-  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  ASSERT_EQ(rondel::OpenDrives(folder_), 3u);
   const std::string full(kCdDeviceNameBytes, 'N');
   EXPECT_EQ(rondel::driveAt(0)->name().size(), kCdDeviceNameBytes);
   EXPECT_EQ(rondel::driveAt(0)->name(), full);
@@ -279,7 +277,7 @@ TEST_F(DriveLibraryTest, DriveName_FillingTheWholeFieldWithoutNul_IsCutAt256Byte
 
 TEST_F(DriveLibraryTest, ReadToc_ImplausibleTrackNumbersOrFailedCall_AreRefused) {
   ASSERT_NO_FATAL_FAILURE(useVariant("bad_tocs"));
-  ASSERT_EQ(rondel::OpenDrives(), 7u);
+  ASSERT_EQ(rondel::OpenDrives(folder_), 7u);
   struct Expected {
     const char* what;
     bool accepted;
@@ -316,19 +314,17 @@ TEST_F(DriveLibraryTest, ReadToc_ImplausibleTrackNumbersOrFailedCall_AreRefused)
 
 TEST_F(DriveLibraryTest, OpenDrives_NoLoadableLibraryInFolder_YieldsNoDrive) {
   // No folder at all (an executable path that was too long leaves it empty).
-  rondel::setLibraryFolder("");
-  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_EQ(rondel::OpenDrives(""), 0u);
   EXPECT_TRUE(tableEmpty());
 
   // A folder without cdr.dll.
   ASSERT_NO_FATAL_FAILURE(useVariant(""));
-  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_EQ(rondel::OpenDrives(folder_), 0u);
 
   // A path past the Windows limit, even though it names a real folder.
   std::string longFolder = platform::toWindowsPath(variantDir("complete"));
   while (longFolder.size() + sizeof "\\cdr.dll" - 1 <= platform::kMaxPath) longFolder += "\\.";
-  rondel::setLibraryFolder(longFolder);
-  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_EQ(rondel::OpenDrives(longFolder), 0u);
   EXPECT_FALSE(isLoaded(variantLibrary("complete")));
 
   // A cdr.dll that is no library.
@@ -337,8 +333,7 @@ TEST_F(DriveLibraryTest, OpenDrives_NoLoadableLibraryInFolder_YieldsNoDrive) {
   std::ofstream(temp + "/cdr.dll") << "MZ not a library";
   const std::string folder = platform::toWindowsPath(temp);
   ASSERT_FALSE(folder.empty());
-  rondel::setLibraryFolder(folder);
-  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_EQ(rondel::OpenDrives(folder), 0u);
   EXPECT_TRUE(tableEmpty());
   std::error_code ignored;
   fs::remove_all(temp, ignored);
@@ -348,8 +343,7 @@ TEST_F(DriveLibraryTest, OpenDrives_FolderOnAMappedDriveLetter_LoadsThroughTheMa
   platform::setDriveLetter('R', variantDir(""));
   for (const char* folder : {"R:\\complete", "r:/complete/", "R:\\mode1_only\\..\\complete"}) {
     SCOPED_TRACE(folder);
-    rondel::setLibraryFolder(folder);
-    EXPECT_EQ(rondel::OpenDrives(), 3u);
+    EXPECT_EQ(rondel::OpenDrives(folder), 3u);
     rondel::CloseDrives();
   }
   platform::resetDriveMapForTesting();
@@ -357,11 +351,11 @@ TEST_F(DriveLibraryTest, OpenDrives_FolderOnAMappedDriveLetter_LoadsThroughTheMa
 
 TEST_F(DriveLibraryTest, OpenDrives_CalledAgainAndFailing_LeavesNoTraceOfTheFirstLibrary) {
   ASSERT_NO_FATAL_FAILURE(useVariant("complete"));
-  ASSERT_EQ(rondel::OpenDrives(), 3u);
+  ASSERT_EQ(rondel::OpenDrives(folder_), 3u);
   ASSERT_TRUE(isLoaded(variantLibrary("complete")));
 
   ASSERT_NO_FATAL_FAILURE(useVariant("zero_devices"));
-  EXPECT_EQ(rondel::OpenDrives(), 0u);
+  EXPECT_EQ(rondel::OpenDrives(folder_), 0u);
   EXPECT_EQ(rondel::driveAt(0), nullptr);
   EXPECT_EQ(rondel::findDriveByName("Fake A"), -1);
   EXPECT_TRUE(tableEmpty());

@@ -14,7 +14,6 @@
 #include "rondel/rip/encoder_calls.h"
 #include "rondel/rip/encoder_table.h"
 #include "rondel/rip/format_table.h"
-#include "rondel/shell/library_folder.h"
 
 namespace {
 
@@ -71,18 +70,14 @@ std::string pointerText(const void* p) {
 class EncoderBindingTest : public ::testing::Test {
  protected:
   void SetUp() override { rondel::UnloadEncoderLibraries(); }
-  void TearDown() override {
-    rondel::UnloadEncoderLibraries();
-    rondel::setLibraryFolder("");
-  }
+  void TearDown() override { rondel::UnloadEncoderLibraries(); }
 
   // Points the binding at a variant's folder, in Windows form as the
   // component keeps it, and loads.
   static void loadVariant(const std::string& variant) {
     const std::string folder = platform::toWindowsPath(binDir() + "/testencoders/" + variant);
     ASSERT_FALSE(folder.empty());
-    rondel::setLibraryFolder(folder);
-    rondel::LoadEncoderLibraries();
+    rondel::LoadEncoderLibraries(folder);
   }
 
   static void expectEmpty(std::uint32_t index) {
@@ -242,8 +237,7 @@ TEST_F(EncoderBindingTest, Load_FaultyLibraries_LeaveTheirSlotsEmptyAndUnloaded)
   // No folder of that name at all, and no library folder at all.
   ASSERT_NO_FATAL_FAILURE(loadVariant("missing"));
   for (std::uint32_t i = 0; i < rondel::kEncoderSlots; ++i) expectEmpty(i);
-  rondel::setLibraryFolder("");
-  rondel::LoadEncoderLibraries();
+  rondel::LoadEncoderLibraries("");
   for (std::uint32_t i = 0; i < rondel::kEncoderSlots; ++i) expectEmpty(i);
 }
 

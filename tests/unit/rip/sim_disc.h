@@ -12,7 +12,6 @@
 #include "rondel/drive/cdr_functions.h"
 #include "rondel/drive/drive_library.h"
 #include "rondel/rip/encoder_table.h"
-#include "rondel/shell/library_folder.h"
 #include "support/temp_dir.h"
 
 namespace rip_test {
@@ -30,22 +29,19 @@ class SimDisc {
                                            driveJson + "}]}")) {
     rondel::CloseDrives();
     rondel::UnloadEncoderLibraries();
-    rondel::setLibraryFolder(platform::toWindowsPath(testing_support::binDir()));
-    drives_ = rondel::OpenDrives();
+    drives_ = rondel::OpenDrives(platform::toWindowsPath(testing_support::binDir()));
   }
   ~SimDisc() {
     rondel::CloseDrives();
     rondel::UnloadEncoderLibraries();
-    rondel::setLibraryFolder("");
   }
   SimDisc(const SimDisc&) = delete;
   SimDisc& operator=(const SimDisc&) = delete;
 
   bool ready() const { return drives_ == 1 && rondel::driveAt(0) != nullptr; }
   void loadEncoders(const std::string& variant) {
-    rondel::setLibraryFolder(
+    rondel::LoadEncoderLibraries(
         platform::toWindowsPath(testing_support::binDir() + "/testencoders/" + variant));
-    rondel::LoadEncoderLibraries();
   }
   const testing_support::TempDir& dir() const { return dir_; }
 

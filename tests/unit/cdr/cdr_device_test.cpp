@@ -247,19 +247,6 @@ TEST_F(EmulatedDevice, ReadOffsetsCorrectAShiftedDriveExactly) {
     }
   }
 
-  // A drive found without a configuration takes its model's value from the
-  // offsets file.
-  script({{"cue", (dir / "audio.cue").string()}, {"offset", 48}});
-  writeFile("offsets.json", R"({"OTHER DRIVE": 6, "RONDEL EMULATED CD": 48})");
-  testing_support::ScopedEnv offsets("CDR_OFFSETS", (dir / "offsets.json").string());
-  unsetenv("CDR_CONFIG");
-  ASSERT_EQ(initAsIs(kCdAccessDevices), 1u) << warnings;
-  EXPECT_EQ(name(0), "RONDEL EMULATED CD (/dev/sr0)");
-  EXPECT_EQ(cd->TestUnitReady(0), kCdReady);
-  ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
-  ASSERT_EQ(read(0, 100, 2, out), 0);
-  EXPECT_TRUE(out == binBytes(100, 2));
-
   // A simulated drive takes it too; a value out of range skips the entry.
   ASSERT_EQ(init(R"({"drives": [{"type": "simulated", "name": "Late", "tracks": [{"sectors": 300}],
                     "audio": {"generator": "counter"}, "jitter": {"bytes": -192}, "offset": 48},

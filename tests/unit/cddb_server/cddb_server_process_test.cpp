@@ -243,33 +243,10 @@ TEST(CddbServerProcess, ASecondServerOnATakenPortExitsWithOne) {
                               ": the port is in use"),
             std::string::npos)
       << second.log();
-  // The first one still answers every query alone.
-  for (int i = 0; i < 5; ++i) {
-    RawClient client(first.port, kQuery);
-    client.read();
-    EXPECT_EQ(client.body(), "200 rock 07010002 Artist / Album\r\n");
-  }
-}
-
-TEST(CddbServerProcess, AnswersTheServerCommandsOverHttp) {
-  ServerRun server;
-  ASSERT_GT(server.port, 0) << server.output();
-  // The rest of each command's answer is covered by CddbCommands.AnswersTheServerCommands.
-  const auto ask = [&](const std::string& cmd) {
-    RawClient client(server.port, "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=u+h+c+1&proto=6");
-    client.read();
-    return client.body();
-  };
-  EXPECT_EQ(ask("cddb+lscat"), "210 OK, category list follows (until terminating `.')\r\nrock\r\n.\r\n");
-  EXPECT_EQ(ask("sites"), "210 OK, site information follows (until terminating `.')\r\n127.0.0.1 http " +
-                              std::to_string(server.port) +
-                              " /~cddb/cddb.cgi N000.00 W000.00 Local freedb-format folder "
-                              "(cddb-server)\r\n.\r\n");
-  EXPECT_EQ(ask("motd").rfind("210 Last modified: ", 0), 0u);
-  const std::string stat = ask("stat");
-  EXPECT_EQ(stat.rfind("210 OK, status information follows (until terminating `.')\r\n", 0), 0u);
-  EXPECT_NE(stat.find("\r\nDatabase entries: 1\r\n"), std::string::npos) << stat;
-  EXPECT_NE(stat.find("\r\n    rock: 1\r\n"), std::string::npos) << stat;
+  // The first one still answers alone.
+  RawClient client(first.port, kQuery);
+  client.read();
+  EXPECT_EQ(client.body(), "200 rock 07010002 Artist / Album\r\n");
 }
 
 TEST(CddbServerProcess, KeepsHttp11ConnectionsAndReadsAbsoluteTargets) {
@@ -291,6 +268,13 @@ TEST(CddbServerProcess, KeepsHttp11ConnectionsAndReadsAbsoluteTargets) {
   EXPECT_EQ(absolute.body(), "200 rock 07010002 Artist / Album\r\n") << absolute.bytes;
   // A request line that cannot be read.
   EXPECT_EQ(rawExchange(server.port, "NONSENSE\r\n\r\n").rfind("HTTP/1.0 400 ", 0), 0u);
+  // The sites answer names the port really listened on (the rest of each
+  // command's answer is CddbCommands.AnswersTheServerCommands').
+  RawClient sites(server.port, "/~cddb/cddb.cgi?cmd=sites&hello=u+h+c+1&proto=6");
+  sites.read();
+  EXPECT_NE(sites.body().find("\r\n127.0.0.1 http " + std::to_string(server.port) + " /~cddb/cddb.cgi "),
+            std::string::npos)
+      << sites.bytes;
 }
 
 TEST(CddbServerProcess, ARealCddbClientQueriesAndReadsThroughIt) {

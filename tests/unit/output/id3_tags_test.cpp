@@ -65,10 +65,6 @@ class Id3TagsTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { audioDir_.reset(); }
 
-  std::string writeFile(const std::string& name, const std::string& contents) {
-    return dir_.write(name, contents);
-  }
-
   static std::unique_ptr<TempDir> audioDir_;
   static std::string audio_;
   TempDir dir_;
@@ -103,7 +99,7 @@ TEST_F(Id3TagsTest, RenderId3v2Tag_AllFields_ReadBackInOrderWithTheGenreAsText) 
   EXPECT_EQ(framePayload(bytes, "TCON").substr(0, 5), std::string("\0Rock", 5));
   EXPECT_EQ(bytes.find("(17)"), std::string::npos);
 
-  const std::string file = writeFile("tagged.mp3", bytes + audio_);
+  const std::string file = dir_.write("tagged.mp3", bytes + audio_);
   const auto eyeD3 = runCommand({kEyeD3, "--no-color", "-2", file});
   ASSERT_EQ(eyeD3.exitCode, 0) << eyeD3.err;
   for (const char* line : {"title: Caf\xC3\xA9 au lait", "artist: The Artist", "album: The Album",
@@ -123,7 +119,7 @@ TEST_F(Id3TagsTest, RenderId3v2Tag_HandsOverExactlyTheRenderedBytes) {
   const std::string bytes = bytesOf(tag);
   EXPECT_EQ(bytes.size(), announcedSize(bytes));
   EXPECT_EQ(framePayload(bytes, "TCON").substr(0, 10), std::string("\0Krautrock", 10));
-  const std::string file = writeFile("genre.mp3", bytes + audio_);
+  const std::string file = dir_.write("genre.mp3", bytes + audio_);
   const auto eyeD3 = runCommand({kEyeD3, "--no-color", "-2", file});
   EXPECT_NE(eyeD3.out.find("genre: Krautrock"), std::string::npos) << eyeD3.out << eyeD3.err;
 
@@ -153,7 +149,7 @@ TEST_F(Id3TagsTest, WriteId3v1Tag_WritesIntoTheMappedFileAndReplacesItsOwnTag) {
   std::vector<std::uint8_t> v2;
   ASSERT_TRUE(rondel::renderId3v2Tag(v2fields, v2));
   const std::string original = bytesOf(v2) + audio_;
-  const std::string native = writeFile("Caf\xC3\xA9.mp3", original);
+  const std::string native = dir_.write("Caf\xC3\xA9.mp3", original);
   const std::string windowsPath = platform::toWindowsPath(dir_.path()) + "\\Caf\xE9.mp3";
   ASSERT_EQ(platform::toNativePath(windowsPath), native);
 

@@ -1,5 +1,8 @@
 #pragma once
-// One drive of the drive library, addressed by its device index.
+// One drive of the drive library, addressed by its device index: every call
+// the component makes of a drive. The library is loaded all or nothing, yet
+// each call still answers as a failure rather than call through an empty
+// pointer.
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -21,6 +24,27 @@ class CdDrive {
   const CdDeviceRecord* record() const { return record_; }
   // Guards this drive's read state against the audio reader and rip worker.
   std::mutex& mutex() { return mutex_; }
+
+  // The readiness answer: kCdReady, kCdNoDisc, kCdBecomingReady or
+  // another code for not ready.
+  std::int32_t testUnitReady() const;
+  // Tray and medium. True when the library reports success.
+  bool eject() const;
+  bool load() const;
+  // Keeps the disc in the drive while a job reads it (and lets it go).
+  bool lock() const;
+  bool unlock() const;
+  // Claims the drive for this process while the window lives.
+  bool lockVolume() const;
+  bool unlockVolume() const;
+  // Readies the drive for audio reads; the answer is advisory.
+  void prepareCdda() const;
+  // Reads `count` raw audio sectors from `first` into `into`, a buffer from
+  // allocateBuffer of at least count * 2352 bytes.
+  bool readCdda(std::uint32_t first, std::uint32_t count, void* into) const;
+  // A buffer the library can read into; freeBuffer gives it back.
+  bool allocateBuffer(std::uint32_t bytes, void** data, CdBufferHandle* handle) const;
+  void freeBuffer(CdBufferHandle handle) const;
 
   // Reads the table of contents. False when the library fails, and also when
   // it reports first/last track numbers outside 1..99 or reversed: such a

@@ -8,6 +8,7 @@
 #include "platform/dynlib.h"
 #include "platform/sysinfo.h"
 #include "platform/winpath.h"
+#include "rondel/drive/cdr_functions.h"
 #include "rondel/shell/library_folder.h"
 
 namespace rondel {

@@ -7,32 +7,8 @@
 #include <vector>
 
 #include "rondel/drive/cd_drive.h"
-#include "sdk/cdr_api.h"
 
 namespace rondel {
-
-// The library's 19 functions, filled all or nothing.
-struct CdrFunctions {
-  CD_Initialize2_t CD_Initialize2 = nullptr;
-  CD_GetDeviceCount_t CD_GetDeviceCount = nullptr;
-  CD_GetDevices_t CD_GetDevices = nullptr;
-  CD_TestUnitReady_t CD_TestUnitReady = nullptr;
-  CD_ReadTOC_t CD_ReadTOC = nullptr;
-  CD_Eject_t CD_Eject = nullptr;
-  CD_Load_t CD_Load = nullptr;
-  CD_Lock_t CD_Lock = nullptr;
-  CD_Unlock_t CD_Unlock = nullptr;
-  CD_GetMaxBuffer_t CD_GetMaxBuffer = nullptr;
-  CD_AllocateBuffer_t CD_AllocateBuffer = nullptr;
-  CD_FreeBuffer_t CD_FreeBuffer = nullptr;
-  CD_ReadCDDA_t CD_ReadCDDA = nullptr;
-  CD_SetSpeed_t CD_SetSpeed = nullptr;
-  CD_GetSpeed_t CD_GetSpeed = nullptr;
-  CD_PrepareCDDA_t CD_PrepareCDDA = nullptr;
-  CD_ReadCDText_t CD_ReadCDText = nullptr;
-  CD_LockVolume_t CD_LockVolume = nullptr;
-  CD_UnlockVolume_t CD_UnlockVolume = nullptr;
-};
 
 // Tries mode 0 and, when that yields no drive on an NT-family system, mode 1
 // (a complete second load). Returns the drive count; 0 means no usable drive
@@ -43,8 +19,6 @@ std::uint32_t OpenDrives();
 // yields 0.
 std::uint32_t LoadDriveLibrary(std::uint32_t accessMode);
 
-// The process-wide function table; valid while driveCount() > 0.
-const CdrFunctions& cdr();
 std::uint32_t driveCount();
 // Drive i has device index i; null for an index out of range.
 CdDrive* driveAt(std::uint32_t index);

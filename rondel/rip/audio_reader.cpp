@@ -6,16 +6,11 @@
 
 #include "platform/thread_priority.h"
 #include "rondel/drive/cd_drive.h"
-#include "rondel/drive/drive_library.h"
 #include "rondel/rip/resync_read.h"
 
 namespace rondel {
 
-namespace {
-constexpr std::uint32_t kRawCdda = 1;  // CD_ReadCDDA's flags argument
-}  // namespace
-
-AudioReader::AudioReader(CdDrive& drive) : device_(drive.deviceIndex()) {}
+AudioReader::AudioReader(const CdDrive& drive) : drive_(drive) {}
 
 AudioReader::~AudioReader() {
   StopCDDA();
@@ -33,7 +28,7 @@ bool AudioReader::InitCDDA(std::uint32_t ringBytes, std::uint32_t sectorsPerBloc
     blocks_.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
       auto block = std::make_unique<AudioBlock>();
-      if (!block->buffer.allocate(device_, blockBytes)) {
+      if (!block->buffer.allocate(drive_, blockBytes)) {
         blocks_.clear();  // every buffer made so far goes back to the library
         return false;
       }
@@ -65,8 +60,7 @@ bool AudioReader::BeginCDDA(std::uint32_t startSector, std::uint32_t sectorCount
   ringPosition_ = 0;
   stop_.store(false, std::memory_order_release);
   const ReaderContext context{messageId, platform::currentThreadId()};
-  const CdrFunctions& f = cdr();
-  if (f.CD_PrepareCDDA != nullptr) f.CD_PrepareCDDA(device_);  // result ignored
+  drive_.prepareCdda();
   try {
     // Everything the thread reads is set above, so it may start at once.
     thread_ = std::thread(&AudioReader::ReaderThread, this, context);
@@ -171,11 +165,10 @@ AudioReader::ReadResult AudioReader::ReadCDDA(AudioBlock*& block) {
 
 AudioReader::ReadResult AudioReader::readSectors(std::uint32_t first, std::uint32_t count,
                                                  std::uint8_t* into) {
-  const CdrFunctions& f = cdr();
-  if (f.CD_ReadCDDA == nullptr || into == nullptr) return ReadResult::kFailed;
+  if (into == nullptr) return ReadResult::kFailed;
   for (std::uint32_t attempt = 0; attempt < kReadAttempts; ++attempt) {
     if (stopRequested()) return ReadResult::kStopped;
-    if (f.CD_ReadCDDA(device_, first, count, into, kRawCdda) == 0)
+    if (drive_.readCdda(first, count, into))
       return stopRequested() ? ReadResult::kStopped : ReadResult::kOk;
     std::this_thread::yield();
   }
@@ -262,7 +255,7 @@ AudioReader::ReadResult AudioReader::beginOverlap() {
   }
   // InitCDDA checked that this size fits 32 bits.
   state->readSectors = static_cast<std::uint32_t>(overlapBufferSectors(sectorsPerBlock_));
-  if (!state->read.allocate(device_, state->readSectors * kSectorBytes)) return ReadResult::kFailed;
+  if (!state->read.allocate(drive_, state->readSectors * kSectorBytes)) return ReadResult::kFailed;
   overlap_ = std::move(state);
   return ReadResult::kOk;
 }

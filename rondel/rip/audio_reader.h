@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "platform/thread_queue.h"
-#include "rondel/rip/drive_buffer.h"
+#include "rondel/drive/drive_buffer.h"
 
 namespace rondel {
 
@@ -50,7 +50,7 @@ constexpr std::uint32_t kResyncPasses = 5;  // per overlapped block and window
 
 class AudioReader {
  public:
-  explicit AudioReader(CdDrive& drive);
+  explicit AudioReader(const CdDrive& drive);
   ~AudioReader();
   AudioReader(const AudioReader&) = delete;
   AudioReader& operator=(const AudioReader&) = delete;
@@ -147,7 +147,7 @@ class AudioReader {
   void noteDelivered(const std::uint8_t* block, std::uint32_t firstSector, std::uint32_t count);
   bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
 
-  const std::uint32_t device_;  // the drive's device index
+  const CdDrive& drive_;  // outlives the reader: drives stay for the component's life
 
   // Fixed between InitCDDA and EndCDDA; the blocks' fields pass between the
   // reader and the receiver with the posted message and the release.

@@ -6,7 +6,6 @@
 
 #include "platform/thread_queue.h"
 #include "rondel/drive/drive_library.h"
-#include "rondel/output/id3_tags.h"
 #include "rondel/rip/audio_reader.h"
 #include "rondel/rip/encoder_calls.h"
 #include "rondel/rip/output_folders.h"
@@ -17,11 +16,6 @@ namespace {
 constexpr std::uint32_t kRingBytes = 0x80000;  // 18 blocks of 12 sectors
 constexpr std::uint32_t kSectorsPerBlock = 12;
 constexpr std::uint32_t kBlockMessage = 0x8000;  // WM_APP; reader thread -> worker thread
-
-TagFields tagFields(const RipWorkerContext& job) {
-  return TagFields{job.title, job.tagTrackNumber, job.artist, job.album,
-                   job.year,  job.genre,          job.comment};
-}
 
 // Exactly ".mp3" at the end of a name longer than 4 characters; letter case
 // counts, so ".MP3" does not qualify.
@@ -41,23 +35,22 @@ class EncoderStream {
   EncoderStream(const EncoderStream&) = delete;
   EncoderStream& operator=(const EncoderStream&) = delete;
 
-  // The first that applies: with an ID3v2 tag rendered in memory, with the
-  // tag fields as texts, plain. An empty slot (or index 0xFFFF) offers none
-  // of them and fails like a refused open.
+  // The first that applies: with the job's ID3v2 tag, with the tag texts,
+  // plain. An empty slot (or index 0xFFFF) offers none of them and fails
+  // like a refused open.
   bool open(const RipWorkerContext& job) {
-    const TagFields fields = tagFields(job);
     const char* path = job.outputPath.c_str();
     AcdStream handle = 0;
     std::int32_t result;
-    std::vector<std::uint8_t> tag;
-    if (ACDIHasInitCompress2(index_) && render(fields, tag)) {
+    const std::vector<std::uint8_t>& tag = job.id3v2Tag;
+    if (ACDIHasInitCompress2(index_) && !tag.empty() && tag.size() <= UINT32_MAX) {
       result = ACDIInitCompress(index_, path, 0, job.encoderSetting, 0, tag.data(),
                                 static_cast<std::uint32_t>(tag.size()), &handle);
     } else if (ACDIHasInitCompress3(index_)) {
-      result = ACDIInitCompress(index_, path, 0, job.encoderSetting, 0, fields.title.c_str(),
-                                fields.track, fields.artist.c_str(), fields.album.c_str(),
-                                fields.year.c_str(), fields.genre.c_str(), fields.comment.c_str(),
-                                "", "", "", &handle);
+      result = ACDIInitCompress(index_, path, 0, job.encoderSetting, 0, job.title.c_str(),
+                                job.tagTrackNumber, job.artist.c_str(), job.album.c_str(),
+                                job.year.c_str(), job.genre.c_str(), job.comment.c_str(), "", "",
+                                "", &handle);
     } else {
       result = ACDIInitCompress(index_, path, 0, job.encoderSetting, 0, &handle);
     }
@@ -75,14 +68,6 @@ class EncoderStream {
   }
 
  private:
-  static bool render(const TagFields& fields, std::vector<std::uint8_t>& tag) {
-    try {
-      return renderId3v2Tag(fields, tag) && !tag.empty() && tag.size() <= UINT32_MAX;
-    } catch (...) {
-      return false;  // as a tag that could not be rendered
-    }
-  }
-
   const std::uint32_t index_;
   AcdStream handle_ = 0;
   bool open_ = false;
@@ -98,11 +83,9 @@ void stopReader(AudioReader& reader) {
 const char* runJob(const RipWorkerContext& job) {
   RipOwner& owner = *job.owner;
   owner.setTrackStatus(job.trackNumber, "Copying 0%...");
-  const CdrFunctions& f = cdr();
-  if (f.CD_Lock != nullptr) f.CD_Lock(job.deviceIndex);
-
   CdDrive* drive = driveAt(job.deviceIndex);
   if (drive == nullptr) return kStatusInitCddaFailed;  // no such drive: no ring to build
+  drive->lock();
   if (job.outputPath.empty()) return kStatusNetworkFolder;
   // Checked with the drive locked, so a drive that honours the lock keeps
   // this disc until the job ends.
@@ -165,12 +148,7 @@ const char* runJob(const RipWorkerContext& job) {
     stopReader(reader);
     return kStatusCompressFailed;
   }
-  if (namesMp3File(name)) {
-    try {
-      (void)writeId3v1Tag(name, tagFields(job));  // a tag that cannot be written is not an error
-    } catch (...) {
-    }
-  }
+  if (namesMp3File(name) && job.tagMp3File) job.tagMp3File(name);
   stopReader(reader);
   if (name[0] != '\0') owner.trackFileWritten(job.trackNumber, name);
   return kStatusCopied;
@@ -192,8 +170,7 @@ void RipWorker(std::unique_ptr<RipWorkerContext> context) {
     status = kStatusReadFailed;
   }
   owner.setTrackStatus(job.trackNumber, status);
-  const CdrFunctions& f = cdr();
-  if (f.CD_Unlock != nullptr) f.CD_Unlock(job.deviceIndex);
+  if (CdDrive* drive = driveAt(job.deviceIndex)) drive->unlock();
   owner.ripWorkerEnded();
 }
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "rondel/output/rip_job.h"
+#include "rondel/rip/rip_job.h"
 
 namespace rondel {
 

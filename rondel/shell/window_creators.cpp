@@ -4,6 +4,7 @@
 
 #include "rondel/shell/identity.h"
 #include "rondel/shell/launcher_icon.h"
+#include "rondel/shell/window_settings.h"
 #include "rondel/ui/main_window.h"
 #include "sdk/qom_assert.h"
 
@@ -57,7 +58,7 @@ int IssuingWindowCreator::dispatch(int message, void* result, void** args, int a
 }
 
 qom::ui::Window* MainWindowCreator::createByGuid(const qom::Guid& guid, qom::ui::Window* parent) {
-  return guid == kComponentGuid ? new MainWindow(parent) : nullptr;
+  return guid == kComponentGuid ? new MainWindow(parent, componentWindowSettings()) : nullptr;
 }
 
 qom::ui::Window* LauncherIconCreator::createByType(const char* type, qom::ui::Window* parent,

@@ -5,7 +5,6 @@
 #include "rondel/drive/cd_drive.h"
 #include "rondel/metadata/disc_id.h"
 #include "rondel/metadata/entry_fields.h"
-#include "rondel/shell/identity.h"
 #include "rondel/ui/main_window.h"
 #include "sdk/host_api.h"
 #include "sdk/service.h"
@@ -17,9 +16,8 @@ void MainWindow::openPreferences() {
   if (api == nullptr) return;
   const qom::LentInstance action(api->serviceFind(qom::kServiceAction, "Preferences:OPEN"));
   if (!action) return;
-  // The page to open is the component's top page, whose GUID is the
-  // component GUID.
-  const std::string guid = kComponentGuid.toString();
+  // The page to open is the component's top page.
+  const std::string guid = settings_.preferencesPage();
   action.as<qom::ActionService>()->run("Preferences:OPEN", guid.c_str());
 }
 
@@ -33,7 +31,7 @@ void MainWindow::applyEntry(int id) {
   }
   // An unknown id gives the empty record, whose table of contents equals no
   // disc's; an entry fetched for an earlier disc is never applied either.
-  if (!discPresent() || !sameToc(entry.toc, toc_)) return;
+  if (discPresent_.load() == 0 || !sameToc(entry.toc, toc_)) return;
 
   const std::string artist = parseArtist(entry.text);
   if (!artist.empty()) artistField_->setText(artist);

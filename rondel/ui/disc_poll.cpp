@@ -45,7 +45,7 @@ void MainWindow::pollTick() {
   if (!busy.taken()) return;
   const int drive = selectedDrive_.load();
   CdDrive* cd = drive >= 0 ? driveAt(static_cast<std::uint32_t>(drive)) : nullptr;
-  if (cd == nullptr || cdr().CD_TestUnitReady == nullptr) return;
+  if (cd == nullptr) return;
   if (drive != lastPolledDrive_) {
     // The rows are the last drive's disc: they go before the new drive is
     // asked anything, so whatever it answers, no copy can use them.
@@ -57,7 +57,7 @@ void MainWindow::pollTick() {
   }
   lastPolledDrive_ = drive;
 
-  const DiscState next = stateOf(cdr().CD_TestUnitReady(cd->deviceIndex()));
+  const DiscState next = stateOf(cd->testUnitReady());
   if (next != discState_) {
     // The state is stored before the actions run, so a disc that stays in
     // is read once, even when its table of contents could not be read.
@@ -98,18 +98,20 @@ void MainWindow::discReady() {
   toc_ = read;
 
   discPresent_.store(1);
-  copySelected_->setEnabled(true);
-  copyAll_->setEnabled(true);
-  clearEntries();
+  // A disc that came back during a copy is listed, but the copy buttons
+  // stay off until that copy ends.
+  updateCopyButtons();
+  supersedeLookups();
   trackList_->deleteAll();
   fillTrackList();
 }
 
 void MainWindow::discGone() {
-  clearEntries();
-  copyAll_->setEnabled(false);
-  copySelected_->setEnabled(false);
+  // The disc's lookup ends with it: nothing it finds may reach the
+  // drop-down of a window that shows no disc.
+  supersedeLookups();
   discPresent_.store(0);
+  updateCopyButtons();
   trackList_->deleteAll();
   for (qom::ui::Edit* f : {artistField_.get(), albumField_.get(), yearField_.get(),
                            genreField_.get(), trackField_.get()})

@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "rondel/metadata/lookup_thread.h"
-#include "rondel/shell/config_items.h"
 #include "rondel/ui/entries_drop_down.h"
 #include "rondel/ui/main_window.h"
 
@@ -21,20 +20,24 @@ constexpr const char* kQueryProperty = "freedb.query";
 
 }  // namespace
 
-void MainWindow::startLookup() {
-  // A new disc supersedes whatever an earlier lookup was doing, and what it
-  // published, also when no lookup follows.
-  std::uint64_t generation;
+void MainWindow::supersedeLookups() {
   {
     std::lock_guard<std::mutex> lock(entriesMutex_);
-    generation = ++lookupGeneration_;
+    ++lookupGeneration_;
     setProperty(kDiscIdProperty, "");
     setProperty(kQueryProperty, "");
   }
-  if (config().getInt(key::kUseFreedb) == 0) {
+  // After the bump no earlier lookup adds an item: what it added goes.
+  clearEntries();
+}
+
+void MainWindow::startLookup() {
+  // The caller has superseded every earlier lookup (supersedeLookups).
+  if (!settings_.useFreedb()) {
     setStatus("Ready");
     return;
   }
+  const std::uint64_t generation = lookupGeneration_.load();
   setStatus(kQuerying);
   auto start = std::make_unique<LookupStart>();
   start->toc = toc_;

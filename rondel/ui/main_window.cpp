@@ -1,8 +1,6 @@
 #include "rondel/ui/main_window.h"
 
 #include "rondel/drive/drive_library.h"
-#include "rondel/output/rip_jobs.h"
-#include "rondel/shell/config_items.h"
 #include "rondel/ui/entries_drop_down.h"
 
 namespace rondel {
@@ -15,9 +13,11 @@ std::mutex g_windowLock;
 MainWindow* g_mainWindow = nullptr;
 std::atomic<bool> g_windowAlive{false};
 
-void forEachDrive(CD_LockVolume_t call) {
-  if (call == nullptr) return;
-  for (std::uint32_t i = 0; i < driveCount(); ++i) call(driveAt(i)->deviceIndex());
+// Runs `call` on every drive of the table.
+template <class Call>
+void forEachDrive(Call call) {
+  for (std::uint32_t i = 0; i < driveCount(); ++i)
+    if (CdDrive* drive = driveAt(i)) call(*drive);
 }
 }  // namespace
 
@@ -25,13 +25,14 @@ MainWindow* mainWindow() { return g_mainWindow; }
 std::mutex& mainWindowLock() { return g_windowLock; }
 bool windowAlive() { return g_windowAlive.load(); }
 
-MainWindow::MainWindow(qom::ui::Window* parent) : qom::ui::Container(parent) {
+MainWindow::MainWindow(qom::ui::Window* parent, const WindowSettings& settings)
+    : qom::ui::Container(parent), settings_(settings) {
   buildLayout();
   setTitle("Rondel 2");
   if (driveCount() > 0) {
-    forEachDrive(cdr().CD_LockVolume);
+    forEachDrive([](CdDrive& drive) { drive.lockVolume(); });
     selectedDrive_.store(0);
-    selectDriveByName(config().getString(key::kDevice));
+    selectDriveByName(settings_.device());
     startTimer(kPollTimerId, kPollPeriodMs);
   }
   std::lock_guard<std::mutex> lock(g_windowLock);
@@ -41,7 +42,8 @@ MainWindow::MainWindow(qom::ui::Window* parent) : qom::ui::Container(parent) {
 
 MainWindow::~MainWindow() {
   stopTimer(kPollTimerId);
-  stopRipping();
+  // The copy stops first: its worker writes into the controls.
+  rip_.close();
   {
     // Only the registered window unregisters: with two windows open, the
     // older one going must not cut off the newer one.
@@ -51,7 +53,7 @@ MainWindow::~MainWindow() {
       g_mainWindow = nullptr;
     }
   }
-  if (driveCount() > 0) forEachDrive(cdr().CD_UnlockVolume);
+  forEachDrive([](CdDrive& drive) { drive.unlockVolume(); });
   lookupStop_.store(true);
   lookups_.joinAll();
   clearEntries();
@@ -84,13 +86,13 @@ int MainWindow::onChildNotify(qom::ui::Window* child, int code, std::intptr_t a,
       if (code == qom::ui::kNotifyClick) openPreferences();
       break;
     case kIdCopySelected:
-      if (code == qom::ui::kNotifyClick) copySelected(*this);
+      if (code == qom::ui::kNotifyClick) copySelected();
       break;
     case kIdCopyAll:
-      if (code == qom::ui::kNotifyClick) copyAll(*this);
+      if (code == qom::ui::kNotifyClick) copyAll();
       break;
     case kIdCancel:
-      if (code == qom::ui::kNotifyClick) cancelCopying(*this);
+      if (code == qom::ui::kNotifyClick) rip_.cancel();
       break;
     default: break;
   }

@@ -14,11 +14,13 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "sdk/cdr_api.h"
-#include "rondel/rip/rip_worker.h"
 #include "rondel/metadata/freedb_entry.h"
 #include "rondel/metadata/lookup_threads.h"
+#include "rondel/rip/rip_session.h"
+#include "rondel/ui/window_settings.h"
+#include "sdk/cdr_api.h"
 #include "sdk/ui/container.h"
 #include "sdk/ui/edit.h"
 #include "sdk/ui/label.h"
@@ -67,9 +69,10 @@ enum class DiscState : int {
   NoDisc = 5,
 };
 
-class MainWindow final : public qom::ui::Container, public RipOwner, public LookupOwner {
+class MainWindow final : public qom::ui::Container, private RipSessionListener, public LookupOwner {
  public:
-  explicit MainWindow(qom::ui::Window* parent);
+  // `settings` outlives the window (the component's).
+  MainWindow(qom::ui::Window* parent, const WindowSettings& settings);
   ~MainWindow() override;
 
   int onChildNotify(qom::ui::Window* child, int code, std::intptr_t a, std::intptr_t b) override;
@@ -81,37 +84,10 @@ class MainWindow final : public qom::ui::Container, public RipOwner, public Look
   // Index into the drive table, -1 while there is no drive. Any thread.
   int selectedDrive() const { return selectedDrive_.load(); }
 
-  // Applies the database entry offered under drop-down item `id`. The
-  // lookup work fills it in; for now it only reloads the fields.
+  // Applies the database entry offered under drop-down item `id` (the
+  // drop-down's pick): its artist, album, titles, year and genre, when the
+  // entry belongs to the disc in the drive.
   void applyEntry(int id);
-
-  // What the copy commands and the lookup read and write.
-  qom::ui::ListView& trackList() { return *trackList_; }
-  qom::ui::Edit& artistField() { return *artistField_; }
-  qom::ui::Edit& albumField() { return *albumField_; }
-  qom::ui::Edit& trackField() { return *trackField_; }
-  qom::ui::Edit& yearField() { return *yearField_; }
-  qom::ui::Edit& genreField() { return *genreField_; }
-  qom::ui::Label& statusLine() { return *status_; }
-  qom::ui::PushButton& copySelectedButton() { return *copySelected_; }
-  qom::ui::PushButton& copyAllButton() { return *copyAll_; }
-  qom::ui::PushButton& cancelButton() { return *cancel_; }
-  const CdToc& discToc() const { return toc_; }
-  bool discPresent() const { return discPresent_.load() != 0; }
-  // Set by "Cancel copying" and by destruction while a rip job runs; read
-  // and cleared by the job starter. Any thread.
-  std::atomic<std::uint8_t>& cancelFlag() { return cancelFlag_; }
-
-  // Ripping (ripping.cpp). Starts the next queued rip job on a worker
-  // thread, or ends the copy (buttons back to idle, the eject). Window
-  // thread at the end of a copy command; the ending worker's thread
-  // otherwise.
-  void startNextRipJob();
-  // RipOwner: called on the rip worker's thread.
-  void setTrackStatus(std::uint32_t trackNumber, const char* text) override;
-  bool cancelRequested() const override;
-  void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
-  void ripWorkerEnded() override;
 
   // LookupOwner (lookup_start.cpp): called on a lookup thread.
   bool lookupStopRequested(std::uint64_t generation) const override;
@@ -129,6 +105,9 @@ class MainWindow final : public qom::ui::Container, public RipOwner, public Look
   void discGone();
   void fillTrackList();
   void startLookup();
+  // Makes every earlier lookup stop and keeps it from writing; clears what
+  // it published. Called for a new disc and when the disc goes.
+  void supersedeLookups();
   void clearEntries();
   void setStatus(const char* text);
   // Editing.
@@ -137,8 +116,22 @@ class MainWindow final : public qom::ui::Container, public RipOwner, public Look
   void loadFieldsFromSelection();
   // Commands.
   void openPreferences();
-  // Destruction: cancels the copy, waits for the worker, starts no other.
-  void stopRipping();
+  // Copying (copy_commands.cpp): rows to jobs, handed to the rip session.
+  void copySelected();
+  void copyAll();
+  bool chooseOutputFolder(std::string& folder);
+  void queueAndStart(const std::vector<int>& rows, const std::string& folder,
+                     const std::string& pattern);
+  // Copy buttons on while a disc is listed and no copy runs; "Cancel
+  // copying" on while one runs. Window thread.
+  void updateCopyButtons();
+  // RipSessionListener: cells, properties and buttons from the session.
+  void trackStatus(std::uint32_t trackNumber, const std::string& text) override;
+  void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
+  void copyEnded() override;
+  bool ejectWhenFinished() override;
+
+  const WindowSettings& settings_;
 
   // Controls, in build order. The panels come first so that, destroyed in
   // reverse order, every control leaves its panel while the panel exists.
@@ -176,25 +169,17 @@ class MainWindow final : public qom::ui::Container, public RipOwner, public Look
   int lastPolledDrive_ = -1;
   DiscState discState_ = DiscState::Undetermined;
 
-  std::atomic<std::uint8_t> cancelFlag_{0};
-
-  // Threads that can touch the window; destruction joins both before the
+  // Threads that can touch the window; destruction ends both before the
   // controls go. The lookup threads are started and joined on the window
   // thread only; each ends at its next check of lookupStop_ (all, set by
   // destruction) or of lookupGeneration_ (bumped by the window thread when
-  // a newer lookup starts: only the newest may write). The rip threads are
-  // described below.
+  // a newer disc comes or the disc goes: only the newest lookup may write).
   LookupThreads lookups_;
   std::atomic<bool> lookupStop_{false};
   std::atomic<std::uint64_t> lookupGeneration_{0};
-  std::thread ripThread_;
-  // Rip worker state, under ripJobQueue().mutex (rondel/output/rip_jobs.h):
-  // ripThread_ is the running worker; a worker cannot join itself, so as
-  // it ends it moves itself to endedRipThread_, which the next ending
-  // worker or the destruction joins. ripClosing_ is set by the destruction:
-  // from then on no job starts.
-  std::thread endedRipThread_;
-  bool ripClosing_ = false;
+  // The copies: declared after the controls, so it goes (closed, its worker
+  // joined) before them; destruction closes it first anyway.
+  RipSession rip_{*this};
 };
 
 // The registered main window, or null. Use it only under mainWindowLock():

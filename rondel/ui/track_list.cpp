@@ -2,7 +2,6 @@
 // first row selected, then the lookup.
 #include <cstdio>
 
-#include "rondel/shell/config_items.h"
 #include "rondel/ui/main_window.h"
 
 namespace rondel {
@@ -42,11 +41,6 @@ void MainWindow::fillTrackList() {
     trackList_->selectOnly(0);
     trackList_->setFocusedRow(0);
     trackList_->ensureVisible(0);
-  }
-
-  if (config().getInt(key::kUseFreedb) == 0) {
-    setStatus("Ready");
-    return;
   }
   startLookup();
 }

@@ -18,6 +18,7 @@
 #include "platform/sysinfo.h"
 #include "platform/winpath.h"
 #include "rondel/drive/cd_drive.h"
+#include "rondel/drive/cdr_functions.h"
 #include "rondel/drive/drive_library.h"
 #include "rondel/shell/library_folder.h"
 

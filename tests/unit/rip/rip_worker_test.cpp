@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "rondel/output/job_builder.h"
 #include "rondel/rip/rip_worker.h"
 #include "sim_disc.h"
 #include "support/run_command.h"
@@ -87,6 +88,7 @@ class RipWorkerTest : public ::testing::Test {
       context->year = "1999";
       context->genre = "Rock";
       context->comment = "ripped";
+      rondel::addJobTags(*context);
     }
     std::thread worker(rondel::RipWorker, std::move(context));
     worker.join();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/winpath.h"
+#include "rondel/drive/cdr_functions.h"
 #include "rondel/drive/drive_library.h"
 #include "rondel/rip/encoder_table.h"
 #include "rondel/shell/library_folder.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "rondel/output/rip_job.h"
+#include "rondel/output/job_builder.h"
 
 namespace {
 

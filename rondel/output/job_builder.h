@@ -1,42 +1,18 @@
 #pragma once
-// One rip job: the rip of one track, built from a track-list row when a copy
-// command runs and copied by value into the queue (every text is the job's
-// own copy, so later edits in the window never reach a queued job).
-// Building is pure: the caller reads the window and the configuration.
+// Building rip jobs: one per track-list row when a copy command runs, tags
+// rendered and output path named. Building is pure: the caller reads the
+// window and the settings.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "rondel/rip/rip_job.h"
 #include "sdk/cdr_api.h"
 
 namespace rondel {
 
 // The comment every ripped file carries.
 constexpr const char* kRipComment = "Encoded with Rondel for Tavlo3 (https://rondel.example.org)";
-
-struct RipJob {
-  std::uint32_t trackNumber = 0;
-  std::uint32_t startSector = 0;
-  std::uint32_t sectorCount = 0;
-  bool resync = false;
-  std::uint32_t encoderIndex = 0;
-  std::uint32_t encoderSetting = 0;
-  std::uint32_t deviceIndex = 0;
-  std::string outputPath;  // Windows form, at most 260 characters, no extension
-  std::string title;
-  std::uint32_t tagTrackNumber = 0;
-  std::string artist, album, year, genre, comment;
-  // What identifies the job's disc: the table of contents the job was built
-  // from. Before the job reads, the worker checks that the drive still
-  // holds this disc, so a disc swapped while jobs wait is never read at
-  // the old ranges.
-  CdToc discToc{};
-  // The first sector a read for this track may not reach: the end of the
-  // last audio track in the unbroken run of audio tracks that starts with
-  // this one (a data track or the lead-out follows). start + count when the
-  // table of contents says nothing better.
-  std::uint32_t readableEndSector = 0;
-};
 
 // What one row and the window's fields give a job (Windows-1252 texts).
 struct RipJobSource {
@@ -64,6 +40,11 @@ std::string joinFolderAndPattern(const std::string& folder, const std::string& p
 // output path: the worker refuses such a job before it reads.
 RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, const CdToc& toc,
                    const std::string& folder, const std::string& pattern);
+
+// Gives the job its tags from its texts: the ID3v2 tag rendered now (left
+// empty when nothing renders) and the ID3v1 writer, which holds copies of
+// the texts, for the worker to run on a finished ".mp3" file.
+void addJobTags(RipJob& job);
 
 // True when every artist equals the first, ASCII letters compared without
 // regard to case ("Copy All" then uses "Output Filename 2", else 3). True

@@ -1,10 +1,11 @@
-#include "rondel/output/rip_job.h"
+#include "rondel/output/job_builder.h"
 
 #include <algorithm>
 #include <cstdint>
 
 #include "platform/ascii.h"
 #include "platform/winpath.h"
+#include "rondel/output/id3_tags.h"
 #include "rondel/output/output_naming.h"
 #include "rondel/rip/format_table.h"
 
@@ -53,12 +54,30 @@ RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, cons
   job.artist = row.artist;
   job.genre = row.genre;
   job.comment = kRipComment;
+  addJobTags(job);
   // The naming would collapse a share's two backslashes into one, which
   // reads as the root of the current drive: the job gets no path instead.
   if (!platform::isNetworkSharePath(folder))
     job.outputPath = expandOutputPath(joinFolderAndPattern(folder, pattern), row.trackNumber,
                                       row.artist, row.album, row.title);
   return job;
+}
+
+void addJobTags(RipJob& job) {
+  const TagFields fields{job.title, job.tagTrackNumber, job.artist, job.album,
+                         job.year,  job.genre,          job.comment};
+  try {
+    if (!renderId3v2Tag(fields, job.id3v2Tag) || job.id3v2Tag.size() > UINT32_MAX)
+      job.id3v2Tag.clear();
+  } catch (...) {
+    job.id3v2Tag.clear();  // as a tag that could not be rendered
+  }
+  job.tagMp3File = [fields](const std::string& windowsPath) {
+    try {
+      (void)writeId3v1Tag(windowsPath, fields);  // a tag that cannot be written is not an error
+    } catch (...) {
+    }
+  };
 }
 
 bool allArtistsEqual(const std::vector<std::string>& artists) {

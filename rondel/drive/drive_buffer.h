@@ -9,6 +9,10 @@
 #include "sdk/cdr_api.h"
 
 namespace rondel {
+class CdDrive;
+}
+
+namespace rondel {
 
 class DriveBuffer {
  public:
@@ -25,9 +29,10 @@ class DriveBuffer {
   DriveBuffer(const DriveBuffer&) = delete;
   DriveBuffer& operator=(const DriveBuffer&) = delete;
 
-  // Allocates `bytes` bytes for drive `device`, giving back what was held
-  // first. False (and empty) when the library is not loaded or refuses.
-  bool allocate(std::uint32_t device, std::uint32_t bytes);
+  // Allocates `bytes` bytes for `drive`, giving back what was held first.
+  // False (and empty) when the library is not loaded or refuses. The drive
+  // outlives the buffer: drives stay for the component's life.
+  bool allocate(const CdDrive& drive, std::uint32_t bytes);
   void reset();
 
   std::uint8_t* data() const { return data_; }
@@ -37,6 +42,7 @@ class DriveBuffer {
  private:
   void swap(DriveBuffer& other) noexcept;
 
+  const CdDrive* drive_ = nullptr;  // set while a buffer is held
   std::uint8_t* data_ = nullptr;
   CdBufferHandle handle_ = nullptr;
   std::uint32_t size_ = 0;

@@ -3,7 +3,6 @@
 // bounded.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -133,25 +132,10 @@ TEST(CddbServerProcess, AnswersOverHttpLogsRequestsAndEndsOnSigterm) {
   EXPECT_NE(client.bytes.find("Content-Type: text/plain; charset=windows-1252\r\n"), std::string::npos);
   EXPECT_EQ(client.body(), "200 rock 07010002 Artist / Album\r\n");
 
-  // And an independent HTTP/1.1 client, level 6.
-  httplib::Client http("127.0.0.1", server.port);
-  http.set_read_timeout(10, 0);
-  const httplib::Params params = {
-      {"cmd", "cddb read rock 07010002"}, {"hello", "u h c 1"}, {"proto", "6"}};
-  auto res = http.Get("/~cddb/cddb.cgi", params, httplib::Headers());
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
-  EXPECT_EQ(res->get_header_value("Content-Type"), "text/plain; charset=UTF-8");
-  EXPECT_EQ(res->body.rfind("210 rock 07010002 CD database entry follows", 0), 0u);
-  const std::string ending = "TTITLE1=Two\r\n.\r\n";
-  ASSERT_GE(res->body.size(), ending.size());
-  EXPECT_EQ(res->body.substr(res->body.size() - ending.size()), ending);
-
   const int status = server.stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   const std::string log = testing_support::readFile(logFile);
   EXPECT_NE(log.find(std::string("GET ") + kQuery + "\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("\nGET /~cddb/cddb.cgi?"), std::string::npos) << log;  // the second request
 }
 
 TEST(CddbServerProcess, DelayAndFailingReadAnswerLate) {
@@ -243,33 +227,10 @@ TEST(CddbServerProcess, ASecondServerOnATakenPortExitsWithOne) {
                               ": the port is in use"),
             std::string::npos)
       << second.log();
-  // The first one still answers every query alone.
-  for (int i = 0; i < 5; ++i) {
-    RawClient client(first.port, kQuery);
-    client.read();
-    EXPECT_EQ(client.body(), "200 rock 07010002 Artist / Album\r\n");
-  }
-}
-
-TEST(CddbServerProcess, AnswersTheServerCommandsOverHttp) {
-  ServerRun server;
-  ASSERT_GT(server.port, 0) << server.output();
-  // The rest of each command's answer is covered by CddbCommands.AnswersTheServerCommands.
-  const auto ask = [&](const std::string& cmd) {
-    RawClient client(server.port, "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=u+h+c+1&proto=6");
-    client.read();
-    return client.body();
-  };
-  EXPECT_EQ(ask("cddb+lscat"), "210 OK, category list follows (until terminating `.')\r\nrock\r\n.\r\n");
-  EXPECT_EQ(ask("sites"), "210 OK, site information follows (until terminating `.')\r\n127.0.0.1 http " +
-                              std::to_string(server.port) +
-                              " /~cddb/cddb.cgi N000.00 W000.00 Local freedb-format folder "
-                              "(cddb-server)\r\n.\r\n");
-  EXPECT_EQ(ask("motd").rfind("210 Last modified: ", 0), 0u);
-  const std::string stat = ask("stat");
-  EXPECT_EQ(stat.rfind("210 OK, status information follows (until terminating `.')\r\n", 0), 0u);
-  EXPECT_NE(stat.find("\r\nDatabase entries: 1\r\n"), std::string::npos) << stat;
-  EXPECT_NE(stat.find("\r\n    rock: 1\r\n"), std::string::npos) << stat;
+  // The first one still answers alone.
+  RawClient client(first.port, kQuery);
+  client.read();
+  EXPECT_EQ(client.body(), "200 rock 07010002 Artist / Album\r\n");
 }
 
 TEST(CddbServerProcess, KeepsHttp11ConnectionsAndReadsAbsoluteTargets) {
@@ -291,6 +252,13 @@ TEST(CddbServerProcess, KeepsHttp11ConnectionsAndReadsAbsoluteTargets) {
   EXPECT_EQ(absolute.body(), "200 rock 07010002 Artist / Album\r\n") << absolute.bytes;
   // A request line that cannot be read.
   EXPECT_EQ(rawExchange(server.port, "NONSENSE\r\n\r\n").rfind("HTTP/1.0 400 ", 0), 0u);
+  // The sites answer names the port really listened on (the rest of each
+  // command's answer is CddbCommands.AnswersTheServerCommands').
+  RawClient sites(server.port, "/~cddb/cddb.cgi?cmd=sites&hello=u+h+c+1&proto=6");
+  sites.read();
+  EXPECT_NE(sites.body().find("\r\n127.0.0.1 http " + std::to_string(server.port) + " /~cddb/cddb.cgi "),
+            std::string::npos)
+      << sites.bytes;
 }
 
 TEST(CddbServerProcess, ARealCddbClientQueriesAndReadsThroughIt) {

@@ -6,10 +6,9 @@
 
 #include <atomic>
 #include <cstdio>
-#include <sstream>
 #include <thread>
 
-#include "support/run_command.h"
+#include "support/cd_info.h"
 #include "unit/cdr/cdr_loader.h"
 #include "unit/cdr/image_files.h"
 
@@ -17,32 +16,8 @@ namespace {
 
 using namespace cdr_test;
 
-struct TocLine {
-  unsigned track, m, s, f, lsn;
-  std::string type;  // audio, data or leadout
-};
-
-// cd-info's track list for an image: an independent reading of the file.
-std::vector<TocLine> cdInfoTracks(const std::string& option, const fs::path& image) {
-  const char* tool = "/usr/bin/cd-info";
-  EXPECT_TRUE(fs::exists(tool)) << "cd-info (libcdio-utils) is missing: scripts/setup installs it";
-  auto r = testing_support::runCommand({tool, "--no-header", "-q", "--no-cddb", "--no-device-info",
-                                        "--no-disc-mode", "--no-analyze", "--no-ioctl", option,
-                                        image.string()});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  std::vector<TocLine> lines;
-  std::istringstream in(r.out);
-  for (std::string line; std::getline(in, line);) {
-    TocLine t{};
-    char type[16] = {};
-    if (std::sscanf(line.c_str(), " %u: %u:%u:%u %u %15s", &t.track, &t.m, &t.s, &t.f, &t.lsn,
-                    type) == 6) {
-      t.type = type;
-      lines.push_back(t);
-    }
-  }
-  return lines;
-}
+using testing_support::cdInfoTracks;
+using TocLine = testing_support::CdInfoTrack;
 
 // Every entry of the record that cd-info lists, field for field; lengths
 // follow from the next start.

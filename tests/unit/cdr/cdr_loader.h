@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sdk/cdr_api.h"
+#include "support/temp_dir.h"
 
 namespace cdr_test {
 
@@ -29,11 +30,7 @@ struct CdrApi {
 #undef CDR_DECLARE
 };
 
-inline std::string libraryPath() {
-  const char* dir = std::getenv("RONDEL_BIN_DIR");
-  if (dir && *dir) return std::string(dir) + "/cdr.dll";
-  return (fs::read_symlink("/proc/self/exe").parent_path() / "cdr.dll").string();
-}
+inline std::string libraryPath() { return testing_support::binDir() + "/cdr.dll"; }
 
 // Loaded once per process and never unloaded, like the component does.
 // Null, with why, when the library or one of its names is missing.
@@ -87,15 +84,8 @@ class CdrLibrary : public ::testing::Test {
     std::string why;
     cd = loadApi(why);
     ASSERT_NE(cd, nullptr) << libraryPath() << ":" << why;
-    char pattern[] = "/tmp/cdr_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
   }
-  void TearDown() override {
-    unsetenv("CDR_CONFIG");
-    std::error_code ec;
-    if (!dir.empty()) fs::remove_all(dir, ec);
-  }
+  void TearDown() override { unsetenv("CDR_CONFIG"); }
 
   void writeFile(const std::string& name, const std::string& bytes) {
     std::ofstream(dir / name, std::ios::binary) << bytes;
@@ -136,7 +126,8 @@ class CdrLibrary : public ::testing::Test {
   }
 
   const CdrApi* cd = nullptr;
-  fs::path dir;
+  testing_support::TempDir tmp;
+  const fs::path dir = tmp.path();
   std::string warnings;
 };
 

@@ -1,12 +1,10 @@
 #include "unit/encoders/encoder_library.h"
 
-#include <dirent.h>
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -123,22 +121,9 @@ std::int32_t compressAll(const EncoderLibrary& lib, const std::vector<std::uint8
 }
 
 ToolResult runTool(const std::vector<std::string>& argv) {
-  const char* path = std::getenv("PATH");
-  std::string found;
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (std::size_t start = 0; start <= dirs.size();) {
-    std::size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    const std::string candidate = dirs.substr(start, end - start) + "/" + argv[0];
-    if (::access(candidate.c_str(), X_OK) == 0) {
-      found = candidate;
-      break;
-    }
-    start = end + 1;
-  }
-  if (found.empty()) throw std::runtime_error(argv[0] + " is not installed (scripts/setup)");
   std::vector<std::string> args = argv;
-  args[0] = found;
+  args[0] = testing_support::findProgram(argv[0]);
+  if (args[0].empty()) throw std::runtime_error(argv[0] + " is not installed (scripts/setup)");
   const testing_support::CommandResult r = testing_support::runCommand(args);
   return {r.exitCode, r.out, r.err};
 }
@@ -164,13 +149,9 @@ std::string probeStream(const std::string& path) {
 
 std::vector<std::string> folderEntries(const std::string& folder) {
   std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-  }
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

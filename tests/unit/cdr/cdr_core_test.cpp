@@ -1,12 +1,13 @@
 // The pieces of the drive backends that need neither a drive nor the
 // library's exports: readiness from SCSI sense, display names, layouts from
-// what a reader reports, and the timing of the simulated faults (the
-// real-drive backend runs against the emulated drive in cdr_device_test).
+// what a reader reports, and the timing of the simulated faults. Plus one
+// test on a real drive, where the machine has one.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
 
+#include "drivers/cdr/device_drive.h"
 #include "drivers/cdr/device_status.h"
 #include "drivers/cdr/drive_names.h"
 #include "drivers/cdr/sim_drive.h"
@@ -174,6 +175,25 @@ TEST(SimulatedFaults, TimingAndShiftsFollowTheirSettings) {
   EXPECT_GE(first - before, milliseconds(20));
   EXPECT_GE(second - first, milliseconds(20));
   EXPECT_NE(drive.readCdda(995, 12, out.data()), kOk);
+}
+
+TEST(RealDrive, AnswersAndReadsWhenPresent) {
+  const std::vector<std::string> paths = findDevicePaths();
+  if (paths.empty()) GTEST_SKIP() << "no optical drive found (libcdio lists none): nothing to test";
+  DeviceDrive drive(paths.front(), probeDeviceName(paths.front()));
+  const std::int32_t answer = drive.testUnitReady();
+  EXPECT_TRUE(answer == kCdReady || answer == kCdNoDisc || answer == kCdBecomingReady ||
+              answer == kNotReady)
+      << answer;
+  if (answer != kCdReady) GTEST_SKIP() << drive.name() << " holds no readable disc (" << answer << ")";
+  CdToc toc;
+  ASSERT_EQ(drive.readToc(toc), kOk);
+  for (std::uint32_t t = toc.firstTrack; t <= toc.lastTrack; ++t) {
+    if (toc.entries[t].control & kCdControlData) continue;
+    std::vector<std::uint8_t> out(2 * kCdSectorBytes);
+    EXPECT_EQ(drive.readCdda(toc.entries[t].startSector, 2, out.data()), kOk);
+    break;
+  }
 }
 
 }  // namespace

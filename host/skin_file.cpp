@@ -26,6 +26,11 @@ std::optional<SkinFileContents> readSkinFile(const std::string& path, std::strin
   out.groupGuid = skin.attribute("group").as_string();
   for (pugi::xml_node c : skin.child("colors").children("color"))
     out.colors.emplace_back(c.attribute("id").as_string(), c.attribute("value").as_string());
+  for (pugi::xml_node g : skin.children("skingroup"))
+    for (pugi::xml_node part : g.children("part"))
+      out.parts.push_back({g.attribute("id").as_string(), part.attribute("id").as_string(),
+                           part.attribute("text").as_string(), part.attribute("background").as_string(),
+                           part.attribute("selection").as_string()});
   for (pugi::xml_node p : skin.children("prefpage")) {
     SkinPage page{p.attribute("id").as_string(), attr(p, "title"), {}};
     for (pugi::xml_node c : p.children())

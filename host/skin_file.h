@@ -20,9 +20,18 @@ struct SkinPage {
   std::vector<SkinControl> controls;
 };
 
+// The colours of one part of a control, in one skin group ("#RRGGBB" texts;
+// empty where the file names none).
+struct SkinPart {
+  std::string group;  // e.g. "korrin.dropdownlist.main.group"
+  std::string id;     // e.g. "dropdownlist.text"
+  std::string text, background, selection;
+};
+
 struct SkinFileContents {
   std::string groupGuid;  // the configuration group the controls bind to
   std::vector<std::pair<std::string, std::string>> colors;  // id, "#RRGGBB"
+  std::vector<SkinPart> parts;
   std::vector<SkinPage> pages;
 };
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #include "desktop/x_session.h"
@@ -104,6 +105,7 @@ TEST(ModelView, MirrorsModelsAndFollowsTheirChanges) {
     Picks drop(&root);
     drop.setPlacement(Placement::fixed(300, 41, 200, 20));
     drop.setCaption("No freedb entries");
+    drop.setSkin({"korrin.dropdownlist.main.group", "korrin.dropdownlist.list.group"});
     qom::ui::IconButton icon(&root);
     icon.setPlacement(Placement::fixed(520, 2, 33, 33));
     // Damaged PNGs, one claiming 100000 x 100000 pixels: never decoded in
@@ -116,7 +118,11 @@ TEST(ModelView, MirrorsModelsAndFollowsTheirChanges) {
     Fl_Group::current(nullptr);
     Fl_Double_Window window(640, 420, "view test");
     window.end();
-    auto view = std::make_unique<ModelView>(root, window, qomhost::fltk::SkinColors{});
+    // The component's skin file names the drop-down's parts.
+    const char* source = std::getenv("RONDEL_SOURCE_DIR");
+    const qomhost::fltk::SkinColors colors = qomhost::fltk::skinColorsFromFiles(
+        {std::string(source != nullptr ? source : ".") + "/rondel/skin/rondel.xml"});
+    auto view = std::make_unique<ModelView>(root, window, colors);
     loop.setSyncHandler([&] { view->sync(); });
     window.show();
     for (qom::ui::Window* model : std::vector<qom::ui::Window*>{&panel, &status, &button, &edit, &list, &drop, &icon})
@@ -156,7 +162,12 @@ TEST(ModelView, MirrorsModelsAndFollowsTheirChanges) {
     EXPECT_TRUE(r1 <= 30 && 30 <= r2) << r1 << ".." << r2;
 
     // The drop-down shows the model's items; a pick reaches the model by id.
+    // Its open list has the skin's list part colours.
     auto* choice = static_cast<qomhost::fltk::ChoiceBox*>(view->widgetOf(&drop));
+    EXPECT_EQ(choice->color(), fl_rgb_color(0x1E, 0x26, 0x30));
+    EXPECT_EQ(choice->textcolor(), fl_rgb_color(0xE6, 0xE9, 0xED));
+    EXPECT_EQ(choice->selection_color(), fl_rgb_color(0x4A, 0x6B, 0x8A));
+    EXPECT_EQ(colors.parts.size(), 3u);
     ASSERT_EQ(choice->size(), 3);  // two items and the end mark
     EXPECT_STREQ(choice->menu()[0].label(), "misc / A / B");
     choice->value(1);

@@ -7,10 +7,22 @@
 
 namespace qomhost::fltk {
 
-ChoiceBox::ChoiceBox(qom::ui::DropDown* model) : Fl_Choice(0, 0, 1, 1), Bound(model) {
+ChoiceBox::ChoiceBox(qom::ui::DropDown* model, const SkinColors& colors)
+    : Fl_Choice(0, 0, 1, 1), Bound(model) {
   textsize(12);
   callback(&ChoiceBox::onPick);
   when(FL_WHEN_RELEASE_ALWAYS);
+  if (model == nullptr) return;
+  const qom::ui::DropDownSkin skin = model->skin();
+  textPart_ = colors.part(skin.mainGroup, qom::ui::kDropDownTextPart);
+  buttonPart_ = colors.part(skin.mainGroup, qom::ui::kDropDownButtonPart);
+  // FLTK draws the open list with the choice's own colour, text colour and
+  // selection colour.
+  if (const std::optional<PartColors> list = colors.part(skin.listGroup, qom::ui::kDropDownListPart)) {
+    color(list->background);
+    textcolor(list->text);
+    selection_color(list->selection);
+  }
 }
 
 void ChoiceBox::onPick(Fl_Widget* widget, void*) {
@@ -61,7 +73,37 @@ void ChoiceBox::syncFromModel() {
   redraw();
 }
 
+void ChoiceBox::drawSkinned() {
+  const PartColors text = *textPart_;
+  const PartColors button = buttonPart_.value_or(text);
+  const int dx = Fl::box_dx(FL_DOWN_BOX), dy = Fl::box_dy(FL_DOWN_BOX);
+  const int innerH = h() - 2 * dy;
+  const int buttonW = std::min(20, innerH);
+  const int buttonX = x() + w() - buttonW - dx;
+  fl_draw_box(FL_DOWN_BOX, x(), y(), w(), h(), text.background);
+  fl_draw_box(FL_UP_BOX, buttonX, y() + dy, buttonW, innerH, button.background);
+  const int arrow = std::max(1, (buttonW - 4) / 3);
+  const int ax = buttonX + (buttonW - 2 * arrow - 1) / 2, ay = y() + dy + (innerH - arrow - 1) / 2;
+  fl_color(active_r() ? button.text : fl_inactive(button.text));
+  fl_polygon(ax, ay, ax + arrow, ay + arrow, ax + 2 * arrow, ay);
+  // The chosen item's text, else the caption; never read as symbols.
+  const int index = value();
+  const std::string& shown = index >= 0 && static_cast<std::size_t>(index) < items_.size()
+                                 ? items_[static_cast<std::size_t>(index)].text
+                                 : caption_;
+  fl_push_clip(x() + dx, y() + dy, buttonX - x() - dx, innerH);
+  fl_font(textfont(), textsize());
+  fl_color(active_r() ? text.text : fl_inactive(text.text));
+  fl_draw(shown.c_str(), x() + dx + 3, y() + dy, buttonX - x() - dx - 3, innerH,
+          FL_ALIGN_LEFT | FL_ALIGN_CLIP, nullptr, 0);
+  fl_pop_clip();
+}
+
 void ChoiceBox::draw() {
+  if (textPart_) {
+    drawSkinned();
+    return;
+  }
   Fl_Choice::draw();
   if (value() >= 0 || caption_.empty()) return;
   // Nothing chosen: the caption stands where the chosen text would.

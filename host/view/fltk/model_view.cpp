@@ -55,7 +55,7 @@ std::unique_ptr<ModelView::Node> ModelView::build(qom::ui::Window* model, Fl_Gro
       node->widget = new PushButtonWidget(static_cast<qom::ui::PushButton*>(model));
       break;
     case WindowKind::DropDown:
-      node->widget = new ChoiceBox(static_cast<qom::ui::DropDown*>(model));
+      node->widget = new ChoiceBox(static_cast<qom::ui::DropDown*>(model), colors_);
       break;
     case WindowKind::IconButton:
       node->widget = new IconBox(static_cast<qom::ui::IconButton*>(model), colors_);

@@ -25,7 +25,13 @@ std::string skinFilePath(const HostCore& host, const std::string& registered) {
   return host.baseFolder() + "/" + registered;
 }
 
-SkinColors loadSkinColors(const HostCore& host) {
+std::optional<PartColors> SkinColors::part(const std::string& group, const std::string& id) const {
+  const auto found = parts.find({group, id});
+  if (found == parts.end()) return std::nullopt;
+  return found->second;
+}
+
+SkinColors skinColorsFromFiles(const std::vector<std::string>& paths) {
   SkinColors colors;
   bool seen[4] = {false, false, false, false};
   const std::pair<const char*, Fl_Color*> wanted[4] = {
@@ -33,16 +39,30 @@ SkinColors loadSkinColors(const HostCore& host) {
       {qom::ui::kSkinTextBarText, &colors.textBarText},
       {"mirrit.window.background", &colors.windowBackground},
       {"mirrit.window.text", &colors.windowText}};
-  for (const HostCore::SkinFile& skin : host.skinFiles()) {
+  for (const std::string& path : paths) {
     std::string error;
-    auto contents = readSkinFile(skinFilePath(host, skin.path), &error);
+    auto contents = readSkinFile(path, &error);
     if (!contents) continue;
     for (const auto& [id, value] : contents->colors)
       for (int i = 0; i < 4; ++i)
         if (!seen[i] && id == wanted[i].first)
           if (auto color = parseColor(value)) *wanted[i].second = *color, seen[i] = true;
+    for (const SkinPart& part : contents->parts) {
+      PartColors defaults;
+      // A colour the part leaves out (or writes wrongly) keeps the default.
+      PartColors c{parseColor(part.text).value_or(defaults.text),
+                   parseColor(part.background).value_or(defaults.background),
+                   parseColor(part.selection).value_or(defaults.selection)};
+      colors.parts.emplace(std::make_pair(part.group, part.id), c);  // the first file wins
+    }
   }
   return colors;
+}
+
+SkinColors loadSkinColors(const HostCore& host) {
+  std::vector<std::string> paths;
+  for (const HostCore::SkinFile& skin : host.skinFiles()) paths.push_back(skinFilePath(host, skin.path));
+  return skinColorsFromFiles(paths);
 }
 
 }  // namespace qomhost::fltk

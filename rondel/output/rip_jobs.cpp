@@ -4,9 +4,9 @@
 
 #include "rondel/output/output_naming.h"
 #include "rondel/shell/config_items.h"
-#include "rondel/ui/rip_properties.h"
 #include "rondel/ui/main_window.h"
 #include "sdk/folder_browser.h"
+#include "sdk/rondel_window.h"
 #include "sdk/host_api.h"
 #include "sdk/service.h"
 
@@ -55,8 +55,8 @@ void queueAndStart(MainWindow& window, const std::vector<int>& rows, const std::
     jobs.push_back(buildRipJob(sourceOf(window, row), settings, window.discToc(), folder, pattern));
     // The command line reads which file a track got from here; a file of
     // an earlier copy is not this one's.
-    window.setProperty(ripFileProperty(jobs.back().trackNumber), "");
-    window.setProperty(ripStatusProperty(jobs.back().trackNumber), "");
+    window.setProperty(window::ripFileProperty(jobs.back().trackNumber), "");
+    window.setProperty(window::ripStatusProperty(jobs.back().trackNumber), "");
   }
   {
     RipJobQueue& queue = ripJobQueue();

@@ -15,14 +15,13 @@
 #include "rondel/output/rip_jobs.h"
 #include "rondel/shell/config_items.h"
 #include "rondel/ui/main_window.h"
-#include "rondel/ui/rip_properties.h"
 
 namespace rondel {
 namespace {
 
 // Shown in the row of a job whose worker thread could not be started; the
 // copy goes on with the next job.
-constexpr const char* kStatusNoThread = "Error: CreateThread() failed!";
+using window::kStatusNoThread;
 
 std::unique_ptr<RipWorkerContext> contextFor(RipOwner* owner, const RipJob& job) {
   auto context = std::make_unique<RipWorkerContext>();
@@ -80,13 +79,13 @@ void MainWindow::setTrackStatus(std::uint32_t trackNumber, const char* text) {
       break;
     }
   }
-  setProperty(ripStatusProperty(trackNumber), status);
+  setProperty(window::ripStatusProperty(trackNumber), status);
 }
 
 bool MainWindow::cancelRequested() const { return cancelFlag_.load() != 0; }
 
 void MainWindow::trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) {
-  setProperty(ripFileProperty(trackNumber), windowsPath);
+  setProperty(window::ripFileProperty(trackNumber), windowsPath);
 }
 
 void MainWindow::ripWorkerEnded() {

@@ -45,7 +45,7 @@ void MainWindow::fillTrackList() {
   }
 
   if (config().getInt(key::kUseFreedb) == 0) {
-    setStatus("Ready");
+    setStatus(window::kStatusReady);
     return;
   }
   startLookup();

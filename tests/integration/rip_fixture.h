@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "host/view/headless_driver.h"
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 #include "main_window_fixture.h"
 
 namespace testing_support {

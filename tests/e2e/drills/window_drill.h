@@ -16,7 +16,7 @@
 
 #include "drill_support.h"
 #include "host/view/headless_driver.h"
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 #include "integration/rip_fixture.h"
 
 namespace drills {

@@ -42,12 +42,12 @@ int runCommandLine(int argc, char** argv) {
   auto* disc = app.add_subcommand(
       "disc", "Wait for the drive to settle, then show the disc as the window lists it");
   addDriveOptions(disc, discOptions, "One JSON object instead of text",
-                 "Apply database entry N (0 = first) instead of the lookup's choice");
+                  "Apply database entry N (0 = first) instead of the lookup's choice");
   RipOptions ripOptions;
   auto* rip = app.add_subcommand(
       "rip", "Wait for the disc, copy all tracks (or --tracks) and show each track's progress");
   addDriveOptions(rip, ripOptions, "One JSON object at the end instead of text",
-                 "Apply database entry N (0 = first) before copying");
+                  "Apply database entry N (0 = first) before copying");
   auto* ripAll = rip->add_flag("--all", ripOptions.all, "Copy All (the default)");
   rip->add_option("--tracks", ripOptions.tracks, "Copy Selected with these tracks, e.g. 1,3,5")
       ->excludes(ripAll);

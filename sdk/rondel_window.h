@@ -2,7 +2,7 @@
 // What the outside world reads of Rondel's main window, in one place: the
 // lookup names of its controls, the track list's columns, the status texts
 // (status line and the tracks' status cells), and the window properties
-// through which the window tells whoever inspects it what background work
+// through which the window tells whoever reads it what background work
 // did. The component writes these values and the host (command line,
 // scripts) reads them, so both include this header and neither spells a
 // value of its own. Header only: values and pure helpers, no state.

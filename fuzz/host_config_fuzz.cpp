@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/config_store.h"
+#include "host/core/config_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string folder = [] {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/skin_file.h"
+#include "host/core/skin_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string file = [] {

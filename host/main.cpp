@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "host/cli.h"
+#include "host/commands/cli.h"
 
 int main(int argc, char** argv) {
   // A write past a file-size limit must fail with EFBIG, so the rip job ends

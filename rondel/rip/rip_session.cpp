@@ -4,13 +4,14 @@
 #include <memory>
 
 #include "rondel/drive/drive_library.h"
+#include "sdk/rondel_window.h"
 
 namespace rondel {
 namespace {
 
 // Shown in the row of a job whose worker thread could not be started; the
 // copy goes on with the next job.
-constexpr const char* kStatusNoThread = "Error: CreateThread() failed!";
+using window::kStatusNoThread;
 
 // The session whose copy runs, or null: one copy at a time in the process.
 // Taken and given back under g_copyLock, never while holding it longer.

@@ -83,7 +83,7 @@ void stopReader(AudioReader& reader) {
 // has ended and the stream is closed (both are this function's locals).
 const char* runJob(const RipWorkerContext& job) {
   RipOwner& owner = *job.owner;
-  owner.setTrackStatus(job.trackNumber, "Copying 0%...");
+  owner.setTrackStatus(job.trackNumber, window::copyingStatus(0).c_str());
   CdDrive* drive = driveAt(job.deviceIndex);
   if (drive == nullptr) return kStatusInitCddaFailed;  // no such drive: no ring to build
   drive->lock();
@@ -134,10 +134,8 @@ const char* runJob(const RipWorkerContext& job) {
     reader.releaseBlock(block);
     if (percent > shownPercent) {
       shownPercent = percent;
-      // Each worker formats into its own buffer: no text is shared.
-      char text[128];
-      std::snprintf(text, sizeof text, "Copying %i%%...", percent);
-      owner.setTrackStatus(job.trackNumber, text);
+      // Each worker formats into its own string: no text is shared.
+      owner.setTrackStatus(job.trackNumber, window::copyingStatus(percent).c_str());
     }
     if (last) break;
   }

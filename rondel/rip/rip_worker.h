@@ -9,6 +9,7 @@
 #include <string>
 
 #include "rondel/rip/rip_job.h"
+#include "sdk/rondel_window.h"
 
 namespace rondel {
 
@@ -40,19 +41,15 @@ struct RipWorkerContext : RipJob {
 // thread and consumes the context.
 void RipWorker(std::unique_ptr<RipWorkerContext> context);
 
-// The status texts a job ends with.
-constexpr const char* kStatusCopied = "Copied";
-constexpr const char* kStatusCancelled = "Cancelled";
-constexpr const char* kStatusInitCddaFailed = "Error: InitCDDA() failed!";
-constexpr const char* kStatusBeginCddaFailed = "Error: BeginCDDA() failed!";
-constexpr const char* kStatusInitCompressFailed = "Error: ACDIInitCompress() failed!";
-constexpr const char* kStatusReadFailed = "Error: ReadCDDA() failed!";
-constexpr const char* kStatusCompressFailed = "Error: ACDICompress() failed!";
-// The drive no longer holds the disc the job was built from (taken out,
-// swapped, or another drive chosen): nothing is read or written.
-constexpr const char* kStatusDiscChanged = "Error: Disc changed!";
-// The job has no output path because "Output Folder" names a network share
-// (\\server\share), which the component cannot write to.
-constexpr const char* kStatusNetworkFolder = "Error: Output Folder is a network share!";
+// The status texts a job ends with (part of the window's outside contract).
+using window::kStatusBeginCddaFailed;
+using window::kStatusCancelled;
+using window::kStatusCompressFailed;
+using window::kStatusCopied;
+using window::kStatusDiscChanged;
+using window::kStatusInitCddaFailed;
+using window::kStatusInitCompressFailed;
+using window::kStatusNetworkFolder;
+using window::kStatusReadFailed;
 
 }  // namespace rondel

@@ -11,9 +11,9 @@
 #include "rondel/output/job_builder.h"
 #include "rondel/output/output_naming.h"
 #include "rondel/ui/main_window.h"
-#include "rondel/ui/rip_properties.h"
 #include "sdk/folder_browser.h"
 #include "sdk/host_api.h"
+#include "sdk/rondel_window.h"
 #include "sdk/service.h"
 
 namespace rondel {
@@ -90,8 +90,8 @@ void MainWindow::queueAndStart(const std::vector<int>& rows, const std::string& 
   // The command line reads which file a track got from here; a file of an
   // earlier copy is not this one's.
   for (const RipJob& job : jobs) {
-    setProperty(ripFileProperty(job.trackNumber), "");
-    setProperty(ripStatusProperty(job.trackNumber), "");
+    setProperty(window::ripFileProperty(job.trackNumber), "");
+    setProperty(window::ripStatusProperty(job.trackNumber), "");
   }
   if (!rip_.start(std::move(jobs))) return;
   updateCopyButtons();
@@ -115,11 +115,11 @@ void MainWindow::trackStatus(std::uint32_t trackNumber, const std::string& text)
       break;
     }
   }
-  setProperty(ripStatusProperty(trackNumber), text);
+  setProperty(window::ripStatusProperty(trackNumber), text);
 }
 
 void MainWindow::trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) {
-  setProperty(ripFileProperty(trackNumber), windowsPath);
+  setProperty(window::ripFileProperty(trackNumber), windowsPath);
 }
 
 void MainWindow::copyEnded() {

@@ -3,7 +3,6 @@
 #include "rondel/drive/drive_library.h"
 #include "rondel/ui/entries_drop_down.h"
 #include "rondel/ui/main_window.h"
-#include "rondel/ui/rip_properties.h"
 
 namespace rondel {
 namespace {
@@ -53,7 +52,7 @@ void MainWindow::pollTick() {
     discState_ = DiscState::Undetermined;
     // Whoever reads the window learns the drive it actually polls, which
     // is not always the one "Device" names.
-    setProperty(kPolledDriveProperty, std::to_string(drive));
+    setProperty(window::kPolledDriveProperty, std::to_string(drive));
   }
   lastPolledDrive_ = drive;
 
@@ -64,16 +63,16 @@ void MainWindow::pollTick() {
     discState_ = next;
     switch (next) {
       case DiscState::Ready:
-        setStatus("Ready");
+        setStatus(window::kStatusReady);
         discReady();
         break;
       case DiscState::NoDisc:
-        setStatus("No Disc");
+        setStatus(window::kStatusNoDisc);
         discGone();
         break;
-      case DiscState::ReadingToc: setStatus("Reading Table Of Contents..."); break;
+      case DiscState::ReadingToc: setStatus(window::kStatusReadingToc); break;
       default:
-        setStatus("Not Ready");
+        setStatus(window::kStatusNotReady);
         discGone();
         break;
     }

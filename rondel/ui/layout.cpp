@@ -69,25 +69,25 @@ std::unique_ptr<qom::ui::PushButton> button(qom::ui::Window& panel, const char* 
 void MainWindow::buildLayout() {
   const auto fixed = &Placement::fixed;
   auto top = std::make_unique<Panel>(*this);
-  top->setName("Top panel");
+  top->setName(window::kTopPanel);
   top->setPlacement({{0, EdgeMode::Parent}, {0, EdgeMode::Parent}, {0, EdgeMode::Parent},
                      {65, EdgeMode::Loose}});
   topPanel_ = std::move(top);
   auto bottom = std::make_unique<Panel>(*this);
-  bottom->setName("Bottom panel");
+  bottom->setName(window::kBottomPanel);
   bottom->setPlacement({{0, EdgeMode::Parent}, {29, EdgeMode::Loose}, {0, EdgeMode::Parent},
                         {0, EdgeMode::Parent}});
   bottomPanel_ = std::move(bottom);
 
   status_ = place<qom::ui::Label>(*this, {{0, EdgeMode::Parent}, {20, EdgeMode::Loose},
                                           {0, EdgeMode::Parent}, {-30, EdgeMode::Parent}});
-  status_->setName("Status");
+  status_->setName(window::kStatusLine);
   status_->setCentred(true);
   status_->setFilled(true);
 
   trackList_ = place<qom::ui::ListView>(*this, {{0, EdgeMode::Parent}, {64, EdgeMode::Absolute},
                                                 {0, EdgeMode::Parent}, {-71, EdgeMode::Parent}});
-  trackList_->setName("Tracks");
+  trackList_->setName(window::kTrackList);
   trackList_->setNotifyId(kIdTrackList);
   trackList_->addColumn("Number", 45, 1);
   trackList_->addColumn("Artist", 140, 1);
@@ -97,16 +97,16 @@ void MainWindow::buildLayout() {
 
   qom::ui::Container& tp = *topPanel_;
   artistLabel_ = textLabel(tp, "Artist: ", fixed(2, 4, 40, 15));
-  artistField_ = field(tp, "Artist", kIdArtistField, fixed(44, 3, 120, 17));
+  artistField_ = field(tp, window::kArtistField, kIdArtistField, fixed(44, 3, 120, 17));
   albumLabel_ = textLabel(tp, "Album: ", fixed(2, 24, 40, 15));
-  albumField_ = field(tp, "Album", 0, fixed(44, 23, 120, 17));
+  albumField_ = field(tp, window::kAlbumField, 0, fixed(44, 23, 120, 17));
   trackLabel_ = textLabel(tp, "Track: ", fixed(2, 44, 40, 15));
-  trackField_ = field(tp, "Track", kIdTrackField, fixed(44, 43, 120, 17));
+  trackField_ = field(tp, window::kTrackField, kIdTrackField, fixed(44, 43, 120, 17));
   yearLabel_ = textLabel(tp, "Year: ", fixed(166, 4, 40, 15));
-  yearField_ = field(tp, "Year", 0, fixed(206, 3, 30, 17));
+  yearField_ = field(tp, window::kYearField, 0, fixed(206, 3, 30, 17));
   genreLabel_ = textLabel(tp, "Genre: ", fixed(166, 24, 45, 15));
-  genreField_ = field(tp, "Genre", 0, fixed(206, 23, 70, 17));
-  preferences_ = button(tp, "Preferences...", "Preferences", kIdPreferences, true,
+  genreField_ = field(tp, window::kGenreField, 0, fixed(206, 23, 70, 17));
+  preferences_ = button(tp, "Preferences...", window::kPreferencesButton, kIdPreferences, true,
                         fixed(300, 2, 100, 20));
 
   qom::ui::Container& bp = *bottomPanel_;
@@ -117,13 +117,13 @@ void MainWindow::buildLayout() {
   entriesLabel_ = textLabel(tp, "Select freedb data for this disc:", fixed(300, 22, 200, 20));
   entries_ = std::make_unique<EntriesDropDown>(&tp, *this);
   entries_->setPlacement(fixed(300, 41, 200, 20));
-  entries_->setName("Entries");
+  entries_->setName(window::kEntriesList);
   entries_->setNotifyId(kIdEntries);
 
-  copySelected_ = button(bp, "Copy Selected", "Copy Selected", kIdCopySelected, false,
+  copySelected_ = button(bp, "Copy Selected", window::kCopySelectedButton, kIdCopySelected, false,
                          fixed(2, 2, 100, 25));
-  copyAll_ = button(bp, "Copy All", "Copy All", kIdCopyAll, false, fixed(104, 2, 100, 25));
-  cancel_ = button(bp, "Cancel copying", "Cancel copying", kIdCancel, false, fixed(206, 2, 100, 25));
+  copyAll_ = button(bp, "Copy All", window::kCopyAllButton, kIdCopyAll, false, fixed(104, 2, 100, 25));
+  cancel_ = button(bp, "Cancel copying", window::kCancelButton, kIdCancel, false, fixed(206, 2, 100, 25));
 
   setSizePreference(qom::ui::kSizeMinimumWidth, kMinimumWidth);
 }

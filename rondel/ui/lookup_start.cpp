@@ -13,10 +13,9 @@
 namespace rondel {
 namespace {
 
-constexpr const char* kQuerying = "Querying freedb...";
-// Window properties for whoever inspects the window (the command line).
-constexpr const char* kDiscIdProperty = "freedb.discid";
-constexpr const char* kQueryProperty = "freedb.query";
+using window::kDiscIdProperty;
+using window::kQueryProperty;
+using window::kStatusQuerying;
 
 }  // namespace
 
@@ -34,11 +33,11 @@ void MainWindow::supersedeLookups() {
 void MainWindow::startLookup() {
   // The caller has superseded every earlier lookup (supersedeLookups).
   if (!settings_.useFreedb()) {
-    setStatus("Ready");
+    setStatus(window::kStatusReady);
     return;
   }
   const std::uint64_t generation = lookupGeneration_.load();
-  setStatus(kQuerying);
+  setStatus(kStatusQuerying);
   auto start = std::make_unique<LookupStart>();
   start->toc = toc_;
   start->owner = this;
@@ -53,7 +52,7 @@ void MainWindow::startLookup() {
   } catch (const std::system_error&) {
     // No thread, so nothing will hand the status back: it must not say
     // "Querying freedb..." for ever.
-    setStatus("Ready");
+    setStatus(window::kStatusReady);
   }
 }
 
@@ -93,7 +92,8 @@ void MainWindow::lookupEnded(std::uint64_t generation) {
   // means the first entry is applied. Only the current lookup hands the
   // status back, and only while it still says so ("No Disc" stays).
   onWindowThread([this, generation] {
-    if (!lookupStopRequested(generation) && status_->text() == kQuerying) setStatus("Ready");
+    if (!lookupStopRequested(generation) && status_->text() == kStatusQuerying)
+      setStatus(window::kStatusReady);
   });
 }
 

@@ -25,6 +25,7 @@
 #include "sdk/ui/edit.h"
 #include "sdk/ui/label.h"
 #include "sdk/ui/list_view.h"
+#include "sdk/rondel_window.h"
 #include "sdk/ui/push_button.h"
 
 namespace rondel {
@@ -42,11 +43,11 @@ constexpr int kIdCancel = 7;
 constexpr int kIdEntries = 9;
 
 // Track list columns.
-constexpr int kColumnNumber = 0;
-constexpr int kColumnArtist = 1;
-constexpr int kColumnTrack = 2;
-constexpr int kColumnLength = 3;
-constexpr int kColumnStatus = 4;
+using window::kColumnArtist;
+using window::kColumnLength;
+using window::kColumnNumber;
+using window::kColumnStatus;
+using window::kColumnTrack;
 
 // The poll timer.
 constexpr int kPollTimerId = 1;
@@ -56,9 +57,7 @@ constexpr int kPollPeriodMs = 500;
 // written into a row.
 constexpr const char* kMultipleItems = "<<multiple items>>";
 
-// The status line while the selected drive holds a disc whose table of
-// contents could not be read (5 attempts); nothing is listed then.
-constexpr const char* kStatusCannotReadDisc = "Cannot Read Disc";
+using window::kStatusCannotReadDisc;
 
 // What the poll last saw of the selected drive.
 enum class DiscState : int {

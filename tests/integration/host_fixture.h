@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_session.h"
+#include "host/core/host_session.h"
 #include "support/temp_dir.h"
 
 namespace testing_support {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/view/headless_driver.h"
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 #include "host_fixture.h"
 #include "sdk/ui/drop_down.h"
 #include "sdk/ui/edit.h"

@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "host/view/headless_driver.h"
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 #include "main_window_fixture.h"
+#include "sdk/rondel_window.h"
 
 namespace testing_support {
 
@@ -31,7 +32,7 @@ class RecordingLoop final : public ForwardingLoop {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       for (int r = 0; r < list->rowCount(); ++r) {
-        const std::string status = list->cell(r, 4);
+        const std::string status = list->cell(r, rondel::window::kColumnStatus);
         std::vector<std::string>& seen = statuses_[list->itemData(r)];
         if (!status.empty() && (seen.empty() || seen.back() != status)) {
           seen.push_back(status);
@@ -78,7 +79,7 @@ class RipFixture : public MainWindowFixture {
 
   // (With the default loop.)
   RecordingLoop& loop() { return static_cast<RecordingLoop&>(eventLoop()); }
-  std::string cellStatus(int row) { return list().cell(row, 4); }
+  std::string cellStatus(int row) { return list().cell(row, rondel::window::kColumnStatus); }
   // Runs until the copy has ended: "Cancel copying" is off again.
   bool waitIdle() {
     return runUntil([&] { return !button("Cancel copying").enabled(); });

@@ -13,11 +13,11 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "host/host_session.h"
+#include "host/core/host_session.h"
 #include "host/view/fltk/fltk_loop.h"
 #include "host/view/fltk/model_view.h"
 #include "host/view/fltk/skin_colors.h"
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 
 namespace qomhost::fltk {
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "host/text_list.h"
+#include "host/core/text_list.h"
 #include "host/view/fltk/bound.h"
 #include "host/view/fltk/skin_colors.h"
 #include "platform/codepage.h"

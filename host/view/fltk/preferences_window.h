@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "host/host_core.h"
-#include "host/host_session.h"
-#include "host/skin_file.h"
+#include "host/core/host_core.h"
+#include "host/core/host_session.h"
+#include "host/core/skin_file.h"
 
 namespace qomhost::fltk {
 

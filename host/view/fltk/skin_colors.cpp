@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "host/host_core.h"
-#include "host/skin_file.h"
+#include "host/core/host_core.h"
+#include "host/core/skin_file.h"
 #include "sdk/ui/label.h"
 
 namespace qomhost::fltk {

@@ -16,8 +16,9 @@
 
 #include "drill_support.h"
 #include "host/view/headless_driver.h"
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 #include "integration/rip_fixture.h"
+#include "sdk/rondel_window.h"
 
 namespace drills {
 
@@ -50,7 +51,8 @@ class HoldingLoop final : public testing_support::ForwardingLoop {
       if (!action_) return;
       bool shows = false;
       for (int r = 0; r < list->rowCount(); ++r)
-        shows = shows || (list->itemData(r) == track_ && list->cell(r, 4) == status_);
+        shows = shows || (list->itemData(r) == track_ &&
+                          list->cell(r, rondel::window::kColumnStatus) == status_);
       if (!shows) return;
       action = std::move(action_);
       action_ = nullptr;

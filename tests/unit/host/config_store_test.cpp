@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "host/config_store.h"
+#include "host/core/config_store.h"
 #include "sdk/config.h"
 #include "support/temp_dir.h"
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "sdk/rondel_window.h"
 #include "sdk/ui/container.h"
 #include "sdk/ui/drop_down.h"
 #include "sdk/ui/edit.h"
@@ -165,3 +166,21 @@ TEST(UiDropDownAndButton, IdsRestartAfterDeleteAllAndPicksReachTheHandler) {
 }
 
 }  // namespace
+
+// The component writes progress with the format and the host reads it with
+// the parser: every percentage the component can write reads back, and no
+// other text passes as progress.
+TEST(RondelWindow, CopyingStatusReadsBackAndNothingElsePassesAsProgress) {
+  namespace window = rondel::window;
+  for (int percent : {0, 7, 42, 100}) {
+    unsigned read = 999;
+    EXPECT_TRUE(window::parseCopyingPercent(window::copyingStatus(percent), read)) << percent;
+    EXPECT_EQ(read, static_cast<unsigned>(percent));
+  }
+  for (const char* other : {"Copied", "Copying", "Copying %...", "Copying 101%...", "Copying 1000%...",
+                            "Copying -1%...", "Copying 5", "copying 5%...", ""}) {
+    unsigned read = 999;
+    EXPECT_FALSE(window::parseCopyingPercent(other, read)) << other;
+    EXPECT_EQ(read, 999u) << other;
+  }
+}

@@ -1,4 +1,4 @@
-#include "host/desktop.h"
+#include "host/commands/desktop_command.h"
 
 #include <FL/Fl.H>
 #include <FL/x.H>
@@ -17,7 +17,7 @@
 #include "host/view/fltk/folder_chooser.h"
 #include "host/view/fltk/list_table.h"
 #include "host/view/model_dump.h"
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 #include "platform/codepage.h"
 #include "sdk/config.h"
 #include "sdk/ui/container.h"

@@ -3,7 +3,7 @@
 // display, with the launcher bar and the preferences window.
 #include <string>
 
-#include "host/host_session.h"
+#include "host/core/host_session.h"
 
 namespace qomhost {
 

@@ -1,4 +1,4 @@
-#include "host/config_store.h"
+#include "host/core/config_store.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

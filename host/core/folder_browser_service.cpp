@@ -1,4 +1,4 @@
-#include "host/folder_browser_service.h"
+#include "host/core/folder_browser_service.h"
 
 #include <cstring>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 
 #include <algorithm>
 

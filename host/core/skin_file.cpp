@@ -1,4 +1,4 @@
-#include "host/skin_file.h"
+#include "host/core/skin_file.h"
 
 #include <pugixml.hpp>
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "host/config_store.h"
-#include "host/host_core.h"
-#include "host/module_loader.h"
+#include "host/core/config_store.h"
+#include "host/core/host_core.h"
+#include "host/core/module_loader.h"
 
 namespace qomhost {
 

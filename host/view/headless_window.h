@@ -1,22 +1,19 @@
 #pragma once
 // A component's main window driven without a display, for the command line:
 // the headless loop, a frame from WindowHost, and reading what the window's
-// controls show (by their lookup names). Window thread = the caller's.
+// controls show (by the lookup names, columns and properties the window's
+// contract header defines). Window thread = the caller's.
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "host/host_session.h"
+#include "host/core/host_session.h"
 #include "host/view/headless_driver.h"
-#include "host/window_host.h"
+#include "host/view/window_host.h"
 
 namespace qomhost {
-
-// The status line when the drive holds a disc whose table of contents
-// cannot be read.
-constexpr const char* kStatusCannotReadDisc = "Cannot Read Disc";
 
 // One row of the track list as the window shows it.
 struct ShownTrack {
@@ -50,9 +47,10 @@ class HeadlessWindow {
   qom::ui::Window* componentWindow() const;
   HeadlessDriver& driver() { return driver_; }
 
-  // Runs the loop until the drive has settled: the status is "Ready" (with
-  // the disc read) or "Cannot Read Disc", or "No Disc" / "Not Ready" has held
-  // for `quiet` (a drive may still be spinning up). Answers false on timeout.
+  // Runs the loop until the drive has settled: the status line says the
+  // disc is ready (and read) or its table of contents cannot be read, or
+  // that there is no disc or the drive is not ready, and that has held for
+  // `quiet` (a drive may still be spinning up). Answers false on timeout.
   bool waitSettled(std::chrono::milliseconds timeout,
                    std::chrono::milliseconds quiet = std::chrono::milliseconds(2000));
 

@@ -1,7 +1,7 @@
-#include "host/host_session.h"
+#include "host/core/host_session.h"
 
 
-#include "host/skin_file.h"
+#include "host/core/skin_file.h"
 #include "platform/module.h"
 
 namespace qomhost {

@@ -1,4 +1,4 @@
-#include "host/host_core.h"
+#include "host/core/host_core.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "host/module_loader.h"
+#include "host/core/module_loader.h"
 
 #include <dirent.h>
 

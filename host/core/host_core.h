@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "host/config_store.h"
-#include "host/folder_browser_service.h"
-#include "host/module_loader.h"
+#include "host/core/config_store.h"
+#include "host/core/folder_browser_service.h"
+#include "host/core/module_loader.h"
 #include "sdk/host_api.h"
 #include "sdk/service.h"
 #include "sdk/ui/window.h"

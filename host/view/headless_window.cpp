@@ -1,5 +1,6 @@
-#include "host/headless_window.h"
+#include "host/view/headless_window.h"
 
+#include "sdk/rondel_window.h"
 #include "sdk/ui/drop_down.h"
 #include "sdk/ui/edit.h"
 #include "sdk/ui/label.h"
@@ -7,6 +8,8 @@
 
 namespace qomhost {
 namespace {
+
+namespace window = rondel::window;
 
 std::string textOf(const qom::ui::Window* w) {
   if (const auto* edit = qom::ui::windowAs<qom::ui::Edit>(w)) return edit->text();
@@ -30,7 +33,7 @@ bool HeadlessWindow::open() {
     if (popup.guid.isNull()) continue;
     qom::ui::Container* frame = windows_->show(popup.guid);
     if (frame == nullptr) continue;
-    if (qom::ui::windowAs<qom::ui::ListView>(frame->findByName("Tracks")) != nullptr) {
+    if (qom::ui::windowAs<qom::ui::ListView>(frame->findByName(window::kTrackList)) != nullptr) {
       root_ = frame;
       shown_ = popup.guid;
       return true;
@@ -45,7 +48,7 @@ qom::ui::Window* HeadlessWindow::componentWindow() const {
 }
 
 bool HeadlessWindow::pickEntry(int index) {
-  auto* drop = qom::ui::windowAs<qom::ui::DropDown>(control("Entries"));
+  auto* drop = qom::ui::windowAs<qom::ui::DropDown>(control(window::kEntriesList));
   if (drop == nullptr || index < 0) return false;
   const std::vector<qom::ui::DropDownItem> items = drop->items();
   if (static_cast<std::size_t>(index) >= items.size() || !drop->userPick(items[index].id))
@@ -65,14 +68,16 @@ bool HeadlessWindow::waitSettled(std::chrono::milliseconds timeout, std::chrono:
   Clock::time_point since = Clock::now();
   return driver_.runUntil(
       [&] {
-        const std::string status = textOf(control("Status"));
+        const std::string status = textOf(control(window::kStatusLine));
         if (status != last) {
           last = status;
           since = Clock::now();
         }
-        // "Cannot Read Disc" stays until the drive's state changes.
-        if (status == "Ready" || status == kStatusCannotReadDisc) return true;
-        if (status == "No Disc" || status == "Not Ready") return Clock::now() - since >= quiet;
+        // A table of contents that cannot be read stays so until the drive's
+        // state changes.
+        if (status == window::kStatusReady || status == window::kStatusCannotReadDisc) return true;
+        if (status == window::kStatusNoDisc || status == window::kStatusNotReady)
+          return Clock::now() - since >= quiet;
         return false;
       },
       timeout);
@@ -80,26 +85,27 @@ bool HeadlessWindow::waitSettled(std::chrono::milliseconds timeout, std::chrono:
 
 ShownDisc HeadlessWindow::read() const {
   ShownDisc disc;
-  disc.status = textOf(control("Status"));
-  disc.artist = textOf(control("Artist"));
-  disc.album = textOf(control("Album"));
-  disc.year = textOf(control("Year"));
-  disc.genre = textOf(control("Genre"));
-  disc.track = textOf(control("Track"));
-  if (auto* list = qom::ui::windowAs<qom::ui::ListView>(control("Tracks"))) {
+  disc.status = textOf(control(window::kStatusLine));
+  disc.artist = textOf(control(window::kArtistField));
+  disc.album = textOf(control(window::kAlbumField));
+  disc.year = textOf(control(window::kYearField));
+  disc.genre = textOf(control(window::kGenreField));
+  disc.track = textOf(control(window::kTrackField));
+  if (auto* list = qom::ui::windowAs<qom::ui::ListView>(control(window::kTrackList))) {
     for (int r = 0; r < list->rowCount(); ++r)
-      disc.tracks.push_back({list->itemData(r), list->cell(r, 0), list->cell(r, 1), list->cell(r, 2),
-                             list->cell(r, 3), list->cell(r, 4)});
+      disc.tracks.push_back({list->itemData(r), list->cell(r, window::kColumnNumber),
+                             list->cell(r, window::kColumnArtist), list->cell(r, window::kColumnTrack),
+                             list->cell(r, window::kColumnLength), list->cell(r, window::kColumnStatus)});
   }
-  if (auto* drop = qom::ui::windowAs<qom::ui::DropDown>(control("Entries"))) {
+  if (auto* drop = qom::ui::windowAs<qom::ui::DropDown>(control(window::kEntriesList))) {
     for (const qom::ui::DropDownItem& item : drop->items()) disc.entries.push_back(item.text);
     disc.entryShown = drop->shownText();
     disc.entryIndex = drop->selectedId();
   }
-  if (const qom::ui::Window* window = componentWindow()) {
-    disc.discId = window->property("freedb.discid");
-    disc.queryUrl = window->property("freedb.query");
-    const std::string polled = window->property("drive.polled");
+  if (const qom::ui::Window* owner = componentWindow()) {
+    disc.discId = owner->property(window::kDiscIdProperty);
+    disc.queryUrl = owner->property(window::kQueryProperty);
+    const std::string polled = owner->property(window::kPolledDriveProperty);
     if (!polled.empty() && polled.size() < 4 &&
         polled.find_first_not_of("0123456789") == std::string::npos)
       disc.drive = std::stoi(polled);

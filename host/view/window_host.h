@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_core.h"
+#include "host/core/host_core.h"
 #include "sdk/ui/container.h"
 #include "sdk/ui/event_loop.h"
 

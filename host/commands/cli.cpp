@@ -1,0 +1,81 @@
+#include "host/commands/cli.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "host/commands/command_options.h"
+#include "host/commands/config_command.h"
+#include "host/commands/desktop_command.h"
+#include "host/commands/disc_command.h"
+#include "host/commands/drives_command.h"
+#include "host/commands/rip_command.h"
+#include "host/core/host_session.h"
+
+namespace qomhost {
+
+int runCommandLine(int argc, char** argv) {
+  CLI::App app{"qomhost: the host for .qom components (CD ripping with Rondel).\n"
+               "Runs the components without a window for the commands below."};
+  app.set_help_all_flag("--help-all", "Show the help of every command");
+  HostSession::Options options;
+  app.add_option("--config-dir", options.configFolder,
+                 "Folder of the configuration file (default: $XDG_CONFIG_HOME/qomhost)");
+  app.require_subcommand(1);
+
+  auto* config = app.add_subcommand("config", "Show or change configuration values");
+  config->require_subcommand(1);
+  config->add_subcommand("list", "Every item with its value, in order");
+  std::string key, value;
+  auto* get = config->add_subcommand("get", "Print one item's value");
+  get->add_option("KEY", key, "Item name, e.g. \"Output Folder\"")->required();
+  auto* set = config->add_subcommand("set", "Change one item's value");
+  set->add_option("KEY", key, "Item name")->required();
+  set->add_option("VALUE", value, "New value (0 or 1 for on/off items)")->required();
+  auto* drives = app.add_subcommand("drives", "List the drives: index and name");
+  DesktopOptions desktopOptions;
+  std::string geometry;
+  auto* desktop = app.add_subcommand("desktop", "Show the windows on the X display (FLTK)");
+  desktop->add_option("--state-file", desktopOptions.stateFile,
+                      "Write the windows' state as JSON here at exit and on SIGUSR1");
+  desktop->add_option("--geometry", geometry, "Size of the component windows, WxH");
+  DiscOptions discOptions;
+  auto* disc = app.add_subcommand(
+      "disc", "Wait for the drive to settle, then show the disc as the window lists it");
+  addDriveOptions(disc, discOptions, "One JSON object instead of text",
+                  "Apply database entry N (0 = first) instead of the lookup's choice");
+  RipOptions ripOptions;
+  auto* rip = app.add_subcommand(
+      "rip", "Wait for the disc, copy all tracks (or --tracks) and show each track's progress");
+  addDriveOptions(rip, ripOptions, "One JSON object at the end instead of text",
+                  "Apply database entry N (0 = first) before copying");
+  auto* ripAll = rip->add_flag("--all", ripOptions.all, "Copy All (the default)");
+  rip->add_option("--tracks", ripOptions.tracks, "Copy Selected with these tracks, e.g. 1,3,5")
+      ->excludes(ripAll);
+  rip->add_option("--output", ripOptions.output,
+                  "Folder for the files, when \"Use Output Folder\" is 0");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e);
+    return code == 0 ? 0 : kExitUsage;
+  }
+
+  if (desktop->parsed()) {
+    if (!geometry.empty() && !parseGeometry(geometry, &desktopOptions.width, &desktopOptions.height)) {
+      std::cerr << "qomhost: --geometry takes WxH, e.g. 800x500\n";
+      return kExitUsage;
+    }
+    return runDesktop(options, desktopOptions);
+  }
+  HostSession session(options);
+  if (drives->parsed()) return listDrives(session);
+  if (disc->parsed()) return discCommand(session, discOptions);
+  if (rip->parsed()) return ripCommand(session, ripOptions);
+  if (config->got_subcommand("list")) return configList(session);
+  if (get->parsed()) return configGet(session, key);
+  if (set->parsed()) return configSet(session, key, value);
+  return kExitUsage;
+}
+
+}  // namespace qomhost

@@ -1,0 +1,92 @@
+#include "host/commands/disc_command.h"
+
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "sdk/rondel_window.h"
+
+namespace qomhost {
+namespace {
+
+void printText(const ShownDisc& disc, const std::string& drive) {
+  std::cout << "Drive:  " << out(drive) << "\n"
+            << "Status: " << out(disc.status) << "\n"
+            << "Artist: " << out(disc.artist) << "\n"
+            << "Album:  " << out(disc.album) << "\n"
+            << "Year:   " << out(disc.year) << "\n"
+            << "Genre:  " << out(disc.genre) << "\n";
+  if (!disc.discId.empty())
+    std::cout << "Disc id: " << disc.discId << "\n"
+              << "Query:  " << out(disc.queryUrl) << "\n";
+  for (std::size_t i = 0; i < disc.entries.size(); ++i)
+    std::cout << (i == 0 ? "Entries:" : "        ") << " " << i << "  " << out(disc.entries[i])
+              << (static_cast<int>(i) == disc.entryIndex ? "  (applied)" : "") << "\n";
+  if (disc.entries.empty()) std::cout << "Entries: " << out(disc.entryShown) << "\n";
+  if (disc.tracks.empty()) {
+    std::cout << "No tracks listed.\n";
+    return;
+  }
+  std::cout << "\n";
+  for (const ShownTrack& t : disc.tracks) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%2u", static_cast<unsigned>(t.number % 100));
+    std::cout << number << "  " << out(t.length) << "  " << out(t.artist) << " - " << out(t.title)
+              << "\n";
+  }
+}
+
+void printJson(const ShownDisc& disc, const std::string& drive) {
+  nlohmann::json tracks = nlohmann::json::array();
+  for (const ShownTrack& t : disc.tracks)
+    tracks.push_back({{"number", t.number},
+                      {"artist", out(t.artist)},
+                      {"title", out(t.title)},
+                      {"length", out(t.length)},
+                      {"status", out(t.status)}});
+  nlohmann::json entries = nlohmann::json::array();
+  for (const std::string& e : disc.entries) entries.push_back(out(e));
+  nlohmann::json doc = {{"drive", out(drive)},   {"status", out(disc.status)},
+                        {"artist", out(disc.artist)}, {"album", out(disc.album)},
+                        {"year", out(disc.year)},     {"genre", out(disc.genre)},
+                        {"tracks", tracks},          {"entries", entries},
+                        {"entry", out(disc.entryShown)}, {"entryIndex", disc.entryIndex},
+                        {"discId", out(disc.discId)},
+                        {"queryUrl", out(disc.queryUrl)}};
+  std::cout << doc.dump(2) << "\n";
+}
+
+}  // namespace
+
+int discCommand(HostSession& session, const DiscOptions& options) {
+  const int chosen = options.drive.empty() ? -1 : chooseDrive(session, options.drive);
+  if (!options.drive.empty() && chosen < 0) return kExitUsage;
+  if (driveNames(session).empty()) {
+    std::cerr << "qomhost: no drives (see CDR_CONFIG in the README)\n";
+    return kExitFailed;
+  }
+  HeadlessWindow window(session);
+  bool settled = false;
+  if (auto exit = openDisc(window, options, settled)) return *exit;
+  const ShownDisc disc = window.read();
+  std::string drive;
+  if (!driveInUse(session, disc, chosen, drive)) return kExitFailed;
+  if (!settled) {
+    std::cerr << "qomhost: the drive did not settle within " << options.timeoutSeconds
+              << " s (status: \"" << out(disc.status) << "\")\n";
+    return kExitFailed;
+  }
+  if (disc.status == rondel::window::kStatusCannotReadDisc) {
+    std::cerr << "qomhost: " << rondel::window::kStatusCannotReadDisc
+              << ": the drive's table of contents could not be read (drive \"" << out(drive)
+              << "\")\n";
+    return kExitFailed;
+  }
+  if (options.json)
+    printJson(disc, drive);
+  else
+    printText(disc, drive);
+  return kExitOk;
+}
+
+}  // namespace qomhost

@@ -95,8 +95,8 @@ struct Desktop {
   ::testing::AssertionResult startHost(const std::string& configDir, std::vector<std::string> extraEnv = {}) {
     for (const std::string& e : xenv()) extraEnv.push_back(e);
     host = std::make_unique<Process>(
-        std::vector<std::string>{qomhost, "--config-dir", configDir, "desktop", "--state-file", stateFile},
-        extraEnv, log);
+        std::vector<std::string>{qomhost, "--config-dir", configDir, "desktop", "--state-file", stateFile}, log,
+        extraEnv);
     if (!host->started()) return ::testing::AssertionFailure() << "qomhost did not start";
     waitFor([&] {
       if (!host->running()) return true;  // reported below

@@ -78,7 +78,7 @@ std::vector<std::string> filesUnder(const std::string& root) {
 const json& row(const json& models, int r) { return (*findNamed(models, "Tracks"))["rows"][r]; }
 
 TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
-  DESKTOP_TEST_REQUIRE_X_TOOLS();
+  REQUIRE_TOOLS("Xvfb", "xdotool", "ffprobe", "eyeD3", "id3v2");
   Desktop d;
   const std::string mkdisc = binDir() + "/mkdisc";
   auto made = runCommand({mkdisc, d.dir.write("road.json", kDisc), "--out", d.dir.file("disc"), "--freedb",
@@ -185,7 +185,6 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   const std::string ffprobe = desktop_test::findProgram("ffprobe");
   const std::string eyeD3 = desktop_test::findProgram("eyeD3");
   const std::string id3v2 = desktop_test::findProgram("id3v2");
-  ASSERT_FALSE(ffprobe.empty() || eyeD3.empty() || id3v2.empty()) << "needs ffprobe, eyeD3 and id3v2";
   const std::vector<std::string> artists{"Second Band", "Second Band", "Guest Star", "Guest Star"};
   const std::vector<std::string> titles{"Second Song 1", "Edited Title", "Second Song 3", "Second Song 4"};
   for (int t = 0; t < kAudioTracks; ++t) {
@@ -268,7 +267,7 @@ std::string configGet(const std::string& qomhost, const std::string& configDir, 
 }
 
 TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
-  DESKTOP_TEST_REQUIRE_X_TOOLS();
+  REQUIRE_TOOLS("Xvfb", "xdotool");
   Desktop d;
   testing_support::ScopedEnv noDrives("CDR_CONFIG", d.dir.write("cdr.json", R"({"drives": []})"));
   const std::string configDir = d.dir.file("config");
@@ -288,6 +287,9 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   PrefsPage prefs{d, ""};
   auto state = prefs.waitForPage("rondel.options");
   ASSERT_TRUE(state) << "the preferences did not open on their first page: " << d.last["preferences"].dump();
+  EXPECT_TRUE((*state)["preferences"]["pages"][0]["selected"]) << (*state)["preferences"].dump();
+  EXPECT_EQ(prefs.control(*state, "Eject")["kind"], "checkbox");
+  EXPECT_EQ(prefs.control(*state, "Eject")["value"], "0");
   prefs.window = d.findWindow("^Preferences$");
   ASSERT_FALSE(prefs.window.empty());
 
@@ -360,10 +362,42 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   EXPECT_EQ(prefs.control(*state, "Use Freedb")["value"], "0");
   EXPECT_EQ(prefs.control(*state, "Freedb Server")["value"], server);
 
+  // The launcher icon tells what it is while the pointer is over it; a
+  // click hides the main window and the next shows a fresh one.
+  const std::string bar = d.findWindow("^qomhost$");
+  ASSERT_FALSE(bar.empty());
+  const json icon = d.last["launcherBar"]["children"][0];
+  ASSERT_EQ(icon["kind"], "icon");
+  ASSERT_EQ(d.xdotool({"mousemove", "--window", bar, std::to_string(middleOf(icon).x),
+                       std::to_string(middleOf(icon).y)}).exitCode, 0);
+  EXPECT_TRUE(d.waitForState([](const json& s) { return !s["launcherHover"].get<std::string>().empty(); }))
+      << "no hover text for the launcher icon";
+  for (std::size_t shown : {0u, 1u}) {
+    ASSERT_TRUE(d.clickIn(bar, middleOf(icon)));
+    EXPECT_TRUE(d.waitForState([&](const json& s) { return s["frames"].size() == shown; }))
+        << "launcher click did not " << (shown ? "show" : "hide") << " the window";
+  }
+
+  // SIGTERM ends the loop cleanly and writes the final state.
+  std::filesystem::remove(d.stateFile);
   d.host->signal(SIGTERM);
   code = d.host->waitExit();
   ASSERT_TRUE(code);
   EXPECT_EQ(*code, 0) << d.hostSaid();
+  const json final = json::parse(testing_support::readFile(d.stateFile), nullptr, false);
+  ASSERT_FALSE(final.is_discarded()) << "no final state file";
+  ASSERT_EQ(final["frames"].size(), 1u);
+  EXPECT_NE(findNamed(final["frames"][0]["models"], "Tracks"), nullptr);
+  EXPECT_EQ(final["config"]["Use Freedb"], "0");
+}
+
+TEST(DesktopRoad, WithoutADisplaySaysSoAndExits2) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv noDisplay("DISPLAY", ":65000");
+  testing_support::ScopedEnv noDrives("CDR_CONFIG", dir.write("cdr.json", R"({"drives": []})"));
+  auto r = runCommand({binDir() + "/qomhost", "--config-dir", dir.file("config"), "desktop"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
 }
 
 }  // namespace

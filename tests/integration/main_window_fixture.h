@@ -1,25 +1,102 @@
 #pragma once
-// The component's main window, shown by the host's window host in a
-// headless loop, with simulated drives. The test's thread is the window
-// thread; poll ticks are fired by hand.
+// The real rondel.qom in an in-process host with simulated drives
+// (HostFixture), its main window shown by the host's window host in a
+// headless loop (MainWindowFixture), and the same window for ripping
+// (RipFixture): a loop that records every text a track's status cell shows
+// (the worker writes it from its own thread, and each write reaches the
+// loop's refresh on that thread, in order), and an output folder in a
+// temporary directory (Z:\ form: nothing goes to $HOME). The test's thread
+// is the window thread; poll ticks are fired by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "host/host_session.h"
 #include "host/view/headless_driver.h"
 #include "host/window_host.h"
-#include "host_fixture.h"
 #include "sdk/ui/drop_down.h"
 #include "sdk/ui/edit.h"
 #include "sdk/ui/label.h"
 #include "sdk/ui/list_view.h"
 #include "sdk/ui/push_button.h"
+#include "support/temp_dir.h"
 
 namespace testing_support {
+
+// A whole drive library configuration, for drives that need more than a
+// name (readiness scripts, track layouts, faults).
+struct DrivesJson {
+  std::string text;
+};
+
+// One simulated drive entry: `fields` are extra JSON members such as
+// R"("readiness": [7, 0])"; `tracks` is the JSON array of tracks.
+inline std::string simDrive(const std::string& name, const std::string& tracks,
+                            const std::string& fields = "") {
+  return R"({"type": "simulated", "name": ")" + name + R"(", "tracks": )" + tracks +
+         (fields.empty() ? "" : ", " + fields) + "}";
+}
+
+// The JSON array of audio tracks of these lengths in sectors.
+inline std::string tracks(const std::vector<int>& sectors) {
+  std::string t;
+  for (int s : sectors) t += (t.empty() ? "" : ", ") + std::string(R"({"sectors": )") + std::to_string(s) + "}";
+  return "[" + t + "]";
+}
+
+// A simulated drive's audio: a sine tone, which encoders do not squash to
+// nothing as they do silence.
+constexpr const char* kSine = R"("audio": {"generator": "sine"})";
+
+inline DrivesJson drives(const std::vector<std::string>& entries) {
+  std::string joined;
+  for (const std::string& e : entries) joined += (joined.empty() ? "" : ",\n") + e;
+  return {"{\"drives\": [\n" + joined + "\n]}\n"};
+}
+
+// Two audio tracks: 13230 sectors (2:56) and 9000 sectors (2:00).
+constexpr const char* kTwoTracks = R"([{"sectors": 13230}, {"sectors": 9000}])";
+constexpr const char* kThreeTracks =
+    R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
+
+// A drive library configuration with simulated drives of the given names,
+// each with kTwoTracks.
+inline std::string simDrivesConfig(const std::vector<std::string>& names) {
+  std::vector<std::string> entries;
+  for (const std::string& name : names) entries.push_back(simDrive(name, kTwoTracks));
+  return drives(entries).text;
+}
+
+class HostFixture {
+ public:
+  explicit HostFixture(const std::vector<std::string>& driveNames)
+      : HostFixture(DrivesJson{simDrivesConfig(driveNames)}, 0) {}
+  // (The second argument keeps a braced list of names from meaning this.)
+  HostFixture(const DrivesJson& config, int)
+      : cdrConfig_("CDR_CONFIG", dir_.write("cdr.json", config.text)) {}
+
+  std::unique_ptr<qomhost::HostSession> start() {
+    qomhost::HostSession::Options options;
+    options.configFolder = configFolder();
+    options.baseFolder = binDir();
+    return std::make_unique<qomhost::HostSession>(options);
+  }
+  std::string configFolder() const { return dir_.file("config"); }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+  ScopedEnv cdrConfig_;
+};
+
 
 inline const qom::Guid kRondelGuid = *qom::Guid::parse("{DAC1B44B-F86A-4150-A6B4-DE7A638702F7}");
 
@@ -138,6 +215,85 @@ class MainWindowFixture {
   std::unique_ptr<ForwardingLoop> loop_;
   std::unique_ptr<qomhost::WindowHost> windows_;
   qom::ui::Container* frame_ = nullptr;
+};
+
+
+// Watches the status column.
+class RecordingLoop final : public ForwardingLoop {
+ public:
+  void refresh(qom::ui::Window* target) override {
+    auto* list = qom::ui::windowAs<qom::ui::ListView>(target);
+    if (list == nullptr) return;
+    std::vector<std::pair<std::uint32_t, std::string>> fresh;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (int r = 0; r < list->rowCount(); ++r) {
+        const std::string status = list->cell(r, 4);
+        std::vector<std::string>& seen = statuses_[list->itemData(r)];
+        if (!status.empty() && (seen.empty() || seen.back() != status)) {
+          seen.push_back(status);
+          fresh.emplace_back(list->itemData(r), status);
+        }
+      }
+    }
+    if (onStatus)
+      for (const auto& [track, status] : fresh) onStatus(track, status);
+  }
+  // Told of each new status text on the thread that wrote it (the rip
+  // worker's, for the texts a job shows), before that thread goes on. Set
+  // it before the copy starts.
+  std::function<void(std::uint32_t track, const std::string& status)> onStatus;
+  // Every distinct status text track `track` showed, in order.
+  std::vector<std::string> statuses(std::uint32_t track) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return statuses_[track];
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::uint32_t, std::vector<std::string>> statuses_;
+};
+
+class RipFixture : public MainWindowFixture {
+ public:
+  explicit RipFixture(const DrivesJson& config,
+                      std::unique_ptr<ForwardingLoop> loop = std::make_unique<RecordingLoop>())
+      : MainWindowFixture(config, std::move(loop)) {
+    set("Use Output Folder", "1");
+    set("Output Folder", windowsForm(out_.path()));
+  }
+  // "/tmp/x" -> "Z:\tmp\x" (a "/" in the folder would become "-").
+  static std::string windowsForm(std::string native) {
+    std::replace(native.begin(), native.end(), '/', '\\');
+    return "Z:" + native;
+  }
+  ~RipFixture() { close(); }  // the window (and its rip worker) before the output folder
+
+  // Shows the window and reads the disc (one poll tick).
+  bool showReady() { return show() && tick() && status().text() == "Ready" && list().rowCount() > 0; }
+  bool set(const char* key, const std::string& value) { return setItem(key, value); }
+
+  // (With the default loop.)
+  RecordingLoop& loop() { return static_cast<RecordingLoop&>(eventLoop()); }
+  std::string cellStatus(int row) { return list().cell(row, 4); }
+  // Runs until the copy has ended: "Cancel copying" is off again.
+  bool waitIdle() {
+    return runUntil([&] { return !button("Cancel copying").enabled(); });
+  }
+
+  // The output folder (native) and a file below it.
+  const TempDir& out() const { return out_; }
+  std::string outFile(const std::string& relative) const { return out_.path() + "/" + relative; }
+  std::vector<std::string> filesWritten() const {
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(out_.path()))
+      if (e.is_regular_file()) files.push_back(e.path().string().substr(out_.path().size() + 1));
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+ private:
+  TempDir out_;
 };
 
 }  // namespace testing_support

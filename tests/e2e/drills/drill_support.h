@@ -1,7 +1,8 @@
 #pragma once
 // What the fault drills share: a child process the drill can signal and
 // wait for (qomhost, cddb-server), a cddb-server on a port chosen up front
-// (so a redirect can name it), and the checks of what must survive a fault:
+// (so a redirect can name it), a `qomhost` process with its own folders,
+// and the checks of what must survive a fault:
 // the output folder's files (no temporary ones), an MP3 file's decoded
 // length, the configuration file, and this process's thread count.
 #include <gtest/gtest.h>
@@ -28,19 +29,7 @@
 namespace drills {
 
 using Clock = std::chrono::steady_clock;
-
-// Polls `done` every few milliseconds until it holds or `bound` passes.
-// For state another process changes (a log line, a file), which nothing
-// here can be woken by.
-template <class Done>
-bool waitUntil(Done done, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
-  const auto until = Clock::now() + bound;
-  while (!done()) {
-    if (Clock::now() > until) return done();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using testing_support::waitUntil;
 
 // A program in the background with its output in one log file; the drill
 // chooses the signal and reads the exit status.
@@ -141,5 +130,50 @@ inline ::testing::AssertionResult threadsBackTo(int baseline) {
 inline std::string configText(const std::string& configDir) {
   return testing_support::readFile(configDir + "/config.json");
 }
+
+// The real `qomhost` as a separate process for a drill: its own
+// configuration folder, a drive library configuration (CDR_CONFIG) and an
+// output folder in one temporary directory, lookups off unless the drill
+// points it at a server.
+class QomhostDrill {
+ public:
+  // `drives` is the drive library's JSON configuration.
+  explicit QomhostDrill(const std::string& drives)
+      : cdrConfig_("CDR_CONFIG", dir_.write("cdr.json", drives)) {}
+
+  std::string host() const { return testing_support::binDir() + "/qomhost"; }
+  std::string configDir() const { return dir_.file("config"); }
+  std::string out() const { return dir_.file("out"); }
+  std::string outFile(const std::string& relative) const { return out() + "/" + relative; }
+  std::string log(const std::string& name) const { return dir_.file(name); }
+
+  // qomhost with the drill's configuration folder and `args`.
+  std::vector<std::string> command(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{host(), "--config-dir", configDir()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
+  testing_support::CommandResult run(const std::vector<std::string>& args) const {
+    return testing_support::runCommand(command(args));
+  }
+  void set(const std::string& key, const std::string& value) const {
+    const auto r = run({"config", "set", key, value});
+    ASSERT_EQ(r.exitCode, 0) << key << ": " << r.err;
+  }
+
+  // The configuration must come through a fault byte for byte, and still
+  // load: a later qomhost reads back what it held.
+  void expectConfigIntact(const std::string& before, const std::string& key,
+                          const std::string& value) const {
+    EXPECT_EQ(configText(configDir()), before);
+    const auto r = run({"config", "get", key});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, value + "\n");
+  }
+
+ private:
+  testing_support::TempDir dir_;
+  testing_support::ScopedEnv cdrConfig_;
+};
 
 }  // namespace drills

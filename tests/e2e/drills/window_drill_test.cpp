@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "integration/lookup_fixture.h"
-#include "qomhost_drill.h"
 #include "window_drill.h"
 
 using namespace drills;
@@ -32,10 +31,10 @@ TEST(WindowDrill, CancelDuringTheLastBlockStillCopiesTheTrack) {
   ASSERT_TRUE(w.showReady());
   // Track 2's last block has been read and compressed when the worker shows
   // 100%; the cancel click lands right then, before the stream is closed.
-  w.loop().arm(2, "Copying 100%...", [&] { w.button("Cancel copying").userClick(); });
+  w.arm(2, "Copying 100%...", [&] { w.button("Cancel copying").userClick(); });
   ASSERT_TRUE(w.button("Copy All").userClick());
   ASSERT_TRUE(w.waitIdle());
-  ASSERT_TRUE(w.loop().fired());
+  ASSERT_TRUE(w.fired());
 
   EXPECT_EQ(w.trackStatus(1), "Copied");
   EXPECT_EQ(w.trackStatus(2), "Copied");
@@ -70,6 +69,8 @@ TEST(WindowDrill, WindowClosedDuringARip) {
   ASSERT_TRUE(w.runUntil([&] { return w.trackStatus(2).rfind("Copying", 0) == 0; }));
   w.close();  // joins the worker, which stops at its next block
   EXPECT_TRUE(threadsBackTo(threadsBefore));
+  EXPECT_EQ(w.loop().statuses(2).back(), "Cancelled");
+  EXPECT_TRUE(w.loop().statuses(3).empty());
 
   EXPECT_EQ(filesBelow(w.out().path()), Strings{kAlbum + "01. Track 01.ogg"});
   const auto decoded = testing_support::runCommand(
@@ -81,6 +82,14 @@ TEST(WindowDrill, WindowClosedDuringARip) {
   w.restartSession();
   EXPECT_EQ(w.value("Format"), kOgg);
   EXPECT_EQ(w.configText(), config);
+
+  // A new window copies again from a clean state.
+  ASSERT_TRUE(w.showReady());
+  w.list().clearSelection();
+  w.list().setSelected(2, true);
+  ASSERT_TRUE(w.button("Copy Selected").userClick());
+  ASSERT_TRUE(w.waitIdle());
+  EXPECT_EQ(filesBelow(w.out().path()), (Strings{"Unknown Artist - Track 03.ogg", kAlbum + "01. Track 01.ogg"}));
 }
 
 // Survives the window closing mid-lookup: the process (no crash), no thread

@@ -14,29 +14,6 @@
 
 namespace road_test {
 
-// The names of `tools` that are not on PATH, comma-separated.
-inline std::string missingTools(const std::vector<std::string>& tools) {
-  std::string missing;
-  for (const std::string& tool : tools)
-    if (testing_support::findProgram(tool).empty()) missing += (missing.empty() ? "" : ", ") + tool;
-  return missing;
-}
-
-}  // namespace road_test
-
-// Skips when a reader is missing here; fails in CI, where scripts/setup
-// installs them all.
-#define ROAD_REQUIRE_TOOLS(...)                                                      \
-  do {                                                                               \
-    const std::string missing = road_test::missingTools({__VA_ARGS__});              \
-    if (!missing.empty()) {                                                          \
-      if (std::getenv("CI") != nullptr) FAIL() << "missing in CI: " << missing;      \
-      GTEST_SKIP() << "needs " << missing << " (scripts/setup installs them)";       \
-    }                                                                                \
-  } while (false)
-
-namespace road_test {
-
 // Stereo sample frames ffmpeg decodes from `file` (-1 when it fails). A
 // decoder that honours the encoder's delay and padding gives back what
 // was ripped.

@@ -12,8 +12,8 @@
 #include <nlohmann/json.hpp>
 
 #include "independent_readers.h"
-#include "road_window.h"
 #include "integration/lookup_fixture.h"
+#include "integration/main_window_fixture.h"
 #include "support/run_command.h"
 
 using namespace testing_support;
@@ -22,6 +22,31 @@ using Strings = std::vector<std::string>;
 using Click = qom::ui::ListView::ClickMode;
 
 namespace {
+
+// The main window for the road: an image drive playing the made disc,
+// lookups on against a local cddb-server with short time-outs (a fault
+// ends in seconds, not in a minute), "Eject" on, and every status text of
+// every track recorded.
+class RoadWindow : public RipFixture {
+ public:
+  RoadWindow(const std::string& cuePath, const std::string& server)
+      : RipFixture(DrivesJson{R"({"drives": [{"type": "image", "name": "Road Image", "path": ")" + cuePath +
+                              R"("}]})"}),
+        timeouts_("RONDEL_LOOKUP_TIMEOUTS", "2000,2000,10000") {
+    set("Use Freedb", "1");
+    set("Freedb Server", server);
+    set("EMail", "road@example.org");
+    set("Eject", "1");
+  }
+  ~RoadWindow() { close(); }  // the window (and its threads) before the time-outs go
+
+  bool runUntilStatus(const std::string& text) {
+    return runUntil([&] { return status().text() == text; });
+  }
+
+ private:
+  ScopedEnv timeouts_;
+};
 
 // A disc made from tests/e2e/road/road-disc.json, with its own entry.
 struct MadeDisc {
@@ -135,7 +160,7 @@ void PrintTo(const Format& format, std::ostream* os) { *os << format.name; }
 class Road : public ::testing::TestWithParam<Format> {};
 
 TEST_P(Road, LookupPickEditsCopyAllTaggedFilesAndEject) {
-  ROAD_REQUIRE_TOOLS("ffmpeg", "eyeD3", "vorbiscomment");
+  REQUIRE_TOOLS("ffmpeg", "eyeD3", "vorbiscomment");
   const Format& format = GetParam();
   TempDir dir;
   const MadeDisc disc = makeRoadDisc(dir);

@@ -134,11 +134,14 @@ TEST(QomhostCli, ASettingThatCannotBeSavedIsAnError) {
   EXPECT_EQ(r.out, "0\n");
 }
 
-TEST(QomhostCli, DiscListsAMadeImagesAudioTracksWithDefaultTexts) {
+// A made image with its data track first: what mkdisc laid out reaches the
+// component through the image drive (mkdisc and the image drive each match
+// cd-info in their own tests).
+TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
   Cli cli;
   const char* source = std::getenv("RONDEL_SOURCE_DIR");
   auto made = runCommand({testing_support::binDir() + "/mkdisc",
-                          std::string(source ? source : "") + "/tests/data/discs/demo.json", "--out",
+                          std::string(source ? source : "") + "/tests/data/discs/data-first.json", "--out",
                           cli.dir.file("disc"), "--json"});
   ASSERT_EQ(made.exitCode, 0) << made.err;
   const auto layout = nlohmann::json::parse(made.out);
@@ -175,7 +178,7 @@ TEST(QomhostCli, DiscListsAMadeImagesAudioTracksWithDefaultTexts) {
   EXPECT_EQ(rows, expected);
   EXPECT_LT(rows.size(), layout["tracks"].size());
   // The choice of drive is kept.
-  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "demo.cue\n");
+  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "data-first.cue\n");
 
   // A drive that never settles ends with a clear message; an unknown drive
   // is a usage error that names the drives.

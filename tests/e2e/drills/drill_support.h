@@ -1,8 +1,7 @@
 #pragma once
 // What the fault drills share: a child process the drill can signal and
-// wait for (qomhost, cddb-server), a cddb-server on a port chosen up front
-// (so a redirect can name it), a `qomhost` process with its own folders,
-// and the checks of what must survive a fault:
+// wait for, a `qomhost` process with its own folders, and the checks of
+// what must survive a fault:
 // the output folder's files (no temporary ones), an MP3 file's decoded
 // length, the configuration file, and this process's thread count.
 #include <gtest/gtest.h>
@@ -17,7 +16,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,43 +37,6 @@ using ChildProcess = testing_support::BackgroundProcess;
 inline int shellCode(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
-
-// The real cddb-server on 127.0.0.1 at a port picked before it starts, so
-// fault options may name its own address; its folder, request log, and a
-// SIGKILL for the drill that has it die.
-class DrillServer {
- public:
-  explicit DrillServer(std::vector<std::string> options = {},
-                       std::uint16_t port = testing_support::freeTcpPort())
-      : port_(port) {
-    std::vector<std::string> argv{testing_support::binDir() + "/cddb-server", "--root", root_.path(),
-                                  "--listen", address(), "--log", root_.file("requests.log")};
-    argv.insert(argv.end(), options.begin(), options.end());
-    process_.emplace(argv, root_.file("server.out"));
-    running_ = waitUntil([&] { return process_->logHas("listening on " + address()); });
-  }
-  bool running() const { return running_; }
-  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-  void add(const std::string& category, const std::string& id, const std::string& text) const {
-    std::filesystem::create_directories(root_.file(category));
-    root_.write(category + "/" + id, text);
-  }
-  std::vector<std::string> requests() const {
-    std::vector<std::string> lines;
-    std::istringstream in(testing_support::readFile(root_.file("requests.log")));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-  // Dies at once, as a crashed or powered-off server: no reply, no close
-  // of its own; the kernel resets its connections.
-  bool kill() { return process_->signal(SIGKILL) && process_->waitExit(std::chrono::seconds(5)); }
-
- private:
-  testing_support::TempDir root_;
-  std::uint16_t port_;
-  std::optional<ChildProcess> process_;
-  bool running_ = false;
-};
 
 // Every regular file below `folder` (relative paths, sorted), hidden ones
 // included, so a temporary ".rondel-*.part" left behind shows.

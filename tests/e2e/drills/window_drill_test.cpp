@@ -9,6 +9,7 @@
 #include "window_drill.h"
 
 using namespace drills;
+using testing_support::CddbServer;
 using testing_support::drives;
 using testing_support::kSine;
 using testing_support::simDrive;
@@ -96,7 +97,7 @@ TEST(WindowDrill, WindowClosedDuringARip) {
 // left waiting on the server; the close does not wait for a time-out.
 TEST(WindowDrill, WindowClosedDuringALookup) {
   const testing_support::DiscLayout disc{{60, 45}};
-  DrillServer server({"--delay", "60000"});
+  CddbServer server({"--delay", "60000"});
   ASSERT_TRUE(server.running());
   server.add("rock", disc.discId(), testing_support::xmcdEntry(disc, disc.discId(), "A / B", {"1", "2"}));
   testing_support::LookupWindow w(drives({simDrive("SIM", disc.tracksJson())}), server.address());
@@ -117,16 +118,16 @@ TEST(WindowDrill, WindowClosedDuringALookup) {
 // signal.
 TEST(WindowDrill, QomhostDiscSignalledMidLookupEndsPromptly) {
   const testing_support::DiscLayout disc{{60, 45}};
-  DrillServer server({"--delay", "60000"});
+  CddbServer server({"--delay", "60000"});
   ASSERT_TRUE(server.running());
   QomhostDrill q(R"({"drives": [{"type": "simulated", "name": "SIM", "tracks": )" + disc.tracksJson() + "}]}");
   q.set("Freedb Server", server.address());
   const std::string config = configText(q.configDir());
   for (const int sig : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(sig);
-    const std::size_t seen = server.requests().size();
+    const std::size_t seen = server.requestCount();
     ChildProcess qomhost(q.command({"disc", "--timeout", "60"}), q.log("disc.log"));
-    ASSERT_TRUE(waitUntil([&] { return server.requests().size() > seen; })) << qomhost.log();
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() > seen; })) << qomhost.log();
     ASSERT_TRUE(qomhost.signal(sig));
     const auto status = qomhost.waitExit(std::chrono::seconds(3));
     ASSERT_TRUE(status.has_value()) << "still running after the signal\n" << qomhost.log();

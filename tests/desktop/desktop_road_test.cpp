@@ -67,14 +67,6 @@ std::string windowsForm(std::string path) {
   return "Z:" + path;
 }
 
-std::vector<std::string> filesUnder(const std::string& root) {
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files.push_back(std::filesystem::relative(e.path(), root).string());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 const json& row(const json& models, int r) { return (*findNamed(models, "Tracks"))["rows"][r]; }
 
 TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
@@ -181,7 +173,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   const std::vector<std::string> expected{
       "Second Album/01. Second Band - Second Song 1.mp3", "Second Album/02. Second Band - Edited Title.mp3",
       "Second Album/03. Guest Star - Second Song 3.mp3", "Second Album/04. Guest Star - Second Song 4.mp3"};
-  ASSERT_EQ(filesUnder(out), expected);
+  ASSERT_EQ(testing_support::filesBelow(out), expected);
   // (What the files hold is read back by tests/e2e/road, whose window takes
   // the same edits headless.)
 

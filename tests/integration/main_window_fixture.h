@@ -284,13 +284,7 @@ class RipFixture : public MainWindowFixture {
   // The output folder (native) and a file below it.
   const TempDir& out() const { return out_; }
   std::string outFile(const std::string& relative) const { return out_.path() + "/" + relative; }
-  std::vector<std::string> filesWritten() const {
-    std::vector<std::string> files;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(out_.path()))
-      if (e.is_regular_file()) files.push_back(e.path().string().substr(out_.path().size() + 1));
-    std::sort(files.begin(), files.end());
-    return files;
-  }
+  std::vector<std::string> filesWritten() const { return filesBelow(out_.path()); }
 
  private:
   TempDir out_;

@@ -27,6 +27,7 @@
 namespace drills {
 
 using Clock = std::chrono::steady_clock;
+using testing_support::filesBelow;
 using testing_support::waitUntil;
 
 // A program in the background with its output in one log file; the drill
@@ -36,18 +37,6 @@ using ChildProcess = testing_support::BackgroundProcess;
 // A wait status as a shell shows it: the exit code, or 128 + the signal.
 inline int shellCode(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Every regular file below `folder` (relative paths, sorted), hidden ones
-// included, so a temporary ".rondel-*.part" left behind shows.
-inline std::vector<std::string> filesBelow(const std::string& folder) {
-  std::vector<std::string> files;
-  std::error_code error;
-  for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
-       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
-    if (it->is_regular_file()) files.push_back(it->path().string().substr(folder.size() + 1));
-  std::sort(files.begin(), files.end());
-  return files;
 }
 
 // Stereo frames an independent decoder (mpg123) gets out of an MP3 file;

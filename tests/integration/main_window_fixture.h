@@ -109,9 +109,10 @@ Model* findControl(qom::ui::Container* frame, const char* name) {
   return found;
 }
 
-// The headless driver as a window's loop, for loops that also watch what
-// the window's controls show (each refresh, on the thread that changed them).
-class ForwardingLoop : public qom::ui::EventLoop {
+// The headless driver as the window's loop, watching the status column:
+// it records every text a track's status cell shows, each on the thread
+// that wrote it (the rip worker's, for the texts a job shows), in order.
+class RecordingLoop final : public qom::ui::EventLoop {
  public:
   bool isWindowThread() const override { return driver.isWindowThread(); }
   void post(qom::ui::Window* target, std::function<void()> task) override {
@@ -122,18 +123,47 @@ class ForwardingLoop : public qom::ui::EventLoop {
   }
   void stopTimer(qom::ui::Window* target, int id) override { driver.stopTimer(target, id); }
   void forget(qom::ui::Window* target) override { driver.forget(target); }
+  void refresh(qom::ui::Window* target) override {
+    auto* list = qom::ui::windowAs<qom::ui::ListView>(target);
+    if (list == nullptr) return;
+    std::vector<std::pair<std::uint32_t, std::string>> fresh;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (int r = 0; r < list->rowCount(); ++r) {
+        const std::string status = list->cell(r, 4);
+        std::vector<std::string>& seen = statuses_[list->itemData(r)];
+        if (!status.empty() && (seen.empty() || seen.back() != status)) {
+          seen.push_back(status);
+          fresh.emplace_back(list->itemData(r), status);
+        }
+      }
+    }
+    if (onStatus)
+      for (const auto& [track, status] : fresh) onStatus(track, status);
+  }
+  // Told of each new status text on the thread that wrote it (the rip
+  // worker's, for the texts a job shows), before that thread goes on. Set
+  // it before the copy starts.
+  std::function<void(std::uint32_t track, const std::string& status)> onStatus;
+  // Every distinct status text track `track` showed, in order.
+  std::vector<std::string> statuses(std::uint32_t track) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return statuses_[track];
+  }
 
   qomhost::HeadlessDriver driver;
+
+ private:
+  std::mutex mutex_;
+  std::map<std::uint32_t, std::vector<std::string>> statuses_;
 };
 
 class MainWindowFixture {
  public:
   // "Use Freedb" starts off, so the status settles at "Ready" within the
-  // tick that reads a disc; the lookup tests switch it on. `loop` may watch
-  // the controls (a plain ForwardingLoop watches nothing).
-  explicit MainWindowFixture(const DrivesJson& config,
-                             std::unique_ptr<ForwardingLoop> loop = std::make_unique<ForwardingLoop>())
-      : host_(config, 0), session_(host_.start()), loop_(std::move(loop)) {
+  // tick that reads a disc; the lookup tests switch it on.
+  explicit MainWindowFixture(const DrivesJson& config)
+      : host_(config, 0), session_(host_.start()), loop_(std::make_unique<RecordingLoop>()) {
     setItem("Use Freedb", "0");
   }
 
@@ -150,6 +180,7 @@ class MainWindowFixture {
 
   qomhost::HostSession& session() { return *session_; }
   qomhost::HeadlessDriver& driver() { return loop_->driver; }
+  RecordingLoop& loop() { return *loop_; }
   qom::ui::Container* frame() { return frame_; }
   qom::ui::Window* window() { return windows_->window(kRondelGuid); }
   // The main window is a container (title, timers, size preferences).
@@ -196,7 +227,6 @@ class MainWindowFixture {
   }
 
  protected:
-  ForwardingLoop& eventLoop() { return *loop_; }
   // Closes the window (and ends its threads) if it is open.
   void close() {
     windows_.reset();
@@ -212,53 +242,15 @@ class MainWindowFixture {
   // Declared so that the windows go first, then the loop, then the host.
   HostFixture host_;
   std::unique_ptr<qomhost::HostSession> session_;
-  std::unique_ptr<ForwardingLoop> loop_;
+  std::unique_ptr<RecordingLoop> loop_;
   std::unique_ptr<qomhost::WindowHost> windows_;
   qom::ui::Container* frame_ = nullptr;
 };
 
 
-// Watches the status column.
-class RecordingLoop final : public ForwardingLoop {
- public:
-  void refresh(qom::ui::Window* target) override {
-    auto* list = qom::ui::windowAs<qom::ui::ListView>(target);
-    if (list == nullptr) return;
-    std::vector<std::pair<std::uint32_t, std::string>> fresh;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      for (int r = 0; r < list->rowCount(); ++r) {
-        const std::string status = list->cell(r, 4);
-        std::vector<std::string>& seen = statuses_[list->itemData(r)];
-        if (!status.empty() && (seen.empty() || seen.back() != status)) {
-          seen.push_back(status);
-          fresh.emplace_back(list->itemData(r), status);
-        }
-      }
-    }
-    if (onStatus)
-      for (const auto& [track, status] : fresh) onStatus(track, status);
-  }
-  // Told of each new status text on the thread that wrote it (the rip
-  // worker's, for the texts a job shows), before that thread goes on. Set
-  // it before the copy starts.
-  std::function<void(std::uint32_t track, const std::string& status)> onStatus;
-  // Every distinct status text track `track` showed, in order.
-  std::vector<std::string> statuses(std::uint32_t track) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return statuses_[track];
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<std::uint32_t, std::vector<std::string>> statuses_;
-};
-
 class RipFixture : public MainWindowFixture {
  public:
-  explicit RipFixture(const DrivesJson& config,
-                      std::unique_ptr<ForwardingLoop> loop = std::make_unique<RecordingLoop>())
-      : MainWindowFixture(config, std::move(loop)) {
+  explicit RipFixture(const DrivesJson& config) : MainWindowFixture(config) {
     set("Use Output Folder", "1");
     set("Output Folder", windowsForm(out_.path()));
   }
@@ -273,8 +265,6 @@ class RipFixture : public MainWindowFixture {
   bool showReady() { return show() && tick() && status().text() == "Ready" && list().rowCount() > 0; }
   bool set(const char* key, const std::string& value) { return setItem(key, value); }
 
-  // (With the default loop.)
-  RecordingLoop& loop() { return static_cast<RecordingLoop&>(eventLoop()); }
   std::string cellStatus(int row) { return list().cell(row, 4); }
   // Runs until the copy has ended: "Cancel copying" is off again.
   bool waitIdle() {

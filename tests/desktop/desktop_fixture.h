@@ -193,15 +193,6 @@ struct Desktop {
     EXPECT_EQ(shot.exitCode, 0) << shot.err;
   }
 
-  // The preferences window's state from a dump, and the dumped control
-  // bound to `item` on the page it shows (null when not there).
-  static const json* prefControl(const json& state, const std::string& item) {
-    if (!state["preferences"].is_object()) return nullptr;
-    for (const json& control : state["preferences"]["controls"])
-      if (control["item"] == item) return &control;
-    return nullptr;
-  }
-
   json last;  // the state the last wait saw, for failure messages
 };
 

@@ -209,10 +209,13 @@ struct PrefsPage {
     keys.push_back("space");
     return d.keys(keys);
   }
+  // The dumped control bound to `item` on the page shown (a missing one is
+  // a test failure, thrown).
   const json& control(const json& state, const std::string& item) {
-    const json* found = Desktop::prefControl(state, item);
-    if (found == nullptr) throw std::runtime_error("no control for " + item + " in " + state["preferences"].dump());
-    return *found;
+    if (state["preferences"].is_object())
+      for (const json& c : state["preferences"]["controls"])
+        if (c["item"] == item) return c;
+    throw std::runtime_error("no control for " + item + " in " + state["preferences"].dump());
   }
   // A check box is toggled by a click on its box, at its left end.
   ::testing::AssertionResult toggle(const json& state, const std::string& item) {

@@ -74,9 +74,7 @@ class CddbServer {
                                   "127.0.0.1:" + std::to_string(port), "--log", root_.file("requests.log")};
     argv.insert(argv.end(), options.begin(), options.end());
     process_ = std::make_unique<BackgroundProcess>(argv, root_.file("server.out"));
-    std::string line;
-    if (process_->waitForLine("listening on 127.0.0.1:", &line))
-      port_ = std::atoi(line.c_str() + std::strlen("listening on 127.0.0.1:"));
+    port_ = process_->listeningPort();
   }
   bool running() const { return port_ > 0; }
   // The "Freedb Server" value that reaches this server.

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -151,6 +152,14 @@ class BackgroundProcess {
           return false;
         },
         bound);
+  }
+
+  // The port of the first "listening on 127.0.0.1:PORT" line the process
+  // logs (bounded); 0 when none came.
+  int listeningPort() {
+    const std::string prefix = "listening on 127.0.0.1:";
+    std::string line;
+    return waitForLine(prefix, &line) ? std::atoi(line.c_str() + prefix.size()) : 0;
   }
 
   bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }

@@ -181,12 +181,9 @@ TEST(ComponentLifecycle, WindowCreatorsAnswerOnlyTheirOwnRequests) {
 
   EXPECT_FALSE(host.createWindowByGuid(kConfigParent));
   EXPECT_FALSE(host.createWindowByGuid(qom::kNullGuid));
-  EXPECT_FALSE(host.createWindowOfType("Buck", 0));
-  EXPECT_FALSE(host.createWindowOfType("BUCK", 0));
   EXPECT_FALSE(host.createWindowOfType("buck", 1));
-  EXPECT_FALSE(host.createWindowOfType("buc", 0));
-  EXPECT_FALSE(host.createWindowOfType(nullptr, 0));
-  EXPECT_FALSE(host.createWindowOfType("", 0));
+  for (const char* type : {"Buck", "BUCK", "buc", "", static_cast<const char*>(nullptr)})
+    EXPECT_FALSE(host.createWindowOfType(type, 0)) << (type != nullptr ? type : "(null)");
 
   auto main = host.createWindowByGuid(kRondelGuid);
   ASSERT_TRUE(main);

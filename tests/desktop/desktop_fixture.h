@@ -66,7 +66,6 @@ struct Desktop {
   std::unique_ptr<Process> host;
   std::string windowId;  // the component's window ("Rondel ...")
 
-  std::vector<std::string> xenv() const { return {"DISPLAY=" + x->display()}; }
   std::string hostSaid() const { return testing_support::readFile(log); }
 
   testing_support::CommandResult xdotool(std::vector<std::string> args) {
@@ -93,10 +92,10 @@ struct Desktop {
   // component's window is on the display. The environment is the test's
   // plus the display and `extraEnv`.
   ::testing::AssertionResult startHost(const std::string& configDir, std::vector<std::string> extraEnv = {}) {
-    for (const std::string& e : xenv()) extraEnv.push_back(e);
+    extraEnv.push_back("DISPLAY=" + x->display());
     host = std::make_unique<Process>(
-        std::vector<std::string>{qomhost, "--config-dir", configDir, "desktop", "--state-file", stateFile},
-        extraEnv, log);
+        std::vector<std::string>{qomhost, "--config-dir", configDir, "desktop", "--state-file", stateFile}, log,
+        extraEnv);
     if (!host->started()) return ::testing::AssertionFailure() << "qomhost did not start";
     waitFor([&] {
       if (!host->running()) return true;  // reported below
@@ -157,7 +156,6 @@ struct Desktop {
     if (r.exitCode == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "xdotool: " << r.err;
   }
-  ::testing::AssertionResult clickAt(int px, int py) { return clickIn(windowId, {px, py}); }
 
   // Keys (xdotool names such as "ctrl+a", "Return") and text, to whatever
   // has the keyboard: the window FLTK last showed (it takes the X focus
@@ -193,15 +191,6 @@ struct Desktop {
                                              "1024x768", "-i", x->display(), "-frames:v", "1",
                                              shots + "/" + name + ".png"});
     EXPECT_EQ(shot.exitCode, 0) << shot.err;
-  }
-
-  // The preferences window's state from a dump, and the dumped control
-  // bound to `item` on the page it shows (null when not there).
-  static const json* prefControl(const json& state, const std::string& item) {
-    if (!state["preferences"].is_object()) return nullptr;
-    for (const json& control : state["preferences"]["controls"])
-      if (control["item"] == item) return &control;
-    return nullptr;
   }
 
   json last;  // the state the last wait saw, for failure messages

@@ -74,7 +74,7 @@ void expectAt(Fl_Widget* widget, const qom::ui::Window& model) {
 }
 
 TEST(ModelView, MirrorsModelsAndFollowsTheirChanges) {
-  DESKTOP_TEST_REQUIRE_X_TOOLS();
+  REQUIRE_TOOLS("Xvfb", "xdotool");
   testing_support::TempDir dir;
   desktop_test::XServer x(dir.file("xvfb.log"));
   ASSERT_TRUE(x.ok());

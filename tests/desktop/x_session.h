@@ -1,103 +1,33 @@
 #pragma once
 // An X server of the test's own (Xvfb on a free display number) and the
-// tools the desktop tests drive it with. Every process started here is
-// ended by its pid.
-#include <fcntl.h>
+// polling the desktop tests wait with. Every process started here is ended
+// by its pid.
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/background_process.h"
 #include "support/run_command.h"
 
 namespace desktop_test {
 
 using testing_support::findProgram;
+using Process = testing_support::BackgroundProcess;
 using Clock = std::chrono::steady_clock;
 constexpr auto kWait = std::chrono::seconds(30);
 
 // Polls `done` until it holds or `bound` passes; answers its last answer.
 inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = kWait) {
-  const auto end = Clock::now() + bound;
-  for (;;) {
-    if (done()) return true;
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  return testing_support::waitUntil(done, bound, std::chrono::milliseconds(20));
 }
-
-// A started program; output goes to files (never a pipe that could fill).
-class Process {
- public:
-  Process(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-          const std::string& outFile) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-    for (const std::string& e : extraEnv) {
-      const std::string key = e.substr(0, e.find('=') + 1);
-      env.erase(std::remove_if(env.begin(), env.end(), [&](const std::string& x) { return x.rfind(key, 0) == 0; }),
-                env.end());
-      env.push_back(e);
-    }
-    std::vector<char*> args, envp;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Process() {
-    if (running()) {
-      ::kill(pid_, SIGKILL);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-  }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-
-  pid_t pid() const { return pid_; }
-  bool started() const { return pid_ > 0; }
-  // False once it has ended (and been reaped).
-  bool running() {
-    if (pid_ <= 0 || exitCode_) return false;
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
-    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return false;
-  }
-  void signal(int number) {
-    if (running()) ::kill(pid_, number);
-  }
-  // The exit code after waiting up to `bound`, or nullopt if still running.
-  std::optional<int> waitExit(std::chrono::milliseconds bound = kWait) {
-    waitFor([this] { return !running(); }, bound);
-    return exitCode_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::optional<int> exitCode_;
-};
 
 // Xvfb on the first free display from a random base.
 class XServer {
@@ -119,7 +49,7 @@ class XServer {
       auto server = std::make_unique<Process>(
           std::vector<std::string>{xvfb, ":" + std::to_string(n), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
                                    "-noreset"},
-          std::vector<std::string>{}, logFile);
+          logFile);
       // Ready once a client gets through (the socket appears a little
       // before the server answers); a server that lost a race for the
       // number ends, and the next number is tried.
@@ -133,7 +63,7 @@ class XServer {
       };
       const auto answers = [&] {
         if (::stat(socket.c_str(), &st) != 0 || !ours()) return false;
-        Process probe({xdotool, "getdisplaygeometry"}, {"DISPLAY=:" + std::to_string(n)}, "/dev/null");
+        Process probe({xdotool, "getdisplaygeometry"}, "/dev/null", {"DISPLAY=:" + std::to_string(n)});
         return probe.waitExit(std::chrono::seconds(10)) == 0;
       };
       if (waitFor([&] { return !server->running() || answers(); }, std::chrono::seconds(15)) &&
@@ -144,10 +74,7 @@ class XServer {
     }
   }
   ~XServer() {
-    if (server_) {
-      server_->signal(SIGTERM);
-      server_->waitExit(std::chrono::seconds(10));
-    }
+    if (server_) server_->stop(std::chrono::seconds(10));
   }
   bool ok() const { return server_ != nullptr; }
   const std::string& display() const { return display_; }
@@ -157,22 +84,4 @@ class XServer {
   std::string display_;
 };
 
-// Skips when the X tools are missing here; fails in CI, where setup
-// installs them.
-inline std::string missingTools() {
-  std::string missing;
-  for (const char* tool : {"Xvfb", "xdotool"})
-    if (findProgram(tool).empty()) missing += std::string(missing.empty() ? "" : ", ") + tool;
-  return missing;
-}
-
 }  // namespace desktop_test
-
-#define DESKTOP_TEST_REQUIRE_X_TOOLS()                                                      \
-  do {                                                                                      \
-    const std::string missing = desktop_test::missingTools();                               \
-    if (!missing.empty()) {                                                                 \
-      if (std::getenv("CI") != nullptr) FAIL() << "missing in CI: " << missing;             \
-      GTEST_SKIP() << "needs " << missing << " (scripts/setup installs xvfb and xdotool)"; \
-    }                                                                                       \
-  } while (false)

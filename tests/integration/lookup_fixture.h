@@ -5,6 +5,9 @@
 // rondel.qom pointed at it.
 #include <discid/discid.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,25 +65,32 @@ inline std::string xmcdEntry(const DiscLayout& disc, const std::string& id, cons
   return text + "EXTD=\nPLAYORDER=\n";
 }
 
+// The real cddb-server on 127.0.0.1, on `port` when a test must know it
+// before the server starts (a redirect naming it), else on a free one.
 class CddbServer {
  public:
-  explicit CddbServer(const std::vector<std::string>& options = {}) {
+  explicit CddbServer(const std::vector<std::string>& options = {}, std::uint16_t port = 0) {
     std::vector<std::string> argv{binDir() + "/cddb-server", "--root", root_.path(), "--listen",
-                                  "127.0.0.1:0", "--log", root_.file("requests.log")};
+                                  "127.0.0.1:" + std::to_string(port), "--log", root_.file("requests.log")};
     argv.insert(argv.end(), options.begin(), options.end());
     process_ = std::make_unique<BackgroundProcess>(argv, root_.file("server.out"));
-    std::string line;
-    if (process_->waitForLine("listening on 127.0.0.1:", &line))
-      port_ = std::atoi(line.c_str() + std::strlen("listening on 127.0.0.1:"));
+    port_ = process_->listeningPort();
   }
   bool running() const { return port_ > 0; }
   // The "Freedb Server" value that reaches this server.
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-  void add(const std::string& category, const std::string& id, const std::string& text) {
+  void add(const std::string& category, const std::string& id, const std::string& text) const {
     std::filesystem::create_directories(root_.file(category));
     root_.write(category + "/" + id, text);
   }
   std::string requests() const { return readFile(root_.file("requests.log")); }
+  std::size_t requestCount() const {
+    const std::string log = requests();
+    return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+  }
+  // Dies at once, as a crashed or powered-off server: no reply, no close
+  // of its own; the kernel resets its connections.
+  bool kill() { return process_->signal(SIGKILL) && process_->waitExit(std::chrono::seconds(5)); }
 
  private:
   TempDir root_;

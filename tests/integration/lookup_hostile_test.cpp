@@ -44,9 +44,7 @@ class HostileResponder {
         std::vector<std::string>{findProgram("python3"), sourceDir() + "/tests/integration/hostile_cddb.py",
                                  "--mode", mode, "--log", dir_.file("connections.log")},
         dir_.file("responder.out"));
-    std::string line;
-    if (process_->waitForLine("listening on 127.0.0.1:", &line))
-      port_ = std::atoi(line.c_str() + std::strlen("listening on 127.0.0.1:"));
+    port_ = process_->listeningPort();
   }
   bool running() const { return port_ > 0; }
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }

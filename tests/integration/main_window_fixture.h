@@ -1,25 +1,103 @@
 #pragma once
-// The component's main window, shown by the host's window host in a
-// headless loop, with simulated drives. The test's thread is the window
-// thread; poll ticks are fired by hand.
+// The real rondel.qom in an in-process host with simulated drives
+// (HostFixture), its main window shown by the host's window host in a
+// headless loop (MainWindowFixture), and the same window for ripping
+// (RipFixture): a loop that records every text a track's status cell shows
+// (the worker writes it from its own thread, and each write reaches the
+// loop's refresh on that thread, in order), and an output folder in a
+// temporary directory (Z:\ form: nothing goes to $HOME). The test's thread
+// is the window thread; poll ticks are fired by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "host/core/host_session.h"
 #include "host/view/headless_driver.h"
 #include "host/view/window_host.h"
-#include "host_fixture.h"
+#include "sdk/rondel_window.h"
 #include "sdk/ui/drop_down.h"
 #include "sdk/ui/edit.h"
 #include "sdk/ui/label.h"
 #include "sdk/ui/list_view.h"
 #include "sdk/ui/push_button.h"
+#include "support/temp_dir.h"
 
 namespace testing_support {
+
+// A whole drive library configuration, for drives that need more than a
+// name (readiness scripts, track layouts, faults).
+struct DrivesJson {
+  std::string text;
+};
+
+// One simulated drive entry: `fields` are extra JSON members such as
+// R"("readiness": [7, 0])"; `tracks` is the JSON array of tracks.
+inline std::string simDrive(const std::string& name, const std::string& tracks,
+                            const std::string& fields = "") {
+  return R"({"type": "simulated", "name": ")" + name + R"(", "tracks": )" + tracks +
+         (fields.empty() ? "" : ", " + fields) + "}";
+}
+
+// The JSON array of audio tracks of these lengths in sectors.
+inline std::string tracks(const std::vector<int>& sectors) {
+  std::string t;
+  for (int s : sectors) t += (t.empty() ? "" : ", ") + std::string(R"({"sectors": )") + std::to_string(s) + "}";
+  return "[" + t + "]";
+}
+
+// A simulated drive's audio: a sine tone, which encoders do not squash to
+// nothing as they do silence.
+constexpr const char* kSine = R"("audio": {"generator": "sine"})";
+
+inline DrivesJson drives(const std::vector<std::string>& entries) {
+  std::string joined;
+  for (const std::string& e : entries) joined += (joined.empty() ? "" : ",\n") + e;
+  return {"{\"drives\": [\n" + joined + "\n]}\n"};
+}
+
+// Two audio tracks: 13230 sectors (2:56) and 9000 sectors (2:00).
+constexpr const char* kTwoTracks = R"([{"sectors": 13230}, {"sectors": 9000}])";
+constexpr const char* kThreeTracks =
+    R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
+
+// A drive library configuration with simulated drives of the given names,
+// each with kTwoTracks.
+inline std::string simDrivesConfig(const std::vector<std::string>& names) {
+  std::vector<std::string> entries;
+  for (const std::string& name : names) entries.push_back(simDrive(name, kTwoTracks));
+  return drives(entries).text;
+}
+
+class HostFixture {
+ public:
+  explicit HostFixture(const std::vector<std::string>& driveNames)
+      : HostFixture(DrivesJson{simDrivesConfig(driveNames)}, 0) {}
+  // (The second argument keeps a braced list of names from meaning this.)
+  HostFixture(const DrivesJson& config, int)
+      : cdrConfig_("CDR_CONFIG", dir_.write("cdr.json", config.text)) {}
+
+  std::unique_ptr<qomhost::HostSession> start() {
+    qomhost::HostSession::Options options;
+    options.configFolder = configFolder();
+    options.baseFolder = binDir();
+    return std::make_unique<qomhost::HostSession>(options);
+  }
+  std::string configFolder() const { return dir_.file("config"); }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+  ScopedEnv cdrConfig_;
+};
+
 
 inline const qom::Guid kRondelGuid = *qom::Guid::parse("{DAC1B44B-F86A-4150-A6B4-DE7A638702F7}");
 
@@ -32,9 +110,10 @@ Model* findControl(qom::ui::Container* frame, const char* name) {
   return found;
 }
 
-// The headless driver as a window's loop, for loops that also watch what
-// the window's controls show (each refresh, on the thread that changed them).
-class ForwardingLoop : public qom::ui::EventLoop {
+// The headless driver as the window's loop, watching the status column:
+// it records every text a track's status cell shows, each on the thread
+// that wrote it (the rip worker's, for the texts a job shows), in order.
+class RecordingLoop final : public qom::ui::EventLoop {
  public:
   bool isWindowThread() const override { return driver.isWindowThread(); }
   void post(qom::ui::Window* target, std::function<void()> task) override {
@@ -45,18 +124,47 @@ class ForwardingLoop : public qom::ui::EventLoop {
   }
   void stopTimer(qom::ui::Window* target, int id) override { driver.stopTimer(target, id); }
   void forget(qom::ui::Window* target) override { driver.forget(target); }
+  void refresh(qom::ui::Window* target) override {
+    auto* list = qom::ui::windowAs<qom::ui::ListView>(target);
+    if (list == nullptr) return;
+    std::vector<std::pair<std::uint32_t, std::string>> fresh;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (int r = 0; r < list->rowCount(); ++r) {
+        const std::string status = list->cell(r, rondel::window::kColumnStatus);
+        std::vector<std::string>& seen = statuses_[list->itemData(r)];
+        if (!status.empty() && (seen.empty() || seen.back() != status)) {
+          seen.push_back(status);
+          fresh.emplace_back(list->itemData(r), status);
+        }
+      }
+    }
+    if (onStatus)
+      for (const auto& [track, status] : fresh) onStatus(track, status);
+  }
+  // Told of each new status text on the thread that wrote it (the rip
+  // worker's, for the texts a job shows), before that thread goes on. Set
+  // it before the copy starts.
+  std::function<void(std::uint32_t track, const std::string& status)> onStatus;
+  // Every distinct status text track `track` showed, in order.
+  std::vector<std::string> statuses(std::uint32_t track) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return statuses_[track];
+  }
 
   qomhost::HeadlessDriver driver;
+
+ private:
+  std::mutex mutex_;
+  std::map<std::uint32_t, std::vector<std::string>> statuses_;
 };
 
 class MainWindowFixture {
  public:
   // "Use Freedb" starts off, so the status settles at "Ready" within the
-  // tick that reads a disc; the lookup tests switch it on. `loop` may watch
-  // the controls (a plain ForwardingLoop watches nothing).
-  explicit MainWindowFixture(const DrivesJson& config,
-                             std::unique_ptr<ForwardingLoop> loop = std::make_unique<ForwardingLoop>())
-      : host_(config, 0), session_(host_.start()), loop_(std::move(loop)) {
+  // tick that reads a disc; the lookup tests switch it on.
+  explicit MainWindowFixture(const DrivesJson& config)
+      : host_(config, 0), session_(host_.start()), loop_(std::make_unique<RecordingLoop>()) {
     setItem("Use Freedb", "0");
   }
 
@@ -73,6 +181,7 @@ class MainWindowFixture {
 
   qomhost::HostSession& session() { return *session_; }
   qomhost::HeadlessDriver& driver() { return loop_->driver; }
+  RecordingLoop& loop() { return *loop_; }
   qom::ui::Container* frame() { return frame_; }
   qom::ui::Window* window() { return windows_->window(kRondelGuid); }
   // The main window is a container (title, timers, size preferences).
@@ -119,7 +228,6 @@ class MainWindowFixture {
   }
 
  protected:
-  ForwardingLoop& eventLoop() { return *loop_; }
   // Closes the window (and ends its threads) if it is open.
   void close() {
     windows_.reset();
@@ -135,9 +243,42 @@ class MainWindowFixture {
   // Declared so that the windows go first, then the loop, then the host.
   HostFixture host_;
   std::unique_ptr<qomhost::HostSession> session_;
-  std::unique_ptr<ForwardingLoop> loop_;
+  std::unique_ptr<RecordingLoop> loop_;
   std::unique_ptr<qomhost::WindowHost> windows_;
   qom::ui::Container* frame_ = nullptr;
+};
+
+
+class RipFixture : public MainWindowFixture {
+ public:
+  explicit RipFixture(const DrivesJson& config) : MainWindowFixture(config) {
+    set("Use Output Folder", "1");
+    set("Output Folder", windowsForm(out_.path()));
+  }
+  // "/tmp/x" -> "Z:\tmp\x" (a "/" in the folder would become "-").
+  static std::string windowsForm(std::string native) {
+    std::replace(native.begin(), native.end(), '/', '\\');
+    return "Z:" + native;
+  }
+  ~RipFixture() { close(); }  // the window (and its rip worker) before the output folder
+
+  // Shows the window and reads the disc (one poll tick).
+  bool showReady() { return show() && tick() && status().text() == "Ready" && list().rowCount() > 0; }
+  bool set(const char* key, const std::string& value) { return setItem(key, value); }
+
+  std::string cellStatus(int row) { return list().cell(row, rondel::window::kColumnStatus); }
+  // Runs until the copy has ended: "Cancel copying" is off again.
+  bool waitIdle() {
+    return runUntil([&] { return !button("Cancel copying").enabled(); });
+  }
+
+  // The output folder (native) and a file below it.
+  const TempDir& out() const { return out_; }
+  std::string outFile(const std::string& relative) const { return out_.path() + "/" + relative; }
+  std::vector<std::string> filesWritten() const { return filesBelow(out_.path()); }
+
+ private:
+  TempDir out_;
 };
 
 }  // namespace testing_support

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "host_fixture.h"
+#include "main_window_fixture.h"
 #include "support/run_command.h"
 
 using testing_support::runCommand;
@@ -77,9 +77,12 @@ TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
   EXPECT_EQ(gone.exitCode, 0);
   EXPECT_NE(gone.err.find("not one of the values"), std::string::npos) << gone.err;
   EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "Gone Drive\n");
-  auto known = cli.run({"config", "set", "Device", "SIM Drive B"});
-  EXPECT_EQ(known.exitCode, 0);
-  EXPECT_EQ(known.err.find("not one of the values"), std::string::npos) << known.err;
+  for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+           {"Device", "SIM Drive B"}, {"Format", "2: Ogg Vorbis [.ogg] - 112 kbit/s"}}) {
+    auto known = cli.run({"config", "set", key, value});
+    EXPECT_EQ(known.exitCode, 0);
+    EXPECT_EQ(known.err.find("not one of the values"), std::string::npos) << known.err;
+  }
 
   // Texts travel as UTF-8 outside and come back unchanged.
   EXPECT_EQ(cli.run({"config", "set", "Output Folder", "C:\\Musique é"}).exitCode, 0);
@@ -90,22 +93,14 @@ TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
   EXPECT_NE(help.out.find("drives"), std::string::npos);
 }
 
-TEST(QomhostCli, DrivesListsTheLibrarysDrivesInOrder) {
+// (The listing in configuration order: QomhostDrives.EveryDriveHasItsOwn...)
+TEST(QomhostCli, DrivesWithNoDriveSaysSo) {
   Cli cli;
-  {
-    testing_support::ScopedEnv drives(
-        "CDR_CONFIG", cli.dir.write("cdr.json", testing_support::simDrivesConfig({"Zeta", "Alpha", "Mid"})));
-    auto r = cli.run({"drives"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "0\tZeta\n1\tAlpha\n2\tMid\n");
-  }
-  {
-    testing_support::ScopedEnv none("CDR_CONFIG", cli.dir.write("none.json", R"({"drives": []})"));
-    auto r = cli.run({"drives"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("no drives"), std::string::npos);
-  }
+  testing_support::ScopedEnv none("CDR_CONFIG", cli.dir.write("none.json", R"({"drives": []})"));
+  auto r = cli.run({"drives"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("no drives"), std::string::npos);
 }
 
 TEST(QomhostCli, ASettingThatCannotBeSavedIsAnError) {
@@ -131,11 +126,14 @@ TEST(QomhostCli, ASettingThatCannotBeSavedIsAnError) {
   EXPECT_EQ(r.out, "0\n");
 }
 
-TEST(QomhostCli, DiscListsAMadeImagesAudioTracksWithDefaultTexts) {
+// A made image with its data track first: what mkdisc laid out reaches the
+// component through the image drive (mkdisc and the image drive each match
+// cd-info in their own tests).
+TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
   Cli cli;
   const char* source = std::getenv("RONDEL_SOURCE_DIR");
   auto made = runCommand({testing_support::binDir() + "/mkdisc",
-                          std::string(source ? source : "") + "/tests/data/discs/demo.json", "--out",
+                          std::string(source ? source : "") + "/tests/data/discs/data-first.json", "--out",
                           cli.dir.file("disc"), "--json"});
   ASSERT_EQ(made.exitCode, 0) << made.err;
   const auto layout = nlohmann::json::parse(made.out);
@@ -172,7 +170,7 @@ TEST(QomhostCli, DiscListsAMadeImagesAudioTracksWithDefaultTexts) {
   EXPECT_EQ(rows, expected);
   EXPECT_LT(rows.size(), layout["tracks"].size());
   // The choice of drive is kept.
-  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "demo.cue\n");
+  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "data-first.cue\n");
 
   // A drive that never settles ends with a clear message; an unknown drive
   // is a usage error that names the drives.
@@ -192,4 +190,43 @@ TEST(QomhostCli, DiscListsAMadeImagesAudioTracksWithDefaultTexts) {
   auto unknown = cli.run({"disc", "--drive", "7"});
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("Never Ready"), std::string::npos) << unknown.err;
+}
+
+TEST(QomhostCli, RipChecksItsArgumentsAndReportsEveryJob) {
+  Cli cli;
+  testing_support::ScopedEnv drives(
+      "CDR_CONFIG",
+      cli.dir.write("cdr.json", R"({"drives": [{"type": "simulated", "name": "Bad Sector",
+        "tracks": [{"sectors": 40}, {"sectors": 40}, {"sectors": 40}],
+        "read_failures": [{"sector": 50}], "audio": {"generator": "sine"}}]})"));
+  ASSERT_EQ(cli.run({"config", "set", "Use Freedb", "0"}).exitCode, 0);
+  // With "Use Output Folder" off the folder must be given.
+  const auto noFolder = cli.run({"rip", "--all"});
+  EXPECT_EQ(noFolder.exitCode, 2);
+  EXPECT_NE(noFolder.err.find("--output"), std::string::npos) << noFolder.err;
+
+  // A failing job gives exit 1, and the others still run.
+  const std::string out = cli.dir.file("rips");
+  const auto r = cli.run({"rip", "--tracks", "1,2,3", "--output", out, "--json"});
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+  ASSERT_FALSE(doc.is_discarded()) << r.out;
+  ASSERT_EQ(doc["tracks"].size(), 3u) << r.out;
+  const char* statuses[] = {"Copied", "Error: ReadCDDA() failed!", "Copied"};
+  for (int t = 0; t < 3; ++t) {
+    const std::string name = "Track 0" + std::to_string(t + 1);
+    EXPECT_EQ(doc["tracks"][t]["number"], t + 1);
+    EXPECT_EQ(doc["tracks"][t]["title"], name);
+    EXPECT_EQ(doc["tracks"][t]["status"], statuses[t]);
+    EXPECT_EQ(doc["tracks"][t]["file"], t == 1 ? "" : out + "/Unknown Artist - " + name + ".mp3");
+  }
+  // Progress went to stderr, one line per change seen, ending "Copied".
+  EXPECT_NE(r.err.find("] Copied\n"), std::string::npos) << r.err;
+
+  // A folder whose name Windows-1252 cannot hold has no path the component
+  // could use: refused before anything runs.
+  EXPECT_EQ(cli.run({"rip", "--output", cli.dir.file("\xE6\x97\xA5")}).exitCode, 2);
+  const auto unknown = cli.run({"rip", "--tracks", "4", "--output", out});
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_NE(unknown.err.find("its tracks are: 1 2 3"), std::string::npos) << unknown.err;
 }

@@ -1,5 +1,6 @@
 // `qomhost disc` with a lookup: a disc image and its freedb entry made by
-// mkdisc, the entry served by the real cddb-server, the titles applied.
+// mkdisc, the entry served by the real cddb-server, the titles applied;
+// the drive, server and e-mail are the ones earlier processes stored.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -25,19 +26,28 @@ TEST(QomhostLookup, DiscShowsTheFetchedEntriesAndAppliesThePickedOne) {
   ASSERT_FALSE(entry.empty());
   server.add(category, id, entry);
 
+  // The image is the second drive, so only the stored "Device" leads to it.
   testing_support::ScopedEnv drives(
-      "CDR_CONFIG", dir.write("cdr.json", R"({"drives": [{"type": "image", "path": ")" +
-                                              layout["cue"].get<std::string>() + R"("}]})"));
+      "CDR_CONFIG", dir.write("cdr.json", R"({"drives": [
+        {"type": "simulated", "name": "First Drive", "tracks": [{"sectors": 750}]},
+        {"type": "image", "name": "Made Image", "path": ")" + layout["cue"].get<std::string>() + R"("}]})"));
   const auto qomhost = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {binDir() + "/qomhost", "--config-dir", dir.file("config")});
     return runCommand(args);
   };
-  ASSERT_EQ(qomhost({"config", "set", "Freedb Server", server.address()}).exitCode, 0);
+  // Settings stored by earlier processes: the server, the drive, the e-mail.
+  for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+           {"Freedb Server", server.address()}, {"Device", "Made Image"}, {"EMail", "later@example.org"}})
+    ASSERT_EQ(qomhost({"config", "set", key, value}).exitCode, 0) << key;
+  const std::string stored = testing_support::readFile(dir.file("config/config.json"));
 
   auto r = qomhost({"disc", "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   auto disc = nlohmann::json::parse(r.out);
   const std::string caption = "The Rondel Ensemble / Test Pressings, Vol. 1 [" + category + "]";
+  EXPECT_EQ(disc["drive"], "Made Image");
+  EXPECT_NE(server.requests().find("hello=later+example.org"), std::string::npos) << server.requests();
+  EXPECT_EQ(testing_support::readFile(dir.file("config/config.json")), stored);  // the disc command changed nothing
   EXPECT_EQ(disc["status"], "Ready");
   EXPECT_EQ(disc["discId"], id);
   EXPECT_NE(disc["queryUrl"].get<std::string>().find("?cmd=cddb+query+" + id + "+"),

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -56,10 +57,24 @@ inline bool portAccepts(std::uint16_t port) {
   return ok;
 }
 
+// Polls `done` every `step` until it holds or `bound` passes; answers its
+// last answer. For state another process changes (a log line, a file),
+// which nothing here can be woken by.
+template <class Done>
+bool waitUntil(Done done, std::chrono::milliseconds bound = std::chrono::seconds(20),
+               std::chrono::milliseconds step = std::chrono::milliseconds(5)) {
+  const auto until = std::chrono::steady_clock::now() + bound;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return done();
+    std::this_thread::sleep_for(step);
+  }
+  return true;
+}
+
 class BackgroundProcess {
  public:
   // argv[0] is a full path (see findProgram). `env` entries ("KEY=value")
-  // are added to this process's environment. stdout and stderr go to
+  // replace or add to this process's environment. stdout and stderr go to
   // `logPath`.
   BackgroundProcess(const std::vector<std::string>& argv, const std::string& logPath,
                     const std::vector<std::string>& env = {})
@@ -67,8 +82,16 @@ class BackgroundProcess {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // A key given here replaces the inherited one: with both present, the
+    // child's getenv would find the inherited one first.
     std::vector<std::string> envText;
-    for (char** e = environ; *e != nullptr; ++e) envText.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string entry = *e;
+      const std::string key = entry.substr(0, entry.find('=') + 1);
+      bool replaced = false;
+      for (const std::string& given : env) replaced = replaced || given.rfind(key, 0) == 0;
+      if (!replaced) envText.push_back(entry);
+    }
     envText.insert(envText.end(), env.begin(), env.end());
     std::vector<char*> envp;
     for (std::string& e : envText) envp.push_back(e.data());
@@ -89,12 +112,21 @@ class BackgroundProcess {
 
   bool started() const { return pid_ > 0 || status_.has_value(); }
   pid_t pid() const { return pid_; }
+  // False once the process has ended (and been reaped).
+  bool running() {
+    int status = 0;
+    if (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      status_ = status;
+    }
+    return pid_ > 0;
+  }
   // Sends `sig` to the process this object started, while it runs.
   bool signal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
 
   // The wait status once the process has ended by itself; nothing if it is
   // still running after `bound`.
-  std::optional<int> waitExit(std::chrono::milliseconds bound) {
+  std::optional<int> waitExit(std::chrono::milliseconds bound = std::chrono::seconds(30)) {
     waitFor([] { return false; }, bound);
     return status_;
   }
@@ -120,6 +152,14 @@ class BackgroundProcess {
           return false;
         },
         bound);
+  }
+
+  // The port of the first "listening on 127.0.0.1:PORT" line the process
+  // logs (bounded); 0 when none came.
+  int listeningPort() {
+    const std::string prefix = "listening on 127.0.0.1:";
+    std::string line;
+    return waitForLine(prefix, &line) ? std::atoi(line.c_str() + prefix.size()) : 0;
   }
 
   bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }

@@ -74,4 +74,23 @@ inline CommandResult runCommand(const std::vector<std::string>& argv) {
   return result;
 }
 
+// The names of `tools` that are not on PATH, comma-separated.
+inline std::string missingTools(const std::vector<std::string>& tools) {
+  std::string missing;
+  for (const std::string& tool : tools)
+    if (findProgram(tool).empty()) missing += (missing.empty() ? "" : ", ") + tool;
+  return missing;
+}
+
 }  // namespace testing_support
+
+// Skips when a program the test needs is missing here; fails in CI, where
+// scripts/setup installs them all.
+#define REQUIRE_TOOLS(...)                                                             \
+  do {                                                                                 \
+    const std::string missing = testing_support::missingTools({__VA_ARGS__});          \
+    if (!missing.empty()) {                                                            \
+      if (std::getenv("CI") != nullptr) FAIL() << "missing in CI: " << missing;        \
+      GTEST_SKIP() << "needs " << missing << " (scripts/setup installs them)";         \
+    }                                                                                  \
+  } while (false)

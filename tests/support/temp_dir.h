@@ -1,10 +1,12 @@
 #pragma once
 // A temporary folder removed with everything in it at scope end.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -38,6 +40,18 @@ class TempDir {
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every regular file below `root` (relative paths, sorted), hidden ones
+// included, so a temporary ".rondel-*.part" left behind shows.
+inline std::vector<std::string> filesBelow(const std::string& root) {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (auto it = std::filesystem::recursive_directory_iterator(root, error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+    if (it->is_regular_file()) files.push_back(std::filesystem::relative(it->path(), root).string());
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 // Folder of the build's runtime files (build/bin).

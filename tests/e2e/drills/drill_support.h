@@ -1,7 +1,7 @@
 #pragma once
 // What the fault drills share: a child process the drill can signal and
-// wait for (qomhost, cddb-server), a cddb-server on a port chosen up front
-// (so a redirect can name it), and the checks of what must survive a fault:
+// wait for, a `qomhost` process with its own folders, and the checks of
+// what must survive a fault:
 // the output folder's files (no temporary ones), an MP3 file's decoded
 // length, the configuration file, and this process's thread count.
 #include <gtest/gtest.h>
@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,19 +27,8 @@
 namespace drills {
 
 using Clock = std::chrono::steady_clock;
-
-// Polls `done` every few milliseconds until it holds or `bound` passes.
-// For state another process changes (a log line, a file), which nothing
-// here can be woken by.
-template <class Done>
-bool waitUntil(Done done, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
-  const auto until = Clock::now() + bound;
-  while (!done()) {
-    if (Clock::now() > until) return done();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using testing_support::filesBelow;
+using testing_support::waitUntil;
 
 // A program in the background with its output in one log file; the drill
 // chooses the signal and reads the exit status.
@@ -49,55 +37,6 @@ using ChildProcess = testing_support::BackgroundProcess;
 // A wait status as a shell shows it: the exit code, or 128 + the signal.
 inline int shellCode(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// The real cddb-server on 127.0.0.1 at a port picked before it starts, so
-// fault options may name its own address; its folder, request log, and a
-// SIGKILL for the drill that has it die.
-class DrillServer {
- public:
-  explicit DrillServer(std::vector<std::string> options = {},
-                       std::uint16_t port = testing_support::freeTcpPort())
-      : port_(port) {
-    std::vector<std::string> argv{testing_support::binDir() + "/cddb-server", "--root", root_.path(),
-                                  "--listen", address(), "--log", root_.file("requests.log")};
-    argv.insert(argv.end(), options.begin(), options.end());
-    process_.emplace(argv, root_.file("server.out"));
-    running_ = waitUntil([&] { return process_->logHas("listening on " + address()); });
-  }
-  bool running() const { return running_; }
-  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-  void add(const std::string& category, const std::string& id, const std::string& text) const {
-    std::filesystem::create_directories(root_.file(category));
-    root_.write(category + "/" + id, text);
-  }
-  std::vector<std::string> requests() const {
-    std::vector<std::string> lines;
-    std::istringstream in(testing_support::readFile(root_.file("requests.log")));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-  // Dies at once, as a crashed or powered-off server: no reply, no close
-  // of its own; the kernel resets its connections.
-  bool kill() { return process_->signal(SIGKILL) && process_->waitExit(std::chrono::seconds(5)); }
-
- private:
-  testing_support::TempDir root_;
-  std::uint16_t port_;
-  std::optional<ChildProcess> process_;
-  bool running_ = false;
-};
-
-// Every regular file below `folder` (relative paths, sorted), hidden ones
-// included, so a temporary ".rondel-*.part" left behind shows.
-inline std::vector<std::string> filesBelow(const std::string& folder) {
-  std::vector<std::string> files;
-  std::error_code error;
-  for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
-       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
-    if (it->is_regular_file()) files.push_back(it->path().string().substr(folder.size() + 1));
-  std::sort(files.begin(), files.end());
-  return files;
 }
 
 // Stereo frames an independent decoder (mpg123) gets out of an MP3 file;
@@ -141,5 +80,50 @@ inline ::testing::AssertionResult threadsBackTo(int baseline) {
 inline std::string configText(const std::string& configDir) {
   return testing_support::readFile(configDir + "/config.json");
 }
+
+// The real `qomhost` as a separate process for a drill: its own
+// configuration folder, a drive library configuration (CDR_CONFIG) and an
+// output folder in one temporary directory, lookups off unless the drill
+// points it at a server.
+class QomhostDrill {
+ public:
+  // `drives` is the drive library's JSON configuration.
+  explicit QomhostDrill(const std::string& drives)
+      : cdrConfig_("CDR_CONFIG", dir_.write("cdr.json", drives)) {}
+
+  std::string host() const { return testing_support::binDir() + "/qomhost"; }
+  std::string configDir() const { return dir_.file("config"); }
+  std::string out() const { return dir_.file("out"); }
+  std::string outFile(const std::string& relative) const { return out() + "/" + relative; }
+  std::string log(const std::string& name) const { return dir_.file(name); }
+
+  // qomhost with the drill's configuration folder and `args`.
+  std::vector<std::string> command(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{host(), "--config-dir", configDir()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
+  testing_support::CommandResult run(const std::vector<std::string>& args) const {
+    return testing_support::runCommand(command(args));
+  }
+  void set(const std::string& key, const std::string& value) const {
+    const auto r = run({"config", "set", key, value});
+    ASSERT_EQ(r.exitCode, 0) << key << ": " << r.err;
+  }
+
+  // The configuration must come through a fault byte for byte, and still
+  // load: a later qomhost reads back what it held.
+  void expectConfigIntact(const std::string& before, const std::string& key,
+                          const std::string& value) const {
+    EXPECT_EQ(configText(configDir()), before);
+    const auto r = run({"config", "get", key});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, value + "\n");
+  }
+
+ private:
+  testing_support::TempDir dir_;
+  testing_support::ScopedEnv cdrConfig_;
+};
 
 }  // namespace drills

@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-#include "qomhost_drill.h"
+#include "drill_support.h"
 
 using namespace drills;
 using Strings = std::vector<std::string>;

@@ -10,6 +10,7 @@
 #include "integration/lookup_fixture.h"
 
 using namespace drills;
+using testing_support::CddbServer;
 using testing_support::drives;
 using testing_support::simDrive;
 using Strings = std::vector<std::string>;
@@ -52,7 +53,7 @@ void expectLookupEndsWithNothing(testing_support::LookupWindow& w) {
 // Survives the server dying mid-lookup: the window ("Ready", defaults kept)
 // and ripping: the disc is copied afterwards.
 TEST(ServerDrill, ServerKilledWhileTheLookupWaits) {
-  DrillServer server({"--delay", "60000"});
+  CddbServer server({"--delay", "60000"});
   ASSERT_TRUE(server.running());
   server.add("rock", kDisc.discId(), entryOf(kDisc, "A / B", {"One", "Two"}));
   testing_support::LookupWindow w(
@@ -94,9 +95,9 @@ TEST(ServerDrill, RedirectLoopsEndAfterABoundedNumberOfRequests) {
     const auto url = [](std::uint16_t port) {
       return "http://127.0.0.1:" + std::to_string(port) + "/~cddb/cddb.cgi";
     };
-    DrillServer a({"--redirect", url(twoServers ? second : first)}, first);
+    CddbServer a({"--redirect", url(twoServers ? second : first)}, first);
     ASSERT_TRUE(a.running());
-    std::optional<DrillServer> b;
+    std::optional<CddbServer> b;
     if (twoServers) {
       b.emplace(Strings{"--redirect", url(first)}, second);
       ASSERT_TRUE(b->running());
@@ -104,7 +105,7 @@ TEST(ServerDrill, RedirectLoopsEndAfterABoundedNumberOfRequests) {
     testing_support::LookupWindow w(drives({simDrive("SIM", kDisc.tracksJson())}), a.address());
     ASSERT_NO_FATAL_FAILURE(expectLookupEndsWithNothing(w));
     // The query, then the 5 redirects the client follows; no read follows.
-    const std::size_t requests = a.requests().size() + (b ? b->requests().size() : 0);
+    const std::size_t requests = a.requestCount() + (b ? b->requestCount() : 0);
     EXPECT_EQ(requests, 6u);
     if (b) {
       EXPECT_FALSE(b->requests().empty());
@@ -115,8 +116,8 @@ TEST(ServerDrill, RedirectLoopsEndAfterABoundedNumberOfRequests) {
 // Survives a server that never closes: the lookup ends "Ready" within the
 // time-outs; the next disc is looked up against a good server and applied.
 TEST(ServerDrill, NeverClosingServerThenTheNextDiscAgainstAGoodOne) {
-  DrillServer stuck({"--never-close"});
-  DrillServer good;
+  CddbServer stuck({"--never-close"});
+  CddbServer good;
   ASSERT_TRUE(stuck.running());
   ASSERT_TRUE(good.running());
   stuck.add("rock", kDisc.discId(), entryOf(kDisc, "Stuck / Disc", {"s1", "s2"}));

@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "integration/lookup_fixture.h"
-#include "qomhost_drill.h"
 #include "window_drill.h"
 
 using namespace drills;
+using testing_support::CddbServer;
 using testing_support::drives;
 using testing_support::kSine;
 using testing_support::simDrive;
@@ -32,10 +32,10 @@ TEST(WindowDrill, CancelDuringTheLastBlockStillCopiesTheTrack) {
   ASSERT_TRUE(w.showReady());
   // Track 2's last block has been read and compressed when the worker shows
   // 100%; the cancel click lands right then, before the stream is closed.
-  w.loop().arm(2, "Copying 100%...", [&] { w.button("Cancel copying").userClick(); });
+  w.arm(2, "Copying 100%...", [&] { w.button("Cancel copying").userClick(); });
   ASSERT_TRUE(w.button("Copy All").userClick());
   ASSERT_TRUE(w.waitIdle());
-  ASSERT_TRUE(w.loop().fired());
+  ASSERT_TRUE(w.fired());
 
   EXPECT_EQ(w.trackStatus(1), "Copied");
   EXPECT_EQ(w.trackStatus(2), "Copied");
@@ -70,6 +70,8 @@ TEST(WindowDrill, WindowClosedDuringARip) {
   ASSERT_TRUE(w.runUntil([&] { return w.trackStatus(2).rfind("Copying", 0) == 0; }));
   w.close();  // joins the worker, which stops at its next block
   EXPECT_TRUE(threadsBackTo(threadsBefore));
+  EXPECT_EQ(w.loop().statuses(2).back(), "Cancelled");
+  EXPECT_TRUE(w.loop().statuses(3).empty());
 
   EXPECT_EQ(filesBelow(w.out().path()), Strings{kAlbum + "01. Track 01.ogg"});
   const auto decoded = testing_support::runCommand(
@@ -81,13 +83,21 @@ TEST(WindowDrill, WindowClosedDuringARip) {
   w.restartSession();
   EXPECT_EQ(w.value("Format"), kOgg);
   EXPECT_EQ(w.configText(), config);
+
+  // A new window copies again from a clean state.
+  ASSERT_TRUE(w.showReady());
+  w.list().clearSelection();
+  w.list().setSelected(2, true);
+  ASSERT_TRUE(w.button("Copy Selected").userClick());
+  ASSERT_TRUE(w.waitIdle());
+  EXPECT_EQ(filesBelow(w.out().path()), (Strings{"Unknown Artist - Track 03.ogg", kAlbum + "01. Track 01.ogg"}));
 }
 
 // Survives the window closing mid-lookup: the process (no crash), no thread
 // left waiting on the server; the close does not wait for a time-out.
 TEST(WindowDrill, WindowClosedDuringALookup) {
   const testing_support::DiscLayout disc{{60, 45}};
-  DrillServer server({"--delay", "60000"});
+  CddbServer server({"--delay", "60000"});
   ASSERT_TRUE(server.running());
   server.add("rock", disc.discId(), testing_support::xmcdEntry(disc, disc.discId(), "A / B", {"1", "2"}));
   testing_support::LookupWindow w(drives({simDrive("SIM", disc.tracksJson())}), server.address());
@@ -108,16 +118,16 @@ TEST(WindowDrill, WindowClosedDuringALookup) {
 // signal.
 TEST(WindowDrill, QomhostDiscSignalledMidLookupEndsPromptly) {
   const testing_support::DiscLayout disc{{60, 45}};
-  DrillServer server({"--delay", "60000"});
+  CddbServer server({"--delay", "60000"});
   ASSERT_TRUE(server.running());
   QomhostDrill q(R"({"drives": [{"type": "simulated", "name": "SIM", "tracks": )" + disc.tracksJson() + "}]}");
   q.set("Freedb Server", server.address());
   const std::string config = configText(q.configDir());
   for (const int sig : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(sig);
-    const std::size_t seen = server.requests().size();
+    const std::size_t seen = server.requestCount();
     ChildProcess qomhost(q.command({"disc", "--timeout", "60"}), q.log("disc.log"));
-    ASSERT_TRUE(waitUntil([&] { return server.requests().size() > seen; })) << qomhost.log();
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() > seen; })) << qomhost.log();
     ASSERT_TRUE(qomhost.signal(sig));
     const auto status = qomhost.waitExit(std::chrono::seconds(3));
     ASSERT_TRUE(status.has_value()) << "still running after the signal\n" << qomhost.log();

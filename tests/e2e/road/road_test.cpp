@@ -9,19 +9,43 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
-#include "independent_readers.h"
-#include "road_window.h"
 #include "integration/lookup_fixture.h"
+#include "integration/main_window_fixture.h"
 #include "support/run_command.h"
 
 using namespace testing_support;
-using namespace road_test;
 using Strings = std::vector<std::string>;
 using Click = qom::ui::ListView::ClickMode;
 
 namespace {
+
+// The main window for the road: an image drive playing the made disc,
+// lookups on against a local cddb-server with short time-outs (a fault
+// ends in seconds, not in a minute), "Eject" on, and every status text of
+// every track recorded.
+class RoadWindow : public RipFixture {
+ public:
+  RoadWindow(const std::string& cuePath, const std::string& server)
+      : RipFixture(DrivesJson{R"({"drives": [{"type": "image", "name": "Road Image", "path": ")" + cuePath +
+                              R"("}]})"}),
+        timeouts_("RONDEL_LOOKUP_TIMEOUTS", "2000,2000,10000") {
+    set("Use Freedb", "1");
+    set("Freedb Server", server);
+    set("EMail", "road@example.org");
+    set("Eject", "1");
+  }
+  ~RoadWindow() { close(); }  // the window (and its threads) before the time-outs go
+
+  bool runUntilStatus(const std::string& text) {
+    return runUntil([&] { return status().text() == text; });
+  }
+
+ private:
+  ScopedEnv timeouts_;
+};
 
 // A disc made from tests/e2e/road/road-disc.json, with its own entry.
 struct MadeDisc {
@@ -56,14 +80,51 @@ std::string secondEntry(const std::string& madeEntry) {
          "EXTD=\nEXTT0=\nEXTT1=\nEXTT2=\nEXTT3=\nPLAYORDER=\n";
 }
 
-// Every regular file below `root`, relative, sorted (temporary files of an
-// unfinished stream would show here too).
-Strings filesBelow(const std::string& root) {
-  Strings files;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files.push_back(e.path().string().substr(root.size() + 1));
-  std::sort(files.begin(), files.end());
-  return files;
+// Ripped files read back by programs that share no code with the system:
+// ffmpeg decodes, eyeD3 reads ID3 tags, vorbiscomment reads Vorbis comments.
+// Stereo sample frames ffmpeg decodes from `file` (-1 when it fails). A
+// decoder that honours the encoder's delay and padding gives back what
+// was ripped.
+inline long decodedFrames(const std::string& file) {
+  const auto r = runCommand({findProgram("ffmpeg"), "-v", "error",
+                                              "-nostdin", "-i", file, "-f", "s16le", "-ac", "2",
+                                              "-ar", "44100", "-"});
+  EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
+  EXPECT_EQ(r.err, "") << file;  // a clean stream decodes without a complaint
+  return r.exitCode == 0 ? static_cast<long>(r.out.size() / 4) : -1;
+}
+
+// The ID3v2 tag as eyeD3's JSON plugin reports it (eyeD3 prefers v2).
+inline nlohmann::json id3v2Tag(const std::string& file) {
+  const auto r = runCommand(
+      {findProgram("eyeD3"), "--no-color", "--plugin=json", "--compact", file});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  auto doc = nlohmann::json::parse(r.out, nullptr, false);
+  return doc.is_discarded() ? nlohmann::json::object() : doc;
+}
+
+// eyeD3's classic listing of one tag version ("-1" or "-2"): one
+// "label: value" per line, some lines holding two pairs split by tabs
+// ("track: 1\t\tgenre: Rock (id 17)"); the comment text on the line
+// after its "Comment:" header.
+inline std::string id3Listing(const std::string& file, const char* version) {
+  const auto r = runCommand(
+      {findProgram("eyeD3"), "--no-color", version, file});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return r.out;
+}
+
+// Vorbis comments as vorbiscomment -l lists them: NAME -> values in order.
+inline std::map<std::string, std::vector<std::string>> vorbisComments(const std::string& file) {
+  const auto r = runCommand({findProgram("vorbiscomment"), "-l", file});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::map<std::string, std::vector<std::string>> comments;
+  std::istringstream in(r.out);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t eq = line.find('=');
+    if (eq != std::string::npos) comments[line.substr(0, eq)].push_back(line.substr(eq + 1));
+  }
+  return comments;
 }
 
 // What the user ends up with after the pick and the edits, per track:
@@ -135,7 +196,7 @@ void PrintTo(const Format& format, std::ostream* os) { *os << format.name; }
 class Road : public ::testing::TestWithParam<Format> {};
 
 TEST_P(Road, LookupPickEditsCopyAllTaggedFilesAndEject) {
-  ROAD_REQUIRE_TOOLS("ffmpeg", "eyeD3", "vorbiscomment");
+  REQUIRE_TOOLS("ffmpeg", "eyeD3", "vorbiscomment");
   const Format& format = GetParam();
   TempDir dir;
   const MadeDisc disc = makeRoadDisc(dir);

@@ -1,4 +1,4 @@
-// The road from a real drive, emulated (tests/emulated_drive): no CDR_CONFIG,
+// The road from a real drive, emulated (tools/emulated-drive): no CDR_CONFIG,
 // so cdr.dll finds /dev/sr0 through libcdio's device listing, and the real
 // qomhost and rondel.qom rip from it. A private program folder puts the
 // recording encoder in lame.dll's place, so each file holds exactly the
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "emulated_drive/preload.h"
+#include "support/preload.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 #include "unit/cdr/image_files.h"

@@ -1,5 +1,5 @@
 // cdr.dll's real-drive backend, run against the emulated optical drive
-// (tests/emulated_drive): libcdio's Linux driver and the backend's MMC
+// (tools/emulated-drive): libcdio's Linux driver and the backend's MMC
 // commands unchanged, the drive's behaviour scripted per test.
 #include <dlfcn.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 #include <nlohmann/json.hpp>
 
-#include "emulated_drive/preload.h"
+#include "support/preload.h"
 #include "unit/cdr/cdr_loader.h"
 #include "unit/cdr/image_files.h"
 

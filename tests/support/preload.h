@@ -16,7 +16,7 @@
 
 namespace emulated_drive {
 
-inline std::string libraryPath() { return testing_support::binDir() + "/testsupport/emulated_drive.so"; }
+inline std::string libraryPath() { return testing_support::binDir() + "/emulated_drive.so"; }
 
 inline std::string preloadValue() {
   std::string runtime;

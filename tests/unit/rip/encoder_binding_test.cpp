@@ -9,21 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/module.h"
 #include "platform/winpath.h"
 #include "rondel/rip/encoder_calls.h"
 #include "rondel/rip/encoder_table.h"
 #include "rondel/rip/format_table.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 using rondel::kEncoderUnavailable;
-
-std::string binDir() {
-  if (const char* dir = std::getenv("RONDEL_BIN_DIR"); dir != nullptr && dir[0] != '\0') return dir;
-  const std::string exe = platform::executablePath();
-  return exe.substr(0, exe.rfind('/'));
-}
+using testing_support::binDir;
 
 std::string libraryPath(const std::string& variant, const std::string& file) {
   return binDir() + "/testencoders/" + variant + "/" + file;

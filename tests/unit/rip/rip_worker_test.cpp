@@ -23,7 +23,7 @@
 
 namespace {
 
-using rip_test::counterAudio;
+using rip_test::counterBytes;
 using rip_test::kSector;
 using rip_test::SimDisc;
 using Events = std::vector<std::string>;
@@ -124,7 +124,7 @@ TEST_F(RipWorkerTest, HundredSectorTrack_ProgressSteps_BitExactFile_Id3v1OnlyFor
   ASSERT_EQ(file.size(), 100 * kSector + 128);
   EXPECT_EQ(std::string(file.end() - 128, file.end() - 125), "TAG");
   file.resize(100 * kSector);
-  EXPECT_TRUE(file == counterAudio(300, 100));
+  EXPECT_TRUE(file == counterBytes(300, 100));
   const auto tags = testing_support::runCommand(
       {testing_support::findProgram("id3v2"), "-l", nativeOut(disc, "01 Title.mp3")});
   EXPECT_NE(tags.out.find("id3v1 tag info"), std::string::npos) << tags.out << tags.err;
@@ -139,7 +139,7 @@ TEST_F(RipWorkerTest, HundredSectorTrack_ProgressSteps_BitExactFile_Id3v1OnlyFor
     EXPECT_EQ(e, (Events{"Copying 0%...", "Copying 100%...",
                          "file " + windowsOut(disc, name) + (encoder == 1 ? ".ogg" : ".wav"),
                          "Copied", "ended"}));
-    EXPECT_TRUE(audioOf(file) == counterAudio(300, 10)) << "a one-block track, read plainly";
+    EXPECT_TRUE(audioOf(file) == counterBytes(300, 10)) << "a one-block track, read plainly";
   }
 }
 
@@ -349,7 +349,7 @@ TEST_F(RipWorkerTest, ReadFailures_FewerThanFiveAttemptsRecover_FiveFailTheJobBu
   Events events = rip(disc, {300, 24, false, 2, "a"});
   EXPECT_EQ(events.back(), "ended");
   EXPECT_EQ(events[events.size() - 2], "Copied");
-  EXPECT_TRUE(audioOf(nativeOut(disc, "a.wav")) == counterAudio(300, 24));
+  EXPECT_TRUE(audioOf(nativeOut(disc, "a.wav")) == counterBytes(300, 24));
 
   // 5 at sector 330, in an overlapped middle block: the job fails, the
   // stream is abandoned (no file), and the reader is gone.
@@ -364,7 +364,7 @@ TEST_F(RipWorkerTest, ReadFailures_FewerThanFiveAttemptsRecover_FiveFailTheJobBu
   EXPECT_EQ(rip(disc, {195, 10, false, 2, "c"}), endedWith(rondel::kStatusReadFailed));
   events = rip(disc, {300, 100, true, 2, "d"});
   EXPECT_EQ(events[events.size() - 2], "Copied");
-  EXPECT_TRUE(audioOf(nativeOut(disc, "d.wav")) == counterAudio(300, 100));
+  EXPECT_TRUE(audioOf(nativeOut(disc, "d.wav")) == counterBytes(300, 100));
 }
 
 TEST_F(RipWorkerTest, Failures_EachEndsWithItsStatusThenTheOwnerOnce_AndTheNextJobRuns) {
@@ -402,7 +402,7 @@ TEST_F(RipWorkerTest, Failures_EachEndsWithItsStatusThenTheOwnerOnce_AndTheNextJ
   // And the queue goes on: two blocks stay below ogg.dll's third Compress.
   events = rip(disc, {300, 24, true, 1, "f"});
   EXPECT_EQ(events[events.size() - 2], "Copied");
-  EXPECT_TRUE(audioOf(nativeOut(disc, "f.ogg")) == counterAudio(300, 24));
+  EXPECT_TRUE(audioOf(nativeOut(disc, "f.ogg")) == counterBytes(300, 24));
 }
 
 TEST_F(RipWorkerTest, Cancel_WhileWaiting_TheArrivingBlockIsCompressed_ALastBlockStillEndsCopied) {

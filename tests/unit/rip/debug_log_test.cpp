@@ -2,9 +2,6 @@
 // retry each leave their line, every line stays one bounded line, and
 // nothing is written once it is off again.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <sstream>
 #include <string>
@@ -16,23 +13,9 @@
 #include "rondel/net/http_get_request.h"
 #include "rondel/rip/audio_reader.h"
 #include "sim_disc.h"
+#include "support/background_process.h"
 
 namespace {
-
-// A port on 127.0.0.1 that nothing listens on: bound once, then let go.
-int closedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-    port = ntohs(address.sin_port);
-  ::close(fd);
-  return port;
-}
 
 bool hasLineWith(const std::vector<std::string>& lines, const std::string& text) {
   for (const std::string& line : lines)
@@ -45,8 +28,9 @@ TEST(DebugLog, FailedLookupAndReaderRetryLeaveTheirLines_EachLineBounded) {
   const std::string path = dir.file("debug.log");
   platform::setDebugLogTarget(path.c_str());
 
-  // A refused connection; the password of the server setting stays out.
-  const int port = closedPort();
+  // A refused connection (a port nothing listens on); the password of the
+  // server setting stays out.
+  const int port = testing_support::freeTcpPort();
   ASSERT_GT(port, 0);
   const std::string where = "127.0.0.1:" + std::to_string(port) + "/~cddb/cddb.cgi?cmd=x";
   rondel::HttpGetRequest request(nullptr, 16384, nullptr);

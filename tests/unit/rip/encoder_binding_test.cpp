@@ -186,12 +186,11 @@ TEST_F(EncoderBindingTest, Load_FaultyLibraries_LeaveTheirSlotsEmptyAndUnloaded)
   // faults: lame.dll lacks ACD2_Compress, ogg.dll's Initialize answers 0x100
   // (lowest byte 0), pcm.dll is sound but has neither InitCompress2 nor 3.
   ASSERT_NO_FATAL_FAILURE(loadVariant("faults"));
-  expectEmpty(0);
-  expectEmpty(1);
-  expectNoCalls(0);
-  expectNoCalls(1);
-  EXPECT_FALSE(isLoaded("faults", "lame.dll"));
-  EXPECT_FALSE(isLoaded("faults", "ogg.dll"));
+  for (std::uint32_t i : {0u, 1u}) {
+    expectEmpty(i);
+    expectNoCalls(i);
+    EXPECT_FALSE(isLoaded("faults", i == 0 ? "lame.dll" : "ogg.dll"));
+  }
 
   // The library without the optional variants still works through
   // ACD2_InitCompress, and the missing variants are never called.
@@ -225,8 +224,7 @@ TEST_F(EncoderBindingTest, Load_FaultyLibraries_LeaveTheirSlotsEmptyAndUnloaded)
   // pcm.dll is missing altogether.
   ASSERT_NO_FATAL_FAILURE(loadVariant("refused"));
   for (std::uint32_t i = 0; i < rondel::kEncoderSlots; ++i) expectEmpty(i);
-  EXPECT_FALSE(isLoaded("refused", "lame.dll"));
-  EXPECT_FALSE(isLoaded("refused", "ogg.dll"));
+  for (const char* file : {"lame.dll", "ogg.dll"}) EXPECT_FALSE(isLoaded("refused", file)) << file;
   EXPECT_FALSE(isLoaded("faults", "pcm.dll")) << "a reload must drop the earlier libraries";
 
   // No folder of that name at all, and no library folder at all.

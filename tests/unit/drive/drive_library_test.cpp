@@ -3,14 +3,10 @@
 // is process-wide, so every test starts and ends with CloseDrives().
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +19,6 @@
 #include "support/temp_dir.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 using platform::kPlatformWin32Nt;
 using platform::kPlatformWin32Windows;
 
@@ -300,15 +294,12 @@ TEST_F(DriveLibraryTest, OpenDrives_NoLoadableLibraryInFolder_YieldsNoDrive) {
   EXPECT_FALSE(isLoaded(variantLibrary("complete")));
 
   // A cdr.dll that is no library.
-  std::string temp = (fs::temp_directory_path() / "rondel-drive-test-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(temp.data()), nullptr);
-  std::ofstream(temp + "/cdr.dll") << "MZ not a library";
-  const std::string folder = platform::toWindowsPath(temp);
+  const testing_support::TempDir temp;
+  temp.write("cdr.dll", "MZ not a library");
+  const std::string folder = platform::toWindowsPath(temp.path());
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(rondel::OpenDrives(folder), 0u);
   EXPECT_TRUE(tableEmpty());
-  std::error_code ignored;
-  fs::remove_all(temp, ignored);
 }
 
 TEST_F(DriveLibraryTest, OpenDrives_FolderOnAMappedDriveLetter_LoadsThroughTheMapping) {

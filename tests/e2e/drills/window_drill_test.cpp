@@ -68,7 +68,7 @@ TEST(WindowDrill, WindowClosedDuringARip) {
   ASSERT_TRUE(w.showReady());
   ASSERT_TRUE(w.button("Copy All").userClick());
   ASSERT_TRUE(w.runUntil([&] { return w.trackStatus(2).rfind("Copying", 0) == 0; }));
-  w.close();  // joins the worker, which stops at its next block
+  w.hide();  // destroys the window: joins the worker, which stops at its next block
   EXPECT_TRUE(threadsBackTo(threadsBefore));
   EXPECT_EQ(w.loop().statuses(2).back(), "Cancelled");
   EXPECT_TRUE(w.loop().statuses(3).empty());

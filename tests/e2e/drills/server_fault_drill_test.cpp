@@ -3,7 +3,8 @@
 // must end "Ready" within the time-outs (shortened here to 1 s connect,
 // 1 s silence, 5 s in all) with nothing applied, and the window must go on
 // working: a rip afterwards, a lookup of the next disc against a good
-// server.
+// server. Also here, as it shares the held lookup: the window closed while
+// the server holds its query.
 #include <gtest/gtest.h>
 
 #include "drill_support.h"
@@ -48,6 +49,15 @@ void expectLookupEndsWithNothing(testing_support::LookupWindow& w) {
   expectNothingApplied(w, {"Track 01", "Track 02"});
 }
 
+// Shows the window and lets its query reach the server, which (started with
+// --delay) holds it.
+void startHeldLookup(CddbServer& server, testing_support::LookupWindow& w) {
+  ASSERT_TRUE(w.show());
+  ASSERT_TRUE(w.tick());
+  ASSERT_EQ(w.status().text(), "Querying freedb...");
+  ASSERT_TRUE(w.driver().runUntil([&] { return !server.requests().empty(); }, std::chrono::seconds(10)));
+}
+
 }  // namespace
 
 // Survives the server dying mid-lookup: the window ("Ready", defaults kept)
@@ -59,10 +69,7 @@ TEST(ServerDrill, ServerKilledWhileTheLookupWaits) {
   testing_support::LookupWindow w(
       drives({simDrive("SIM", kDisc.tracksJson(), R"("audio": {"generator": "sine"})")}),
       server.address());
-  ASSERT_TRUE(w.show());
-  ASSERT_TRUE(w.tick());
-  ASSERT_EQ(w.status().text(), "Querying freedb...");
-  ASSERT_TRUE(w.driver().runUntil([&] { return !server.requests().empty(); }, std::chrono::seconds(10)));
+  ASSERT_NO_FATAL_FAILURE(startHeldLookup(server, w));
   ASSERT_TRUE(server.kill());
   const auto killed = Clock::now();
   ASSERT_TRUE(w.runUntilStatus("Ready"));
@@ -136,4 +143,19 @@ TEST(ServerDrill, NeverClosingServerThenTheNextDiscAgainstAGoodOne) {
   EXPECT_EQ(w.items(), Strings{"Good / Disc [misc]"});
   EXPECT_EQ(w.edit("Artist").text(), "Good");
   EXPECT_EQ(w.column(2), (Strings{"g1", "g2", "g3"}));
+}
+
+// Survives the window closing mid-lookup: the process (no crash), no thread
+// left waiting on the server; the close does not wait for a time-out.
+TEST(WindowDrill, WindowClosedDuringALookup) {
+  CddbServer server({"--delay", "60000"});
+  ASSERT_TRUE(server.running());
+  server.add("rock", kDisc.discId(), entryOf(kDisc, "A / B", {"1", "2"}));
+  testing_support::LookupWindow w(drives({simDrive("SIM", kDisc.tracksJson())}), server.address());
+  const int threadsBefore = threadBaseline();
+  ASSERT_NO_FATAL_FAILURE(startHeldLookup(server, w));
+  const auto start = Clock::now();
+  w.hide();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+  EXPECT_TRUE(threadsBackTo(threadsBefore));
 }

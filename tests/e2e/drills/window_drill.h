@@ -47,8 +47,6 @@ class DrillWindow : public testing_support::RipFixture {
   }
   bool fired() const { return *fired_; }
 
-  // Destroys the window (the host's hide), mid-rip or mid-lookup.
-  void close() { hide(); }
   std::string value(const char* key) {
     qom::ConfigItem* item = session().findItem(key);
     return item != nullptr ? item->text() : "<no such item>";

@@ -14,6 +14,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using cdr_test::counterBytes;
 using nlohmann::json;
 
 // The emulation's test controls, found in this process.
@@ -53,9 +54,6 @@ class EmulatedDevice : public cdr_test::CdrLibrary {
     json e = {{"type", "device"}, {"path", "/dev/sr0"}, {"name", "Emulated"}, {"timeout_ms", 300}};
     e.update(entry);
     ASSERT_EQ(init(json{{"drives", json::array({e})}}.dump()), 1u) << warnings;
-  }
-  std::vector<std::uint8_t> binBytes(std::uint32_t lba, std::uint32_t count) {
-    return cdr_test::counterBytes(lba, count);
   }
 
   Emulation emu;
@@ -111,7 +109,7 @@ TEST_F(EmulatedDevice, TocAndAudioAreTheImages) {
   for (const auto& [lba, count] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
            {0, 1}, {150, 1}, {199, 1}, {0, 60}}) {
     ASSERT_EQ(read(0, lba, count, out), 0) << lba;
-    EXPECT_TRUE(out == binBytes(lba, count)) << "sectors " << lba << "+" << count;
+    EXPECT_TRUE(out == counterBytes(lba, count)) << "sectors " << lba << "+" << count;
   }
   EXPECT_NE(read(0, 299, 2, out), 0);
 }
@@ -153,10 +151,10 @@ TEST_F(EmulatedDevice, MediumErrorsRecoverOrNot) {
   std::vector<std::uint8_t> out;
   EXPECT_NE(read(0, 40, 20, out), 0);
   ASSERT_EQ(read(0, 40, 20, out), 0);
-  EXPECT_TRUE(out == binBytes(40, 20));
+  EXPECT_TRUE(out == counterBytes(40, 20));
   for (int attempt = 0; attempt < 3; ++attempt) EXPECT_NE(read(0, 149, 2, out), 0);
   ASSERT_EQ(read(0, 151, 2, out), 0);
-  EXPECT_TRUE(out == binBytes(151, 2));
+  EXPECT_TRUE(out == counterBytes(151, 2));
 }
 
 // A drive that stops answering costs one command time-out per question,
@@ -186,7 +184,7 @@ TEST_F(EmulatedDevice, ADeadDriveCostsBoundedTimeAndIsReopened) {
   ASSERT_EQ(emu.control("plug"), 0);
   EXPECT_EQ(cd->TestUnitReady(0), kCdReady);
   ASSERT_EQ(read(0, 0, 1, out), 0);
-  EXPECT_TRUE(out == binBytes(0, 1));
+  EXPECT_TRUE(out == counterBytes(0, 1));
 }
 
 // The counter disc's audio from stereo frame `frame` on: frames before the
@@ -238,7 +236,7 @@ TEST_F(EmulatedDevice, ReadOffsetsCorrectAShiftedDriveExactly) {
   ASSERT_EQ(cd->TestUnitReady(0), kCdReady);
   ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
   ASSERT_EQ(read(0, 100, 2, out), 0);
-  EXPECT_TRUE(out == binBytes(100, 2));
+  EXPECT_TRUE(out == counterBytes(100, 2));
 }
 
 }  // namespace

@@ -169,10 +169,8 @@ TEST_F(CdrLibrary, GeneratedAudioIsExactAndEndsAtTheLeadOut) {
   std::vector<std::uint8_t> audio;
   ASSERT_EQ(read(0, 0, 1, audio), 0);
   EXPECT_EQ(audio, counterBytes(0, 1));
-  EXPECT_EQ(le32(audio.data() + 4), 1u);
   ASSERT_EQ(read(0, 7, 3, audio), 0);
   EXPECT_EQ(audio, counterBytes(7, 3));
-  EXPECT_EQ(le32(audio.data()), 7u * 588);
   ASSERT_EQ(read(0, 14, 1, audio), 0) << "the last sector";
   EXPECT_EQ(audio, counterBytes(14, 1));
 

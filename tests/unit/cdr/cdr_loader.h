@@ -14,6 +14,7 @@
 
 #include "sdk/cdr_api.h"
 #include "support/temp_dir.h"
+#include "unit/cdr/image_files.h"
 
 namespace cdr_test {
 
@@ -58,24 +59,10 @@ inline const CdrApi* loadApi(std::string& why) {
   return api;
 }
 
-// The counter generator's bytes, stated independently: the disc's audio is
-// a run of little-endian 32-bit frame numbers 0, 1, 2, ...
-inline std::vector<std::uint8_t> counterBytes(std::uint32_t lba, std::uint32_t count) {
-  std::vector<std::uint8_t> out(std::size_t{count} * kCdSectorBytes);
-  std::uint32_t frame = lba * 588;
-  for (std::size_t i = 0; i < out.size(); i += 4, ++frame)
-    for (int b = 0; b < 4; ++b) out[i + b] = static_cast<std::uint8_t>(frame >> (8 * b));
-  return out;
-}
-
 // Packed members are copied out before gtest binds references to them.
 template <class T>
 T field(T value) {
   return value;
-}
-
-inline std::uint32_t le32(const std::uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
 }
 
 class CdrLibrary : public ::testing::Test {
@@ -89,6 +76,13 @@ class CdrLibrary : public ::testing::Test {
 
   void writeFile(const std::string& name, const std::string& bytes) {
     std::ofstream(dir / name, std::ios::binary) << bytes;
+  }
+
+  // A configuration of the drive entries given.
+  static std::string config(const std::vector<std::string>& entries) {
+    std::string list;
+    for (const auto& e : entries) list += (list.empty() ? "" : ",\n") + e;
+    return "{\"drives\": [\n" + list + "\n]}";
   }
 
   // Writes the configuration, initialises, and answers the device count;

@@ -24,9 +24,8 @@ std::string simDrive(const std::string& name, const std::string& extra) {
 }
 
 TEST_F(CdrLibrary, ReadFailuresAreTransientOrPermanent) {
-  ASSERT_EQ(init("{\"drives\": [" +
-                 simDrive("F", R"(, "read_failures": [{"sector": 50, "attempts": 2}, {"sector": 70}])") +
-                 "]}"),
+  ASSERT_EQ(init(config({simDrive(
+                "F", R"(, "read_failures": [{"sector": 50, "attempts": 2}, {"sector": 70}])")})),
             1u)
       << warnings;
   std::vector<std::uint8_t> audio;
@@ -39,16 +38,14 @@ TEST_F(CdrLibrary, ReadFailuresAreTransientOrPermanent) {
   EXPECT_EQ(read(0, 71, 12, audio), 0);
   EXPECT_EQ(read(0, 58, 12, audio), 0) << "up to the bad sector, not including it";
 
-  EXPECT_EQ(init("{\"drives\": [" + simDrive("Bad", R"(, "read_failures": [{"sector": 5, "attempts": 0}])") +
-                 "]}"),
-            0u);
+  EXPECT_EQ(init(config({simDrive("Bad", R"(, "read_failures": [{"sector": 5, "attempts": 0}])")})), 0u);
   EXPECT_NE(warnings.find("\"attempts\" must be"), std::string::npos) << warnings;
 }
 
 TEST_F(CdrLibrary, JitterShiftsTheAudioButStaysOnTheDisc) {
-  ASSERT_EQ(init("{\"drives\": [" + simDrive("Late", R"(, "jitter": {"bytes": 1000})") + ", " +
-                 simDrive("Early", R"(, "jitter": {"bytes": -7056})") + ", " +
-                 simDrive("Random", R"(, "jitter": {"max_bytes": 600, "seed": 7})") + "]}"),
+  ASSERT_EQ(init(config({simDrive("Late", R"(, "jitter": {"bytes": 1000})"),
+                         simDrive("Early", R"(, "jitter": {"bytes": -7056})"),
+                         simDrive("Random", R"(, "jitter": {"max_bytes": 600, "seed": 7})")})),
             3u)
       << warnings;
   std::vector<std::uint8_t> audio;
@@ -74,7 +71,7 @@ TEST_F(CdrLibrary, JitterShiftsTheAudioButStaysOnTheDisc) {
   EXPECT_GT(std::set<std::int64_t>(shifts.begin(), shifts.end()).size(), 5u);
 
   // The same seed replays the same shifts.
-  ASSERT_EQ(init("{\"drives\": [" + simDrive("Random", R"(, "jitter": {"max_bytes": 600, "seed": 7})") + "]}"),
+  ASSERT_EQ(init(config({simDrive("Random", R"(, "jitter": {"max_bytes": 600, "seed": 7})")})),
             1u);
   for (std::int64_t expected : shifts) {
     ASSERT_EQ(read(0, 50, 4, audio), 0);
@@ -83,12 +80,12 @@ TEST_F(CdrLibrary, JitterShiftsTheAudioButStaysOnTheDisc) {
 
   for (const char* bad : {R"({"bytes": 7057})", R"({"bytes": 18446744073709551615})",
                           R"({"bytes": 1, "max_bytes": 2})", R"({"max_bytes": -1})", "[]"})
-    EXPECT_EQ(init("{\"drives\": [" + simDrive("Bad", std::string(", \"jitter\": ") + bad) + "]}"), 0u)
+    EXPECT_EQ(init(config({simDrive("Bad", std::string(", \"jitter\": ") + bad)})), 0u)
         << bad;
 }
 
 TEST_F(CdrLibrary, DiscPulledMidRipIsGoneUntilLoaded) {
-  ASSERT_EQ(init("{\"drives\": [" + simDrive("Pull", R"(, "eject_after_reads": 3)") + "]}"), 1u);
+  ASSERT_EQ(init(config({simDrive("Pull", R"(, "eject_after_reads": 3)")})), 1u);
   std::vector<std::uint8_t> audio;
   EXPECT_EQ(read(0, 0, 12, audio), 0);
   EXPECT_EQ(read(0, 12, 12, audio), 0);
@@ -103,11 +100,10 @@ TEST_F(CdrLibrary, DiscPulledMidRipIsGoneUntilLoaded) {
 }
 
 TEST_F(CdrLibrary, ReadinessOverTimeAndSpeedLimit) {
-  ASSERT_EQ(init("{\"drives\": [" +
-                 simDrive("Hour", R"(, "readiness_ms": [{"answer": 7, "ms": 3600000}, {"answer": 0}])") +
-                 ", " +
-                 simDrive("Quick", R"(, "readiness_ms": [{"answer": 12, "ms": 30}, {"answer": 0}])") +
-                 ", " + simDrive("Fast", R"(, "speed": 100)") + "]}"),
+  ASSERT_EQ(init(config(
+                {simDrive("Hour", R"(, "readiness_ms": [{"answer": 7, "ms": 3600000}, {"answer": 0}])"),
+                 simDrive("Quick", R"(, "readiness_ms": [{"answer": 12, "ms": 30}, {"answer": 0}])"),
+                 simDrive("Fast", R"(, "speed": 100)")})),
             3u)
       << warnings;
   EXPECT_EQ(cd->TestUnitReady(0), kCdNoDisc);
@@ -128,9 +124,8 @@ TEST_F(CdrLibrary, ReadinessOverTimeAndSpeedLimit) {
   ASSERT_EQ(read(2, 10, 30, audio), 0) << "slow reads still read";
   EXPECT_EQ(audio, counterBytes(10, 30));
 
-  EXPECT_EQ(init("{\"drives\": [" +
-                 simDrive("Both", R"(, "readiness": [0], "readiness_ms": [{"answer": 0}])") + ", " +
-                 simDrive("Slow", R"(, "speed": 0)") + "]}"),
+  EXPECT_EQ(init(config({simDrive("Both", R"(, "readiness": [0], "readiness_ms": [{"answer": 0}])"),
+                         simDrive("Slow", R"(, "speed": 0)")})),
             0u);
   EXPECT_EQ(linesContaining(" skipped: "), 2u) << warnings;
 }

@@ -6,18 +6,31 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace cdr_test {
 
-// sectors whole sectors of the pattern, then extraBytes of the next one.
+inline std::uint32_t le32(const std::uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
+}
+
+// The pattern's bytes of `count` sectors from `lba`; the simulated drives'
+// "counter" generator puts the same on their discs.
+inline std::vector<std::uint8_t> counterBytes(std::uint32_t lba, std::uint32_t count) {
+  std::vector<std::uint8_t> out(std::size_t{count} * 2352);
+  std::uint32_t frame = lba * 588;
+  for (std::size_t i = 0; i < out.size(); i += 4, ++frame)
+    for (int b = 0; b < 4; ++b) out[i + b] = static_cast<std::uint8_t>(frame >> (8 * b));
+  return out;
+}
+
+// sectors whole sectors of the pattern, then extraBytes (whole frames) of
+// the next one.
 inline void writeCounterBin(const std::filesystem::path& path, std::uint32_t sectors,
                             std::uint32_t extraBytes = 0) {
-  std::string bytes(std::size_t{sectors} * 2352 + extraBytes, '\0');
-  for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-    const auto frame = static_cast<std::uint32_t>(i / 4);
-    for (int b = 0; b < 4; ++b) bytes[i + b] = static_cast<char>(frame >> (8 * b));
-  }
-  std::ofstream(path, std::ios::binary) << bytes;
+  const auto bytes = counterBytes(0, sectors + 1);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::size_t{sectors} * 2352 + extraBytes);
 }
 
 inline void writeText(const std::filesystem::path& path, const std::string& text) {

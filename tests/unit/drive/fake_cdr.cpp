@@ -128,10 +128,10 @@ FAKE_EXPORT std::int32_t CD_ReadTOC(std::uint32_t device, CdToc* toc) {
 }
 
 // The rest answer plainly; the loader only has to find them.
-FAKE_EXPORT std::int32_t CD_Eject(std::uint32_t) { return 0; }
-FAKE_EXPORT std::int32_t CD_Load(std::uint32_t) { return 0; }
-FAKE_EXPORT std::int32_t CD_Lock(std::uint32_t) { return 0; }
-FAKE_EXPORT std::int32_t CD_Unlock(std::uint32_t) { return 0; }
+#define FAKE_PLAIN(name) \
+  FAKE_EXPORT std::int32_t CD_##name(std::uint32_t) { return 0; }
+FAKE_PLAIN(Eject) FAKE_PLAIN(Load) FAKE_PLAIN(Lock) FAKE_PLAIN(Unlock)
+FAKE_PLAIN(PrepareCDDA) FAKE_PLAIN(LockVolume) FAKE_PLAIN(UnlockVolume)
 FAKE_EXPORT std::int32_t CD_GetMaxBuffer(std::uint32_t, std::uint32_t* bytes) {
   if (bytes != nullptr) *bytes = 0;
   return 1;
@@ -154,13 +154,10 @@ FAKE_EXPORT std::int32_t CD_GetSpeed(std::uint32_t, std::uint32_t* speed) {
   if (speed != nullptr) *speed = 0;
   return 0;
 }
-FAKE_EXPORT std::int32_t CD_PrepareCDDA(std::uint32_t) { return 0; }
 FAKE_EXPORT std::int32_t CD_ReadCDText(std::uint32_t, void*, std::uint32_t* bytes) {
   if (bytes != nullptr) *bytes = 0;
   return 1;
 }
-FAKE_EXPORT std::int32_t CD_LockVolume(std::uint32_t) { return 0; }
-FAKE_EXPORT std::int32_t CD_UnlockVolume(std::uint32_t) { return 0; }
 
 // Test probes.
 FAKE_EXPORT std::uint32_t FakeCdr_InitializeCalls(std::uint32_t accessMode) {

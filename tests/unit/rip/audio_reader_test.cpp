@@ -74,25 +74,26 @@ TEST(AudioReader, AllBlocksOut_ReaderWaits_AndResumesInRingOrderWhenOneComesBack
   for (int i = 0; i < 3; ++i) held.push_back(nextBlock(queue));
   EXPECT_EQ(reader.blocksInUse(), 3u);
   std::vector<std::uint8_t> audio;
-  for (rondel::AudioBlock* b : held) {
-    ASSERT_FALSE(b->error);
+  const auto append = [&](const rondel::AudioBlock* b) {
+    EXPECT_FALSE(b->error);
     audio.insert(audio.end(), b->data(), b->data() + b->dataBytes);
-  }
+  };
+  for (rondel::AudioBlock* b : held) append(b);
   // Each release lets exactly one more block through; the ring's blocks
   // come back in order.
   rondel::AudioBlock* first = held.front();
   reader.releaseBlock(first);
   rondel::AudioBlock* fourth = nextBlock(queue);
   EXPECT_EQ(fourth, first);
-  audio.insert(audio.end(), fourth->data(), fourth->data() + fourth->dataBytes);
+  append(fourth);
   reader.releaseBlock(held[1]);
   rondel::AudioBlock* fifth = nextBlock(queue);
   EXPECT_EQ(fifth, held[1]);
   EXPECT_TRUE(fifth->last);
   EXPECT_DOUBLE_EQ(fifth->progress, 100.0);
   EXPECT_EQ(fifth->dataBytes, 2 * kSector);
-  audio.insert(audio.end(), fifth->data(), fifth->data() + fifth->dataBytes);
-  EXPECT_EQ(audio, rip_test::counterAudio(100, 50));
+  append(fifth);
+  EXPECT_EQ(audio, rip_test::counterBytes(100, 50));
   reader.StopCDDA();
   reader.EndCDDA();
 }
@@ -101,6 +102,13 @@ TEST(AudioReader, StopCDDA_EndsAReaderWaitingForABlock_OrSleepingInASlowRead) {
   SimDisc disc(R"("tracks": [{"sectors": 3000}], "speed": 1)");
   ASSERT_TRUE(disc.ready());
   platform::ThreadMessageQueue queue;
+  // Stops and ends the reader from another thread.
+  const auto stopElsewhere = [](rondel::AudioReader& reader) {
+    return std::async(std::launch::async, [&reader] {
+      reader.StopCDDA();
+      reader.EndCDDA();
+    });
+  };
   {
     // Waiting: a ring of two blocks, both held by this thread.
     rondel::AudioReader reader(*rondel::driveAt(0));
@@ -108,10 +116,7 @@ TEST(AudioReader, StopCDDA_EndsAReaderWaitingForABlock_OrSleepingInASlowRead) {
     ASSERT_TRUE(reader.BeginCDDA(0, 3000, kMessage));
     nextBlock(queue);
     nextBlock(queue);
-    std::future<void> done = std::async(std::launch::async, [&] {
-      reader.StopCDDA();
-      reader.EndCDDA();
-    });
+    std::future<void> done = stopElsewhere(reader);
     EXPECT_TRUE(endsWithin(done));
   }
   {
@@ -122,10 +127,7 @@ TEST(AudioReader, StopCDDA_EndsAReaderWaitingForABlock_OrSleepingInASlowRead) {
     ASSERT_TRUE(reader.BeginCDDA(0, 3000, kMessage));
     reader.releaseBlock(nextBlock(queue));
     const auto start = std::chrono::steady_clock::now();
-    std::future<void> done = std::async(std::launch::async, [&] {
-      reader.StopCDDA();
-      reader.EndCDDA();
-    });
+    std::future<void> done = stopElsewhere(reader);
     EXPECT_TRUE(endsWithin(done));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20))
         << "the reader went on reading the track";

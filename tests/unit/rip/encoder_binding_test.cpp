@@ -9,21 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/module.h"
 #include "platform/winpath.h"
 #include "rondel/rip/encoder_calls.h"
 #include "rondel/rip/encoder_table.h"
 #include "rondel/rip/format_table.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 using rondel::kEncoderUnavailable;
-
-std::string binDir() {
-  if (const char* dir = std::getenv("RONDEL_BIN_DIR"); dir != nullptr && dir[0] != '\0') return dir;
-  const std::string exe = platform::executablePath();
-  return exe.substr(0, exe.rfind('/'));
-}
+using testing_support::binDir;
 
 std::string libraryPath(const std::string& variant, const std::string& file) {
   return binDir() + "/testencoders/" + variant + "/" + file;
@@ -191,12 +186,11 @@ TEST_F(EncoderBindingTest, Load_FaultyLibraries_LeaveTheirSlotsEmptyAndUnloaded)
   // faults: lame.dll lacks ACD2_Compress, ogg.dll's Initialize answers 0x100
   // (lowest byte 0), pcm.dll is sound but has neither InitCompress2 nor 3.
   ASSERT_NO_FATAL_FAILURE(loadVariant("faults"));
-  expectEmpty(0);
-  expectEmpty(1);
-  expectNoCalls(0);
-  expectNoCalls(1);
-  EXPECT_FALSE(isLoaded("faults", "lame.dll"));
-  EXPECT_FALSE(isLoaded("faults", "ogg.dll"));
+  for (std::uint32_t i : {0u, 1u}) {
+    expectEmpty(i);
+    expectNoCalls(i);
+    EXPECT_FALSE(isLoaded("faults", i == 0 ? "lame.dll" : "ogg.dll"));
+  }
 
   // The library without the optional variants still works through
   // ACD2_InitCompress, and the missing variants are never called.
@@ -230,8 +224,7 @@ TEST_F(EncoderBindingTest, Load_FaultyLibraries_LeaveTheirSlotsEmptyAndUnloaded)
   // pcm.dll is missing altogether.
   ASSERT_NO_FATAL_FAILURE(loadVariant("refused"));
   for (std::uint32_t i = 0; i < rondel::kEncoderSlots; ++i) expectEmpty(i);
-  EXPECT_FALSE(isLoaded("refused", "lame.dll"));
-  EXPECT_FALSE(isLoaded("refused", "ogg.dll"));
+  for (const char* file : {"lame.dll", "ogg.dll"}) EXPECT_FALSE(isLoaded("refused", file)) << file;
   EXPECT_FALSE(isLoaded("faults", "pcm.dll")) << "a reload must drop the earlier libraries";
 
   // No folder of that name at all, and no library folder at all.

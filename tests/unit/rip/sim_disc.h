@@ -13,6 +13,7 @@
 #include "rondel/drive/drive_library.h"
 #include "rondel/rip/encoder_table.h"
 #include "support/temp_dir.h"
+#include "unit/cdr/image_files.h"
 
 namespace rip_test {
 
@@ -81,20 +82,11 @@ class TakenDriveBuffers {
   std::vector<CdBufferHandle> handles_;
 };
 
+using cdr_test::counterBytes;
+
 // What `audio` holds at stereo frame `frame`, as a little-endian number.
 inline std::uint32_t frameAt(const std::vector<std::uint8_t>& audio, std::size_t frame) {
-  const std::uint8_t* p = audio.data() + frame * 4;
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
-}
-
-// The "counter" disc's bytes of `sectors` sectors from `lba`.
-inline std::vector<std::uint8_t> counterAudio(std::uint32_t lba, std::uint32_t sectors) {
-  std::vector<std::uint8_t> out(std::size_t{sectors} * kSector);
-  for (std::size_t f = 0; f < out.size() / 4; ++f) {
-    const auto n = static_cast<std::uint32_t>(lba * 588u + f);
-    for (int b = 0; b < 4; ++b) out[f * 4 + b] = static_cast<std::uint8_t>(n >> (8 * b));
-  }
-  return out;
+  return cdr_test::le32(audio.data() + frame * 4);
 }
 
 // Checks that `audio` is one unbroken run of the "counter" disc, possibly

@@ -1,6 +1,6 @@
 // NameResolver with a look-up the test holds back, so running entries stay
 // running exactly as long as the test wants (the system's look-up runs in
-// NetConnection.ConnectsByNameThroughTheSystemResolver).
+// NetConnection.ConnectsByNameThroughTheSystemResolver_EmptyNameFailsAtOnce).
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -54,9 +54,7 @@ TEST(Lookup, SeveralMatchesAFailedReadAndTheUsersPick) {
   server.add("misc", id, xmcdEntry(kDisc, id, "M / Misc Album", {"M1", "M2"}));
   server.add("rock", id, xmcdEntry(kDisc, id, "R / Rock Album", {"R1", "R2"}, "2001"));
   LookupWindow f(oneDrive(), server.address());
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
-  ASSERT_TRUE(f.runUntilStatus("Ready"));
+  ASSERT_TRUE(f.lookUpUntilReady());
   // The server lists jazz, misc, rock; the misc read fails.
   ASSERT_EQ(f.items(), (Strings{"J / Jazz Album [jazz]", "R / Rock Album [rock]"}));
   EXPECT_EQ(f.column(2), (Strings{"J1", "J2"}));
@@ -76,9 +74,7 @@ TEST(Lookup, InexactNoMatchAndNoServer) {
   {  // 211: an entry of another id whose layout is within the tolerance.
     server.add("folk", "0abcdef0", xmcdEntry(kDisc, "0abcdef0", "Near / Enough", {"N1", "N2"}));
     LookupWindow f(oneDrive(), server.address());
-    ASSERT_TRUE(f.show());
-    ASSERT_TRUE(f.tick());
-    ASSERT_TRUE(f.runUntilStatus("Ready"));
+    ASSERT_TRUE(f.lookUpUntilReady());
     EXPECT_EQ(f.items(), Strings{"Near / Enough [folk]"});
     EXPECT_EQ(f.column(2), (Strings{"N1", "N2"}));
   }
@@ -87,9 +83,7 @@ TEST(Lookup, InexactNoMatchAndNoServer) {
     SCOPED_TRACE(emptyServer ? "empty server" : "202");
     LookupWindow f(drives({simDrive("SIM", kOtherDisc.tracksJson())}),
                    emptyServer ? "" : server.address());
-    ASSERT_TRUE(f.show());
-    ASSERT_TRUE(f.tick());
-    ASSERT_TRUE(f.runUntilStatus("Ready"));
+    ASSERT_TRUE(f.lookUpUntilReady());
     EXPECT_TRUE(f.items().empty());
     EXPECT_EQ(f.entries().shownText(), "No freedb entries");
     EXPECT_EQ(f.edit("Artist").text(), "Unknown Artist");

@@ -49,7 +49,7 @@ Fetched fetch(HttpGetRequest& request, const std::string& url, int minorVersion 
   }
 }
 
-TEST(HttpGetRequest, AgainstNginx) {
+TEST(HttpGetRequest, AgainstNginxDirectAndThroughTinyproxy) {
   testing_support::TempDir dir;
   net_test::Nginx nginx(dir);
   ASSERT_TRUE(nginx.start());
@@ -93,20 +93,14 @@ TEST(HttpGetRequest, AgainstNginx) {
   EXPECT_EQ(request.getErrorText(), "too many redirects");
   EXPECT_EQ(request.redirectCount(), HttpGetRequest::kMaxRedirects);
   EXPECT_EQ(nginx.waitForLogged("GET /loop ", 6), 6);
-}
 
-TEST(HttpGetRequest, ThroughTinyproxyWithBasicAuth) {
-  testing_support::TempDir dir;
-  net_test::Nginx nginx(dir);
+  // Through tinyproxy, which demands basic authentication.
   net_test::Tinyproxy proxy(dir);
-  ASSERT_TRUE(nginx.start());
   ASSERT_TRUE(proxy.start());
-
   HttpGetRequest allowed(nullptr, 4096, "puser:ppass@" + proxy.base());
-  Fetched f = fetch(allowed, nginx.base() + "/file.txt");
+  f = fetch(allowed, nginx.base() + "/file.txt");
   EXPECT_EQ(f.result, 1) << allowed.getErrorText();
   EXPECT_EQ(f.body, net_test::Nginx::kFileText);
-
   HttpGetRequest refused(nullptr, 4096, std::string_view(proxy.base()));
   f = fetch(refused, nginx.base() + "/file.txt");
   EXPECT_EQ(f.result, -1);

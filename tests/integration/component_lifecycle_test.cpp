@@ -66,19 +66,17 @@ TEST(ComponentLifecycle, RegistersResourcesPagesAndGroupThenWithdrawsInOrder) {
   EXPECT_EQ(skins[0].path, "qoms/xml/rondel/rondel.xml");
   EXPECT_TRUE(std::filesystem::exists(testing_support::binDir() + "/" + skins[0].path));
 
+  // The component's own page, and three below it.
   auto pages = host.prefPages();
+  const std::pair<const char*, const char*> kPages[] = {{"rondel.options", "Rondel"},
+      {"rondel.options.output", "Output"}, {"rondel.options.device", "Devices"},
+      {"rondel.options.freedb", "Freedb"}};
   ASSERT_EQ(pages.size(), 4u);
-  EXPECT_EQ(pages[0].id, "rondel.options");
-  EXPECT_EQ(pages[0].title, "Rondel");
-  EXPECT_EQ(pages[0].guid, kRondelGuid);
-  EXPECT_TRUE(pages[0].parent.isNull());
-  const char* ids[] = {"rondel.options.output", "rondel.options.device", "rondel.options.freedb"};
-  const char* titles[] = {"Output", "Devices", "Freedb"};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(pages[i + 1].id, ids[i]);
-    EXPECT_EQ(pages[i + 1].title, titles[i]);
-    EXPECT_TRUE(pages[i + 1].guid.isNull());
-    EXPECT_EQ(pages[i + 1].parent, kRondelGuid);
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    EXPECT_EQ(pages[i].id, kPages[i].first);
+    EXPECT_EQ(pages[i].title, kPages[i].second);
+    EXPECT_EQ(pages[i].guid, i == 0 ? kRondelGuid : qom::kNullGuid);
+    EXPECT_EQ(pages[i].parent, i == 0 ? qom::kNullGuid : kRondelGuid);
   }
 
   auto groups = host.configGroups();

@@ -91,7 +91,6 @@ class HostFixture {
     return std::make_unique<qomhost::HostSession>(options);
   }
   std::string configFolder() const { return dir_.file("config"); }
-  const TempDir& dir() const { return dir_; }
 
  private:
   TempDir dir_;

@@ -66,7 +66,6 @@ TEST(ComponentLifecycle, RegistersResourcesPagesAndGroupThenWithdrawsInOrder) {
   EXPECT_EQ(skins[0].path, "qoms/xml/rondel/rondel.xml");
   EXPECT_TRUE(std::filesystem::exists(testing_support::binDir() + "/" + skins[0].path));
 
-  // The component's own page, and three below it.
   auto pages = host.prefPages();
   const std::pair<const char*, const char*> kPages[] = {{"rondel.options", "Rondel"},
       {"rondel.options.output", "Output"}, {"rondel.options.device", "Devices"},

@@ -79,7 +79,6 @@ TEST(HttpGetRequest, AgainstNginxDirectAndThroughTinyproxy) {
   EXPECT_EQ(nginx.waitForLogged("\"GET /file.txt HTTP/1.0\" 200", 3), 3) << nginx.accessLog();
   EXPECT_EQ(nginx.waitForLogged("\"GET /moved HTTP/1.1\" 301", 1), 1) << nginx.accessLog();
 
-  // Basic authentication.
   f = fetch(request, nginx.base() + "/secret/a.txt");
   EXPECT_EQ(f.result, -1);
   EXPECT_EQ(request.getReplyCode(), 401);

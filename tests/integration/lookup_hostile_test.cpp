@@ -16,7 +16,6 @@
 #include "support/run_command.h"
 
 using namespace testing_support;
-using testing_support::findProgram;
 using Strings = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 

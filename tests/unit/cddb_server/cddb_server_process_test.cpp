@@ -37,20 +37,17 @@ const char kRead[] = "/~cddb/cddb.cgi?cmd=cddb+read+rock+07010002&hello=u+h+tavl
 // with a bound.
 class RawClient {
  public:
-  struct RequestText {
-    std::string text;
-  };
-  RawClient(int port, const std::string& target)
-      : RawClient(port, RequestText{"GET " + target + " HTTP/1.0\r\nHost:127.0.0.1\r\n\r\n"}) {}
-  RawClient(int port, const RequestText& request) {
+  // Sends a GET of `target`, or `target` as the whole request when `raw`.
+  RawClient(int port, const std::string& target, bool raw = false) {
+    const std::string text = raw ? target : "GET " + target + " HTTP/1.0\r\nHost:127.0.0.1\r\n\r\n";
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return;
-    connected_ = ::send(fd_, request.text.data(), request.text.size(), MSG_NOSIGNAL) ==
-                 static_cast<ssize_t>(request.text.size());
+    connected_ = ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) ==
+                 static_cast<ssize_t>(text.size());
   }
   ~RawClient() {
     if (fd_ >= 0) ::close(fd_);
@@ -204,7 +201,7 @@ TEST(CddbServerProcess, SlowSendsAboutOneBytePerSecond) {
 // Sends `requestText` on a fresh connection; the bytes until the server
 // closes (or 10 s).
 std::string rawExchange(int port, const std::string& requestText) {
-  RawClient client(port, RawClient::RequestText{requestText});
+  RawClient client(port, requestText, true);
   client.read();
   return client.bytes;
 }

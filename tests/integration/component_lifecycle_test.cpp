@@ -259,8 +259,7 @@ TEST(ComponentLifecycle, DeviceChangeSelectsTheNamedDriveInTheMainWindow) {
 
   // Without a window the callback has nothing to do.
   ASSERT_TRUE(f.setDevice("SIM Drive B"));
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   EXPECT_EQ(f.list().rowCount(), 2);
   // The drive library tells the two "SIM Drive B" apart.
   ASSERT_TRUE(f.setDevice("SIM Drive B (2)"));
@@ -289,8 +288,7 @@ TEST(ComponentLifecycle, DeviceChangeSelectsTheNamedDriveInTheMainWindow) {
   f.hide();
 
   // A new window starts on drive 0 when "Device" names no drive.
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   EXPECT_EQ(f.list().rowCount(), 1);
 }
 

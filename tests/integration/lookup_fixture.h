@@ -116,7 +116,7 @@ class LookupWindow : public MainWindowFixture {
   }
   // Shows the window, reads the disc (which starts the lookup) and runs
   // until "Ready".
-  bool lookUpUntilReady(int seconds = 20) { return show() && tick() && runUntilStatus("Ready", seconds); }
+  bool lookUpUntilReady(int seconds = 20) { return showAndTick() && runUntilStatus("Ready", seconds); }
   std::vector<std::string> items() {
     std::vector<std::string> texts;
     for (const auto& item : entries().items()) texts.push_back(item.text);

@@ -24,8 +24,7 @@ TEST(Lookup, ExactMatchIsOfferedAndApplied) {
   const std::string id = kDisc.discId();
   server.add("rock", id, xmcdEntry(kDisc, id, "The Artist / The Album", {"One", "Two"}, "1999", "Rock"));
   LookupWindow f(oneDrive(), server.address());
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   EXPECT_EQ(f.status().text(), "Querying freedb...");
   ASSERT_TRUE(f.runUntilStatus("Ready"));
 
@@ -102,8 +101,7 @@ TEST(Lookup, RacesWithPicksAndADiscChange) {
                          simDrive("Second", kOtherDisc.tracksJson())}),
                  server.address());
   ASSERT_TRUE(f.setDevice("First"));
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   // Pick whatever is there while the first lookup adds items; then change
   // the drive before it has finished.
   ASSERT_TRUE(f.driver().runUntil(

@@ -87,8 +87,7 @@ TEST(MainWindowPoll, TableOfContentsIsTriedFiveTimes_AnotherDrivesRowsNeverStay)
                               simDrive("Five", kThreeTracks,
                                        R"("toc_failures": 5, "readiness": [0, 0, 7, 0])"),
                               simDrive("Never Ready", kThreeTracks, R"("readiness": [12])")}));
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   EXPECT_EQ(f.list().rowCount(), 2);
 
   ASSERT_TRUE(f.setDevice("Never Ready"));
@@ -129,8 +128,7 @@ TEST(MainWindowPoll, DataTracksAreSkippedWithoutGaps) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tracks);
     MainWindowFixture f(drives({simDrive("SIM", c.tracks)}));
-    ASSERT_TRUE(f.show());
-    ASSERT_TRUE(f.tick());
+    ASSERT_TRUE(f.showAndTick());
     DiscView v = view(f);
     EXPECT_EQ(v.numbers, c.numbers);
     EXPECT_EQ(v.titles, c.titles);
@@ -146,8 +144,7 @@ TEST(MainWindowPoll, DataTracksAreSkippedWithoutGaps) {
 TEST(MainWindowPoll, EjectEmptiesTheWindowAndReinsertReadsAgain) {
   // Ready, gone (no disc), back, then a drive that stops answering.
   MainWindowFixture f(drives({simDrive("SIM", kTwoTracks, R"("readiness": [0, 7, 0, 4])")}));
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   f.edit("Year").setText("1999");
   f.edit("Artist").userType("X");
   ASSERT_EQ(f.list().cell(0, 1), "Unknown ArtistX");

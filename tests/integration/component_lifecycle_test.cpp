@@ -67,18 +67,15 @@ TEST(ComponentLifecycle, RegistersResourcesPagesAndGroupThenWithdrawsInOrder) {
   EXPECT_TRUE(std::filesystem::exists(testing_support::binDir() + "/" + skins[0].path));
 
   auto pages = host.prefPages();
+  const std::pair<const char*, const char*> kPages[] = {{"rondel.options", "Rondel"},
+      {"rondel.options.output", "Output"}, {"rondel.options.device", "Devices"},
+      {"rondel.options.freedb", "Freedb"}};
   ASSERT_EQ(pages.size(), 4u);
-  EXPECT_EQ(pages[0].id, "rondel.options");
-  EXPECT_EQ(pages[0].title, "Rondel");
-  EXPECT_EQ(pages[0].guid, kRondelGuid);
-  EXPECT_TRUE(pages[0].parent.isNull());
-  const char* ids[] = {"rondel.options.output", "rondel.options.device", "rondel.options.freedb"};
-  const char* titles[] = {"Output", "Devices", "Freedb"};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(pages[i + 1].id, ids[i]);
-    EXPECT_EQ(pages[i + 1].title, titles[i]);
-    EXPECT_TRUE(pages[i + 1].guid.isNull());
-    EXPECT_EQ(pages[i + 1].parent, kRondelGuid);
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    EXPECT_EQ(pages[i].id, kPages[i].first);
+    EXPECT_EQ(pages[i].title, kPages[i].second);
+    EXPECT_EQ(pages[i].guid, i == 0 ? kRondelGuid : qom::kNullGuid);
+    EXPECT_EQ(pages[i].parent, i == 0 ? qom::kNullGuid : kRondelGuid);
   }
 
   auto groups = host.configGroups();
@@ -262,8 +259,7 @@ TEST(ComponentLifecycle, DeviceChangeSelectsTheNamedDriveInTheMainWindow) {
 
   // Without a window the callback has nothing to do.
   ASSERT_TRUE(f.setDevice("SIM Drive B"));
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   EXPECT_EQ(f.list().rowCount(), 2);
   // The drive library tells the two "SIM Drive B" apart.
   ASSERT_TRUE(f.setDevice("SIM Drive B (2)"));
@@ -292,8 +288,7 @@ TEST(ComponentLifecycle, DeviceChangeSelectsTheNamedDriveInTheMainWindow) {
   f.hide();
 
   // A new window starts on drive 0 when "Device" names no drive.
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   EXPECT_EQ(f.list().rowCount(), 1);
 }
 

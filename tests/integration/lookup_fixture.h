@@ -114,6 +114,9 @@ class LookupWindow : public MainWindowFixture {
   bool runUntilStatus(const std::string& text, int seconds = 20) {
     return driver().runUntil([&] { return status().text() == text; }, std::chrono::seconds(seconds));
   }
+  // Shows the window, reads the disc (which starts the lookup) and runs
+  // until "Ready".
+  bool lookUpUntilReady(int seconds = 20) { return showAndTick() && runUntilStatus("Ready", seconds); }
   std::vector<std::string> items() {
     std::vector<std::string> texts;
     for (const auto& item : entries().items()) texts.push_back(item.text);

@@ -16,7 +16,6 @@
 #include "support/run_command.h"
 
 using namespace testing_support;
-using testing_support::findProgram;
 using Strings = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
@@ -87,9 +86,7 @@ struct Measured {
 Measured lookUp(LookupWindow& f) {
   const double cpuBefore = cpuSeconds();
   const auto start = Clock::now();
-  EXPECT_TRUE(f.show());
-  EXPECT_TRUE(f.tick());
-  EXPECT_TRUE(f.runUntilStatus("Ready", 60));
+  EXPECT_TRUE(f.lookUpUntilReady(60));
   Measured m;
   m.wall = std::chrono::duration<double>(Clock::now() - start).count();
   m.cpu = cpuSeconds() - cpuBefore;

@@ -37,9 +37,7 @@ Applied lookUp(const std::string& file, const std::string& category, int tracks)
   EXPECT_TRUE(server.running());
   server.add(category, disc.discId(), text);
   LookupWindow f(drives({simDrive("SIM", disc.tracksJson())}), server.address());
-  EXPECT_TRUE(f.show());
-  EXPECT_TRUE(f.tick());
-  EXPECT_TRUE(f.runUntilStatus("Ready"));
+  EXPECT_TRUE(f.lookUpUntilReady());
   return {f.items(),        f.edit("Artist").text(), f.edit("Album").text(), f.edit("Year").text(),
           f.edit("Genre").text(), f.column(1),            f.column(2)};
 }

@@ -24,8 +24,7 @@ TEST(Lookup, ExactMatchIsOfferedAndApplied) {
   const std::string id = kDisc.discId();
   server.add("rock", id, xmcdEntry(kDisc, id, "The Artist / The Album", {"One", "Two"}, "1999", "Rock"));
   LookupWindow f(oneDrive(), server.address());
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   EXPECT_EQ(f.status().text(), "Querying freedb...");
   ASSERT_TRUE(f.runUntilStatus("Ready"));
 
@@ -54,9 +53,7 @@ TEST(Lookup, SeveralMatchesAFailedReadAndTheUsersPick) {
   server.add("misc", id, xmcdEntry(kDisc, id, "M / Misc Album", {"M1", "M2"}));
   server.add("rock", id, xmcdEntry(kDisc, id, "R / Rock Album", {"R1", "R2"}, "2001"));
   LookupWindow f(oneDrive(), server.address());
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
-  ASSERT_TRUE(f.runUntilStatus("Ready"));
+  ASSERT_TRUE(f.lookUpUntilReady());
   // The server lists jazz, misc, rock; the misc read fails.
   ASSERT_EQ(f.items(), (Strings{"J / Jazz Album [jazz]", "R / Rock Album [rock]"}));
   EXPECT_EQ(f.column(2), (Strings{"J1", "J2"}));
@@ -76,9 +73,7 @@ TEST(Lookup, InexactNoMatchAndNoServer) {
   {  // 211: an entry of another id whose layout is within the tolerance.
     server.add("folk", "0abcdef0", xmcdEntry(kDisc, "0abcdef0", "Near / Enough", {"N1", "N2"}));
     LookupWindow f(oneDrive(), server.address());
-    ASSERT_TRUE(f.show());
-    ASSERT_TRUE(f.tick());
-    ASSERT_TRUE(f.runUntilStatus("Ready"));
+    ASSERT_TRUE(f.lookUpUntilReady());
     EXPECT_EQ(f.items(), Strings{"Near / Enough [folk]"});
     EXPECT_EQ(f.column(2), (Strings{"N1", "N2"}));
   }
@@ -87,9 +82,7 @@ TEST(Lookup, InexactNoMatchAndNoServer) {
     SCOPED_TRACE(emptyServer ? "empty server" : "202");
     LookupWindow f(drives({simDrive("SIM", kOtherDisc.tracksJson())}),
                    emptyServer ? "" : server.address());
-    ASSERT_TRUE(f.show());
-    ASSERT_TRUE(f.tick());
-    ASSERT_TRUE(f.runUntilStatus("Ready"));
+    ASSERT_TRUE(f.lookUpUntilReady());
     EXPECT_TRUE(f.items().empty());
     EXPECT_EQ(f.entries().shownText(), "No freedb entries");
     EXPECT_EQ(f.edit("Artist").text(), "Unknown Artist");
@@ -108,8 +101,7 @@ TEST(Lookup, RacesWithPicksAndADiscChange) {
                          simDrive("Second", kOtherDisc.tracksJson())}),
                  server.address());
   ASSERT_TRUE(f.setDevice("First"));
-  ASSERT_TRUE(f.show());
-  ASSERT_TRUE(f.tick());
+  ASSERT_TRUE(f.showAndTick());
   // Pick whatever is there while the first lookup adds items; then change
   // the drive before it has finished.
   ASSERT_TRUE(f.driver().runUntil(

@@ -12,8 +12,7 @@ namespace {
 class MainWindowEditing : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(f.show());
-    ASSERT_TRUE(f.tick());
+    ASSERT_TRUE(f.showAndTick());
     ASSERT_EQ(f.list().rowCount(), 3);
   }
   // Replaces the field's whole text as a user does: select all, type.

@@ -91,7 +91,6 @@ class HostFixture {
     return std::make_unique<qomhost::HostSession>(options);
   }
   std::string configFolder() const { return dir_.file("config"); }
-  const TempDir& dir() const { return dir_; }
 
  private:
   TempDir dir_;
@@ -191,6 +190,8 @@ class MainWindowFixture {
 
   // One poll tick now.
   bool tick() { return driver().fireTimer(window(), 1); }
+  // Shows the window and ticks once (a ready disc is read in that tick).
+  bool showAndTick() { return show() && tick(); }
   // Runs the window thread until `done` holds; false after a generous bound.
   template <class Done>
   bool runUntil(Done done, std::chrono::seconds bound = std::chrono::seconds(60)) {
@@ -263,7 +264,7 @@ class RipFixture : public MainWindowFixture {
   ~RipFixture() { close(); }  // the window (and its rip worker) before the output folder
 
   // Shows the window and reads the disc (one poll tick).
-  bool showReady() { return show() && tick() && status().text() == "Ready" && list().rowCount() > 0; }
+  bool showReady() { return showAndTick() && status().text() == "Ready" && list().rowCount() > 0; }
   bool set(const char* key, const std::string& value) { return setItem(key, value); }
 
   std::string cellStatus(int row) { return list().cell(row, rondel::window::kColumnStatus); }

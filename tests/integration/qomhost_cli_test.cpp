@@ -13,8 +13,13 @@ using testing_support::runCommand;
 
 namespace {
 
+// qomhost with a configuration folder of its own and the drives of
+// `drivesJson` (cdr.json, which a test may write over).
 struct Cli {
+  explicit Cli(const std::string& drivesJson = R"({"drives": []})")
+      : drives("CDR_CONFIG", dir.write("cdr.json", drivesJson)) {}
   testing_support::TempDir dir;
+  testing_support::ScopedEnv drives;
   std::string host = testing_support::binDir() + "/qomhost";
 
   testing_support::CommandResult run(std::vector<std::string> args) {
@@ -27,7 +32,6 @@ struct Cli {
 
 TEST(QomhostCli, ConfigListShowsTheFourteenItemsWithDefaultsInOrder) {
   Cli cli;
-  testing_support::ScopedEnv noDrives("CDR_CONFIG", cli.dir.write("cdr.json", R"({"drives": []})"));
   auto r = cli.run({"config", "list"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out,
@@ -48,9 +52,7 @@ TEST(QomhostCli, ConfigListShowsTheFourteenItemsWithDefaultsInOrder) {
 }
 
 TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
-  Cli cli;
-  testing_support::ScopedEnv drives(
-      "CDR_CONFIG", cli.dir.write("cdr.json", testing_support::simDrivesConfig({"SIM Drive A", "SIM Drive B"})));
+  Cli cli(testing_support::simDrivesConfig({"SIM Drive A", "SIM Drive B"}));
 
   auto bad = cli.run({"config", "set", "Eject", "2"});
   EXPECT_EQ(bad.exitCode, 2);
@@ -96,7 +98,6 @@ TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
 // (The listing in configuration order: QomhostDrives.EveryDriveHasItsOwn...)
 TEST(QomhostCli, DrivesWithNoDriveSaysSo) {
   Cli cli;
-  testing_support::ScopedEnv none("CDR_CONFIG", cli.dir.write("none.json", R"({"drives": []})"));
   auto r = cli.run({"drives"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
@@ -104,9 +105,9 @@ TEST(QomhostCli, DrivesWithNoDriveSaysSo) {
 }
 
 TEST(QomhostCli, ASettingThatCannotBeSavedIsAnError) {
-  testing_support::TempDir dir;
-  testing_support::ScopedEnv noDrives("CDR_CONFIG", dir.write("cdr.json", R"({"drives": []})"));
-  const std::string host = testing_support::binDir() + "/qomhost";
+  Cli cli;
+  const testing_support::TempDir& dir = cli.dir;
+  const std::string& host = cli.host;
   // The configuration folder's place is taken by a file.
   const std::string blocked = dir.write("not-a-folder", "x");
   auto r = runCommand({host, "--config-dir", blocked, "config", "set", "Eject", "1"});
@@ -137,14 +138,12 @@ TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
                           cli.dir.file("disc"), "--json"});
   ASSERT_EQ(made.exitCode, 0) << made.err;
   const auto layout = nlohmann::json::parse(made.out);
-  testing_support::ScopedEnv drives(
-      "CDR_CONFIG",
-      cli.dir.write("cdr.json", R"({"drives": [{"type": "simulated", "name": "Never Ready",
+  cli.dir.write("cdr.json", R"({"drives": [{"type": "simulated", "name": "Never Ready",
                                   "tracks": [{"sectors": 750}], "readiness": [12]},
                                  {"type": "image", "path": ")" +
                                     layout["cue"].get<std::string>() + R"("},
                                  {"type": "simulated", "name": "Bad TOC",
-                                  "tracks": [{"sectors": 750}], "toc_failures": 5}]})"));
+                                  "tracks": [{"sectors": 750}], "toc_failures": 5}]})");
   ASSERT_EQ(cli.run({"config", "set", "Use Freedb", "0"}).exitCode, 0);
 
   auto r = cli.run({"disc", "--drive", "1", "--json"});
@@ -193,12 +192,9 @@ TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
 }
 
 TEST(QomhostCli, RipChecksItsArgumentsAndReportsEveryJob) {
-  Cli cli;
-  testing_support::ScopedEnv drives(
-      "CDR_CONFIG",
-      cli.dir.write("cdr.json", R"({"drives": [{"type": "simulated", "name": "Bad Sector",
+  Cli cli(R"({"drives": [{"type": "simulated", "name": "Bad Sector",
         "tracks": [{"sectors": 40}, {"sectors": 40}, {"sectors": 40}],
-        "read_failures": [{"sector": 50}], "audio": {"generator": "sine"}}]})"));
+        "read_failures": [{"sector": 50}], "audio": {"generator": "sine"}}]})");
   ASSERT_EQ(cli.run({"config", "set", "Use Freedb", "0"}).exitCode, 0);
   // With "Use Output Folder" off the folder must be given.
   const auto noFolder = cli.run({"rip", "--all"});

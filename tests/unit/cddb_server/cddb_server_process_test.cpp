@@ -37,20 +37,17 @@ const char kRead[] = "/~cddb/cddb.cgi?cmd=cddb+read+rock+07010002&hello=u+h+tavl
 // with a bound.
 class RawClient {
  public:
-  struct RequestText {
-    std::string text;
-  };
-  RawClient(int port, const std::string& target)
-      : RawClient(port, RequestText{"GET " + target + " HTTP/1.0\r\nHost:127.0.0.1\r\n\r\n"}) {}
-  RawClient(int port, const RequestText& request) {
+  // Sends a GET of `target`, or `target` as the whole request when `raw`.
+  RawClient(int port, const std::string& target, bool raw = false) {
+    const std::string text = raw ? target : "GET " + target + " HTTP/1.0\r\nHost:127.0.0.1\r\n\r\n";
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return;
-    connected_ = ::send(fd_, request.text.data(), request.text.size(), MSG_NOSIGNAL) ==
-                 static_cast<ssize_t>(request.text.size());
+    connected_ = ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) ==
+                 static_cast<ssize_t>(text.size());
   }
   ~RawClient() {
     if (fd_ >= 0) ::close(fd_);
@@ -89,23 +86,26 @@ class RawClient {
   bool connected_ = false;
 };
 
-// A freedb folder with one entry and the server over it.
+// A freedb folder with one entry and an empty category, and the server over
+// it (which logs its requests to its output unless told a file).
 class ServerRun {
  public:
-  explicit ServerRun(std::vector<std::string> extra = {}) {
+  explicit ServerRun(std::vector<std::string> extra = {}, const std::string& entry = kEntry) {
     std::filesystem::create_directories(dir_.file("db/rock"));
-    dir_.write("db/rock/07010002", kEntry);
+    std::filesystem::create_directories(dir_.file("db/jazz"));
+    dir_.write("db/rock/07010002", entry);
     std::vector<std::string> argv = {testing_support::binDir() + "/cddb-server", "--root",
                                      dir_.file("db"), "--listen", "127.0.0.1:0"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     process_ = std::make_unique<BackgroundProcess>(argv, dir_.file("server.out"));
-    std::string line;
-    if (process_->started() && process_->waitForLine("listening on 127.0.0.1:", &line))
-      port = std::stoi(line.substr(line.rfind(':') + 1));
+    if (process_->started()) port = process_->listeningPort();
   }
   std::string output() const { return process_->log(); }
-  int stop() { return process_->stop(); }
-  std::string file(const std::string& name) const { return dir_.file(name); }
+  // Stops the server; whether it ended with status 0.
+  bool stopsCleanly() {
+    const int status = process_->stop();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
 
   int port = 0;
 
@@ -116,8 +116,7 @@ class ServerRun {
 
 TEST(CddbServerProcess, AnswersOverHttpLogsRequestsAndEndsOnSigterm) {
   TempDir logDir;
-  const std::string logFile = logDir.file("requests.log");
-  ServerRun server({"--log", logFile});
+  ServerRun server({"--log", logDir.file("requests.log")});
   ASSERT_GT(server.port, 0) << server.output();
 
   // HTTP/1.0 as the component sends it: answered as 1.0, and the reply ends
@@ -132,9 +131,8 @@ TEST(CddbServerProcess, AnswersOverHttpLogsRequestsAndEndsOnSigterm) {
   EXPECT_NE(client.bytes.find("Content-Type: text/plain; charset=windows-1252\r\n"), std::string::npos);
   EXPECT_EQ(client.body(), "200 rock 07010002 Artist / Album\r\n");
 
-  const int status = server.stop();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  const std::string log = testing_support::readFile(logFile);
+  EXPECT_TRUE(server.stopsCleanly()) << server.output();
+  const std::string log = testing_support::readFile(logDir.file("requests.log"));
   EXPECT_NE(log.find(std::string("GET ") + kQuery + "\n"), std::string::npos) << log;
 }
 
@@ -151,8 +149,7 @@ TEST(CddbServerProcess, DelayAndFailingReadAnswerLate) {
   EXPECT_EQ(read.bytes.rfind("HTTP/1.0 500 ", 0), 0u) << read.bytes;
   // The failing entry is still listed.
   EXPECT_EQ(query.body(), "200 rock 07010002 Artist / Album\r\n");
-  const int status = server.stop();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << server.output();
+  EXPECT_TRUE(server.stopsCleanly()) << server.output();
 }
 
 TEST(CddbServerProcess, CloseBeforeReplySendsNothingAndRedirectAnswers302) {
@@ -186,8 +183,7 @@ TEST(CddbServerProcess, NeverCloseSendsTheReplyAndKeepsTheConnection) {
   // No Content-Length: only the close that never comes could end the body.
   EXPECT_EQ(client.bytes.find("Content-Length"), std::string::npos) << client.bytes;
   // The server still ends promptly with the connection open.
-  const int status = server.stop();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(server.stopsCleanly()) << server.output();
 }
 
 TEST(CddbServerProcess, SlowSendsAboutOneBytePerSecond) {
@@ -199,14 +195,13 @@ TEST(CddbServerProcess, SlowSendsAboutOneBytePerSecond) {
   client.read(1);
   EXPECT_EQ(client.bytes, "HT");
   EXPECT_GE(Clock::now() - first, 500ms);  // loosely: clearly not all at once
-  const int status = server.stop();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(server.stopsCleanly()) << server.output();
 }
 
 // Sends `requestText` on a fresh connection; the bytes until the server
 // closes (or 10 s).
 std::string rawExchange(int port, const std::string& requestText) {
-  RawClient client(port, RawClient::RequestText{requestText});
+  RawClient client(port, requestText, true);
   client.read();
   return client.bytes;
 }
@@ -266,20 +261,14 @@ TEST(CddbServerProcess, ARealCddbClientQueriesAndReadsThroughIt) {
   if (::access(client.c_str(), X_OK) != 0)
     GTEST_SKIP() << "libcddb_client not built (libcddb2-dev is missing; scripts/setup installs it)";
   TempDir dir;
-  std::filesystem::create_directories(dir.file("db/rock"));
-  std::filesystem::create_directories(dir.file("db/jazz"));
   // CRLF, a title over two lines, a slash inside the artist.
-  dir.write("db/rock/07010002",
-            "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t17265\r\n#\r\n"
-            "# Disc length: 258 seconds\r\n#\r\nDISCID=07010002\r\nDTITLE=AC/DC / Back In Black\r\n"
-            "DYEAR=1980\r\nDGENRE=Hard Rock\r\nTTITLE0=Hells Bells\r\nTTITLE1=Rock and Roll Ain't \r\n"
-            "TTITLE1=Noise Pollution\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n");
-  BackgroundProcess server({testing_support::binDir() + "/cddb-server", "--root", dir.file("db"),
-                            "--listen", "127.0.0.1:0", "--log", dir.file("requests.log")},
-                           dir.file("server.out"));
-  std::string line;
-  ASSERT_TRUE(server.waitForLine("listening on 127.0.0.1:", &line)) << server.log();
-  const std::string port = line.substr(line.rfind(':') + 1);
+  ServerRun server({"--log", dir.file("requests.log")},
+                   "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t17265\r\n#\r\n"
+                   "# Disc length: 258 seconds\r\n#\r\nDISCID=07010002\r\nDTITLE=AC/DC / Back In Black\r\n"
+                   "DYEAR=1980\r\nDGENRE=Hard Rock\r\nTTITLE0=Hells Bells\r\nTTITLE1=Rock and Roll Ain't \r\n"
+                   "TTITLE1=Noise Pollution\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n");
+  ASSERT_GT(server.port, 0) << server.output();
+  const std::string port = std::to_string(server.port);
 
   // An e-mail with a space: libcddb sends it as it is; the server copes.
   BackgroundProcess run({client, port, "tester@example.org"}, dir.file("client.out"));

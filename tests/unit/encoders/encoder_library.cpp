@@ -120,6 +120,21 @@ std::int32_t compressAll(const EncoderLibrary& lib, const std::vector<std::uint8
   return 0;
 }
 
+std::string finishFile(const EncoderLibrary& lib, AcdStream stream,
+                       const std::vector<std::uint8_t>& audio) {
+  const bool fed = compressAll(lib, audio, stream) == 0;
+  char name[kAcdNameBytes] = "";
+  const bool finished = lib.DeinitCompress(fed ? 1 : 0, name, stream) == 0;
+  return fed && finished ? name : "";
+}
+
+std::string encodeFile(const EncoderLibrary& lib, const std::string& windowsBase,
+                       std::uint32_t setting, const std::vector<std::uint8_t>& audio) {
+  AcdStream stream = 0;
+  if (lib.InitCompress(windowsBase.c_str(), 0, setting, 0, &stream) != 0) return "";
+  return finishFile(lib, stream, audio);
+}
+
 ToolResult runTool(const std::vector<std::string>& argv) {
   std::vector<std::string> args = argv;
   args[0] = testing_support::findProgram(argv[0]);

@@ -45,6 +45,13 @@ std::string windowsPath(const std::string& nativePath);
 // component does. The first nonzero result, or 0.
 std::int32_t compressAll(const EncoderLibrary& lib, const std::vector<std::uint8_t>& bytes,
                          AcdStream stream);
+// Feeds `audio` to an open stream and finishes it: the name the library
+// reported, or "" when a call failed.
+std::string finishFile(const EncoderLibrary& lib, AcdStream stream,
+                       const std::vector<std::uint8_t>& audio);
+// The same for a stream it opens on `windowsBase` with `setting`.
+std::string encodeFile(const EncoderLibrary& lib, const std::string& windowsBase,
+                       std::uint32_t setting, const std::vector<std::uint8_t>& audio);
 
 // Runs a program found on PATH. Throws, which fails the test, when it is
 // missing: the tools are part of the test setup, never a reason to skip.

@@ -29,10 +29,7 @@ TEST(Ogg, TaggedTrack_ExactLengthCloseToInputCommentsInUtf8) {
   ASSERT_EQ(0, open3(base, 6, "Caf\xE9 \x80", 7, "Art\x92s", "", "1999", "Rock",
                      "Ripped here", &stream));
   ASSERT_NE(0u, stream);
-  ASSERT_EQ(0, compressAll(ogg(), cddaBytes(input), stream));
-  char name[kAcdNameBytes] = {};
-  ASSERT_EQ(0, ogg().DeinitCompress(1, name, stream));
-  EXPECT_EQ(base + ".ogg", name);
+  ASSERT_EQ(base + ".ogg", finishFile(ogg(), stream, cddaBytes(input)));
 
   // The file name is UTF-8 on disk.
   const std::string path = dir.file("07 Caf\xC3\xA9.ogg");
@@ -59,12 +56,8 @@ TEST(Ogg, Setting_IsTheNominalBitrate) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.setting);
     const std::string base = dir.file("s" + std::to_string(c.setting));
-    AcdStream stream = 0;
     // Without texts (null pointers inside): no comment at all.
-    ASSERT_EQ(0, ogg().InitCompress(windowsPath(base).c_str(), 0, c.setting, 0, &stream));
-    ASSERT_EQ(0, compressAll(ogg(), audio, stream));
-    char name[kAcdNameBytes];
-    ASSERT_EQ(0, ogg().DeinitCompress(1, name, stream));
+    ASSERT_EQ(windowsPath(base) + ".ogg", encodeFile(ogg(), windowsPath(base), c.setting, audio));
     EXPECT_EQ("sample_rate=44100\nchannels=2\nbit_rate=" + std::to_string(c.bitrate) + "\n",
               probeStream(base + ".ogg"));
     EXPECT_EQ("", runTool({"vorbiscomment", "-l", base + ".ogg"}).out);

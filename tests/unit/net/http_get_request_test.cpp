@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -27,8 +28,9 @@ struct Fetched {
   int runs = 0;
 };
 
-// The caller's loop: run, take the body, wait.
-Fetched fetch(HttpGetRequest& request, const std::string& url, int minorVersion = 0) {
+// The caller's loop: run, take the body, (tell `afterRun`,) wait.
+Fetched fetch(HttpGetRequest& request, const std::string& url, int minorVersion = 0,
+              const std::function<void()>& afterRun = {}) {
   request.connect(url, minorVersion);
   Fetched f;
   const auto until = std::chrono::steady_clock::now() + 10s;
@@ -37,6 +39,7 @@ Fetched fetch(HttpGetRequest& request, const std::string& url, int minorVersion 
     ++f.runs;
     char buffer[4096];
     for (int n; (n = request.getBytes(buffer, sizeof buffer)) > 0;) f.body.append(buffer, n);
+    if (afterRun) afterRun();
     if (f.result != 0) return f;
     if (std::chrono::steady_clock::now() > until) {
       f.result = 99;
@@ -46,7 +49,7 @@ Fetched fetch(HttpGetRequest& request, const std::string& url, int minorVersion 
   }
 }
 
-TEST(HttpGetRequest, AgainstNginx) {
+TEST(HttpGetRequest, AgainstNginxDirectAndThroughTinyproxy) {
   testing_support::TempDir dir;
   net_test::Nginx nginx(dir);
   ASSERT_TRUE(nginx.start());
@@ -76,7 +79,6 @@ TEST(HttpGetRequest, AgainstNginx) {
   EXPECT_EQ(nginx.waitForLogged("\"GET /file.txt HTTP/1.0\" 200", 3), 3) << nginx.accessLog();
   EXPECT_EQ(nginx.waitForLogged("\"GET /moved HTTP/1.1\" 301", 1), 1) << nginx.accessLog();
 
-  // Basic authentication.
   f = fetch(request, nginx.base() + "/secret/a.txt");
   EXPECT_EQ(f.result, -1);
   EXPECT_EQ(request.getReplyCode(), 401);
@@ -90,20 +92,14 @@ TEST(HttpGetRequest, AgainstNginx) {
   EXPECT_EQ(request.getErrorText(), "too many redirects");
   EXPECT_EQ(request.redirectCount(), HttpGetRequest::kMaxRedirects);
   EXPECT_EQ(nginx.waitForLogged("GET /loop ", 6), 6);
-}
 
-TEST(HttpGetRequest, ThroughTinyproxyWithBasicAuth) {
-  testing_support::TempDir dir;
-  net_test::Nginx nginx(dir);
+  // Through tinyproxy, which demands basic authentication.
   net_test::Tinyproxy proxy(dir);
-  ASSERT_TRUE(nginx.start());
   ASSERT_TRUE(proxy.start());
-
   HttpGetRequest allowed(nullptr, 4096, "puser:ppass@" + proxy.base());
-  Fetched f = fetch(allowed, nginx.base() + "/file.txt");
+  f = fetch(allowed, nginx.base() + "/file.txt");
   EXPECT_EQ(f.result, 1) << allowed.getErrorText();
   EXPECT_EQ(f.body, net_test::Nginx::kFileText);
-
   HttpGetRequest refused(nullptr, 4096, std::string_view(proxy.base()));
   f = fetch(refused, nginx.base() + "/file.txt");
   EXPECT_EQ(f.result, -1);
@@ -214,21 +210,12 @@ std::string splitReply(const std::string& first, int status, const std::string& 
     RawPeer::sendAll(fd, rest);
   });
   HttpGetRequest request(nullptr, 4096);
-  request.connect(peer.base() + "/", 0);
-  std::string body;
-  const auto until = std::chrono::steady_clock::now() + 10s;
-  for (int r = 0; r == 0 && std::chrono::steady_clock::now() < until;) {
-    r = request.run();
-    char buffer[64];
-    for (int n; (n = request.getBytes(buffer, sizeof buffer)) > 0;) body.append(buffer, n);
-    if (request.getStatus() == status) {
-      std::lock_guard<std::mutex> lock(mutex);
-      proceed = true;
-      changed.notify_all();
-    }
-    if (r == 0) request.wait(100ms);
-  }
-  return body;
+  return fetch(request, peer.base() + "/", 0, [&] {
+           if (request.getStatus() != status) return;
+           std::lock_guard<std::mutex> lock(mutex);
+           proceed = true;
+           changed.notify_all();
+         }).body;
 }
 
 TEST(HttpGetRequest, LineEndSplitBetweenTwoReceives) {

@@ -13,44 +13,28 @@ namespace {
 
 using qom::Guid;
 
-Guid sampleGuid() {
-  Guid g;
-  g.data1 = 0x99CFD75C;
-  g.data2 = 0x1CA7;
-  g.data3 = 0x49E5;
-  g.data4 = {0xB8, 0xC0, 0x7D, 0x78, 0xAA, 0x44, 0x3C, 0x10};
-  return g;
-}
+const Guid kSample{0x99CFD75C, 0x1CA7, 0x49E5, {0xB8, 0xC0, 0x7D, 0x78, 0xAA, 0x44, 0x3C, 0x10}};
 
 TEST(Guid, TextForm_IsUppercaseBracedAndParsesBackToTheSameValue) {
-  EXPECT_EQ(sampleGuid().toString(), "{99CFD75C-1CA7-49E5-B8C0-7D78AA443C10}");
+  EXPECT_EQ(kSample.toString(), "{99CFD75C-1CA7-49E5-B8C0-7D78AA443C10}");
   EXPECT_EQ(qom::kNullGuid.toString(), "{00000000-0000-0000-0000-000000000000}");
   EXPECT_TRUE(qom::kNullGuid.isNull());
-  EXPECT_FALSE(sampleGuid().isNull());
+  EXPECT_FALSE(kSample.isNull());
 
-  Guid max;
-  max.data1 = 0xFFFFFFFF;
-  max.data2 = 0xFFFF;
-  max.data3 = 0xFFFF;
-  max.data4.fill(0xFF);
+  const Guid max{0xFFFFFFFF, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
   EXPECT_EQ(max.toString(), "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}");
-
   // Byte order of each field: the text reads most significant first.
-  Guid ordered;
-  ordered.data1 = 0x01020304;
-  ordered.data2 = 0x0506;
-  ordered.data3 = 0x0708;
-  ordered.data4 = {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10};
+  const Guid ordered{0x01020304, 0x0506, 0x0708, {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10}};
   EXPECT_EQ(ordered.toString(), "{01020304-0506-0708-090A-0B0C0D0E0F10}");
 
-  for (const Guid& g : {sampleGuid(), max, ordered, Guid{}}) {
+  for (const Guid& g : {kSample, max, ordered, Guid{}}) {
     auto parsed = Guid::parse(g.toString());
     ASSERT_TRUE(parsed.has_value()) << g.toString();
     EXPECT_EQ(*parsed, g);
   }
   auto lower = Guid::parse("{99cfd75c-1ca7-49e5-b8c0-7d78aa443c10}");
   ASSERT_TRUE(lower.has_value());
-  EXPECT_EQ(*lower, sampleGuid());
+  EXPECT_EQ(*lower, kSample);
 }
 
 TEST(Guid, Parse_MalformedTexts_AreRefused) {

@@ -41,8 +41,7 @@ class RecordingHost final : public qom::HostApi {
       return qom::dispatchArg<qom::ServiceFactory*>(args, argCount, i);
     };
     auto integer = [&](int i) { return qom::dispatchArg<int>(args, argCount, i, -12345); };
-    int answer = 0;
-    bool hasAnswer = false;
+    std::optional<int> answer;
     switch (message) {
       case qom::hostmsg::kServiceRegister:
       case qom::hostmsg::kServiceDeregister:
@@ -56,13 +55,11 @@ class RecordingHost final : public qom::HostApi {
         call.texts = {text(1), text(2)};
         call.ints = {integer(3)};
         answer = autoPopupId;
-        hasAnswer = true;
         break;
       case qom::hostmsg::kAutoPopupRegisterGroup:
         call.texts = {text(0), text(1), text(2)};
         call.ints = {integer(3)};
         answer = autoPopupGroupId;
-        hasAnswer = true;
         break;
       case qom::hostmsg::kAutoPopupDeregister:
       case qom::hostmsg::kSkinFileDeregister:
@@ -71,7 +68,6 @@ class RecordingHost final : public qom::HostApi {
       case qom::hostmsg::kSkinFileRegister:
         call.texts = {text(0)};
         answer = skinFileId;
-        hasAnswer = true;
         break;
       case qom::hostmsg::kConfigRegisterGroup:
       case qom::hostmsg::kConfigDeregisterGroup: {
@@ -88,7 +84,7 @@ class RecordingHost final : public qom::HostApi {
     }
     calls.push_back(call);
     if (handlesNothing) return 0;
-    if (hasAnswer) qom::dispatchResult(result, answer);
+    if (answer) qom::dispatchResult(result, *answer);
     return 1;
   }
 

@@ -136,13 +136,11 @@ TEST_F(RipWorkerTest, HundredSectorTrack_ProgressSteps_BitExactFile_Id3v1OnlyFor
   std::vector<std::uint8_t> file = audioOf(nativeOut(disc, "01 Title.mp3"));
   ASSERT_EQ(file.size(), 100 * kSector + 128);
   EXPECT_EQ(std::string(file.end() - 128, file.end() - 125), "TAG");
+  // The job's own fields (the road test reads the whole tag back).
+  EXPECT_EQ(std::string(file.end() - 125, file.end() - 120), "Title");
+  EXPECT_EQ(file.back(), 17) << "genre Rock";
   file.resize(100 * kSector);
   EXPECT_TRUE(file == counterBytes(300, 100));
-  const auto tags = testing_support::runCommand(
-      {testing_support::findProgram("id3v2"), "-l", nativeOut(disc, "01 Title.mp3")});
-  EXPECT_NE(tags.out.find("id3v1 tag info"), std::string::npos) << tags.out << tags.err;
-  EXPECT_NE(tags.out.find("Title  : Title"), std::string::npos) << tags.out;
-  EXPECT_NE(tags.out.find("Genre: Rock (17)"), std::string::npos) << tags.out;
 
   // Ogg (through the ID3v2 opening as well) and WAV files get no ID3v1 tag.
   for (std::uint32_t encoder : {1u, 2u}) {

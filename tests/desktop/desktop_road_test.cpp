@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 
 #include "desktop/desktop_fixture.h"
@@ -42,23 +41,14 @@ constexpr const char* kDisc = R"({
   ]})";
 constexpr int kAudioTracks = 4;
 
-// mkdisc's entry for the disc with other titles: the same disc id and
-// offsets, as a second match in another category.
+// mkdisc's entry for the disc with other titles: its header (disc id and
+// offsets), as a second match in another category.
 std::string secondEntry(const std::string& first) {
-  std::istringstream in(first);
-  std::string line, out;
-  while (std::getline(in, line)) {
-    if (line.rfind("DTITLE=", 0) == 0) {
-      line = "DTITLE=Second Band / Second Album";
-    } else if (line.rfind("DYEAR=", 0) == 0) {
-      line = "DYEAR=1999";
-    } else if (line.rfind("TTITLE", 0) == 0) {
-      const std::size_t eq = line.find('=');
-      line = line.substr(0, eq + 1) + "Second Song " + std::to_string(std::stoi(line.substr(6, eq - 6)) + 1);
-    }
-    out += line + "\n";
-  }
-  return out;
+  std::string entry = first.substr(0, first.find("DTITLE=")) + "DTITLE=Second Band / Second Album\n"
+                      "DYEAR=1999\nDGENRE=Rock\n";
+  for (int t = 0; t <= kAudioTracks; ++t)  // the data track's title too
+    entry += "TTITLE" + std::to_string(t) + "=Second Song " + std::to_string(t + 1) + "\n";
+  return entry + "EXTD=\nPLAYORDER=\n";
 }
 
 // "/a/b" as the component writes folders: "Z:\a\b".

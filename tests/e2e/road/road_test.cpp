@@ -85,19 +85,17 @@ std::string secondEntry(const std::string& madeEntry) {
 // Stereo sample frames ffmpeg decodes from `file` (-1 when it fails). A
 // decoder that honours the encoder's delay and padding gives back what
 // was ripped.
-inline long decodedFrames(const std::string& file) {
-  const auto r = runCommand({findProgram("ffmpeg"), "-v", "error",
-                                              "-nostdin", "-i", file, "-f", "s16le", "-ac", "2",
-                                              "-ar", "44100", "-"});
+long decodedFrames(const std::string& file) {
+  const auto r = runCommand(
+      {findProgram("ffmpeg"), "-v", "error", "-nostdin", "-i", file, "-f", "s16le", "-ac", "2", "-ar", "44100", "-"});
   EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
   EXPECT_EQ(r.err, "") << file;  // a clean stream decodes without a complaint
   return r.exitCode == 0 ? static_cast<long>(r.out.size() / 4) : -1;
 }
 
 // The ID3v2 tag as eyeD3's JSON plugin reports it (eyeD3 prefers v2).
-inline nlohmann::json id3v2Tag(const std::string& file) {
-  const auto r = runCommand(
-      {findProgram("eyeD3"), "--no-color", "--plugin=json", "--compact", file});
+nlohmann::json id3v2Tag(const std::string& file) {
+  const auto r = runCommand({findProgram("eyeD3"), "--no-color", "--plugin=json", "--compact", file});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   auto doc = nlohmann::json::parse(r.out, nullptr, false);
   return doc.is_discarded() ? nlohmann::json::object() : doc;
@@ -107,18 +105,17 @@ inline nlohmann::json id3v2Tag(const std::string& file) {
 // "label: value" per line, some lines holding two pairs split by tabs
 // ("track: 1\t\tgenre: Rock (id 17)"); the comment text on the line
 // after its "Comment:" header.
-inline std::string id3Listing(const std::string& file, const char* version) {
-  const auto r = runCommand(
-      {findProgram("eyeD3"), "--no-color", version, file});
+std::string id3Listing(const std::string& file, const char* version) {
+  const auto r = runCommand({findProgram("eyeD3"), "--no-color", version, file});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   return r.out;
 }
 
 // Vorbis comments as vorbiscomment -l lists them: NAME -> values in order.
-inline std::map<std::string, std::vector<std::string>> vorbisComments(const std::string& file) {
+std::map<std::string, Strings> vorbisComments(const std::string& file) {
   const auto r = runCommand({findProgram("vorbiscomment"), "-l", file});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  std::map<std::string, std::vector<std::string>> comments;
+  std::map<std::string, Strings> comments;
   std::istringstream in(r.out);
   for (std::string line; std::getline(in, line);) {
     const std::size_t eq = line.find('=');

@@ -190,14 +190,24 @@ struct PrefsPage {
       return s["preferences"].is_object() && s["preferences"]["shown"] == true && s["preferences"]["page"] == id;
     });
   }
+  // Opened with the main window's button: the state once its first page
+  // shows, and `window` found.
+  std::optional<json> open() {
+    auto models = d.waitForModels([](const json& m) { return findNamed(m, "Preferences") != nullptr; });
+    if (!models || !d.clickIn(d.windowId, middleOf(*findNamed(*models, "Preferences")))) return std::nullopt;
+    auto state = waitForPage("rondel.options");
+    window = d.findWindow("^Preferences$");
+    return window.empty() ? std::nullopt : state;
+  }
   // The page tree takes the keyboard after a click on its empty part
   // (below the four pages), which leaves its focus on the page shown; each
-  // Down moves the focus to the next page and Space selects it.
-  ::testing::AssertionResult stepPages(int downs) {
-    if (auto r = d.clickIn(window, kTreeSpace); !r) return r;
+  // Down moves the focus to the next page and Space selects it. The state
+  // once page `id` shows.
+  std::optional<json> stepTo(int downs, const std::string& id) {
     std::vector<std::string> keys(static_cast<std::size_t>(downs), "Down");
     keys.push_back("space");
-    return d.keys(keys);
+    if (!d.clickIn(window, kTreeSpace) || !d.keys(keys)) return std::nullopt;
+    return waitForPage(id);
   }
   // The dumped control bound to `item` on the page shown (a missing one is
   // a test failure, thrown).
@@ -239,17 +249,12 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
 
   ASSERT_TRUE(d.startX());
   ASSERT_TRUE(d.startHost(configDir));
-  auto models = d.waitForModels([](const json& m) { return findNamed(m, "Preferences") != nullptr; });
-  ASSERT_TRUE(models);
-  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Preferences"))));
   PrefsPage prefs{d, ""};
-  auto state = prefs.waitForPage("rondel.options");
+  auto state = prefs.open();
   ASSERT_TRUE(state) << "the preferences did not open on their first page: " << d.last["preferences"].dump();
   EXPECT_TRUE((*state)["preferences"]["pages"][0]["selected"]) << (*state)["preferences"].dump();
   EXPECT_EQ(prefs.control(*state, "Eject")["kind"], "checkbox");
   EXPECT_EQ(prefs.control(*state, "Eject")["value"], "0");
-  prefs.window = d.findWindow("^Preferences$");
-  ASSERT_FALSE(prefs.window.empty());
 
   // First page: "Eject" on, the format switched to the second entry.
   ASSERT_TRUE(prefs.toggle(*state, "Eject"));
@@ -260,8 +265,7 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   EXPECT_EQ(prefs.control(d.last, "Format")["value"], ogg);
 
   // "Output": the various-artists file name retyped.
-  ASSERT_TRUE(prefs.stepPages(1));
-  state = prefs.waitForPage("rondel.options.output");
+  state = prefs.stepTo(1, "rondel.options.output");
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   ASSERT_TRUE(d.retype(prefs.window, prefs.field(*state, "Output Filename 3"), pattern));
   ASSERT_TRUE(d.waitForState([&](const json& s) { return s["config"]["Output Filename 3"] == pattern; }))
@@ -269,8 +273,7 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
 
   // "Freedb" (two pages on): lookups off, another server typed into the
   // combo's text field.
-  ASSERT_TRUE(prefs.stepPages(2));
-  state = prefs.waitForPage("rondel.options.freedb");
+  state = prefs.stepTo(2, "rondel.options.freedb");
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   ASSERT_TRUE(prefs.toggle(*state, "Use Freedb"));
   ASSERT_TRUE(d.retype(prefs.window, prefs.field(*state, "Freedb Server"), server));
@@ -284,7 +287,7 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   // window the user turns to, so the test gives it to the bar itself.
   const std::string launcher = d.findWindow("^qomhost$");
   ASSERT_FALSE(launcher.empty());
-  ASSERT_EQ(d.xdotool({"windowfocus", "--sync", launcher, "key", "Escape"}).exitCode, 0);
+  ASSERT_TRUE(d.xdo({"windowfocus", "--sync", launcher, "key", "Escape"}));
   auto code = d.host->waitExit();
   ASSERT_TRUE(code) << "qomhost did not end after Escape in the launcher bar";
   EXPECT_EQ(*code, 0) << d.hostSaid();
@@ -300,22 +303,15 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
 
   // A new process shows the stored values on the pages again.
   ASSERT_TRUE(d.startHost(configDir));
-  models = d.waitForModels([](const json& m) { return findNamed(m, "Preferences") != nullptr; });
-  ASSERT_TRUE(models);
-  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Preferences"))));
-  state = prefs.waitForPage("rondel.options");
+  state = prefs.open();
   ASSERT_TRUE(state) << d.last["preferences"].dump();
-  prefs.window = d.findWindow("^Preferences$");
-  ASSERT_FALSE(prefs.window.empty());
   d.screenshot("restart-02-after");
   EXPECT_EQ(prefs.control(*state, "Eject")["value"], "1");
   EXPECT_EQ(prefs.control(*state, "Format")["value"], ogg);
-  ASSERT_TRUE(prefs.stepPages(1));
-  state = prefs.waitForPage("rondel.options.output");
+  state = prefs.stepTo(1, "rondel.options.output");
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   EXPECT_EQ(prefs.control(*state, "Output Filename 3")["value"], pattern);
-  ASSERT_TRUE(prefs.stepPages(2));
-  state = prefs.waitForPage("rondel.options.freedb");
+  state = prefs.stepTo(2, "rondel.options.freedb");
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   EXPECT_EQ(prefs.control(*state, "Use Freedb")["value"], "0");
   EXPECT_EQ(prefs.control(*state, "Freedb Server")["value"], server);
@@ -326,8 +322,7 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   ASSERT_FALSE(bar.empty());
   const json icon = d.last["launcherBar"]["children"][0];
   ASSERT_EQ(icon["kind"], "icon");
-  ASSERT_EQ(d.xdotool({"mousemove", "--window", bar, std::to_string(middleOf(icon).x),
-                       std::to_string(middleOf(icon).y)}).exitCode, 0);
+  ASSERT_TRUE(d.xdo({"mousemove", "--window", bar, std::to_string(middleOf(icon).x), std::to_string(middleOf(icon).y)}));
   EXPECT_TRUE(d.waitForState([](const json& s) { return !s["launcherHover"].get<std::string>().empty(); }))
       << "no hover text for the launcher icon";
   for (std::size_t shown : {0u, 1u}) {

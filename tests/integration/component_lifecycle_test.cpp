@@ -87,8 +87,7 @@ TEST(ComponentLifecycle, RegistersResourcesPagesAndGroupThenWithdrawsInOrder) {
 
   auto creators = host.services(qom::kServiceWindowCreator);
   ASSERT_EQ(creators.size(), 2u);
-  EXPECT_EQ(creators[0].name, "Rondel");
-  EXPECT_EQ(creators[1].name, "Rondel");
+  for (const auto& creator : creators) EXPECT_EQ(creator.name, "Rondel");
   auto feeds = host.services(qom::kServiceTextFeed);
   ASSERT_EQ(feeds.size(), 1u);
   EXPECT_EQ(feeds[0].name, "rondel:DEVICES");

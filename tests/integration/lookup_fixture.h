@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -34,11 +35,7 @@ struct DiscLayout {
     }
     return o;
   }
-  int leadOut() const {
-    int lba = 0;
-    for (int s : sectors) lba += s;
-    return lba;
-  }
+  int leadOut() const { return std::accumulate(sectors.begin(), sectors.end(), 0); }
   // The freedb id from libdiscid, an independent computation.
   std::string discId() const {
     DiscId* d = discid_new();

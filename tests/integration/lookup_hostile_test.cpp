@@ -77,8 +77,7 @@ double cpuSeconds() {
 }
 
 struct Measured {
-  double wall = 0;
-  double cpu = 0;
+  double wall, cpu;  // seconds
 };
 
 // Shows the window (the disc is found and the lookup starts) and runs it
@@ -87,10 +86,7 @@ Measured lookUp(LookupWindow& f) {
   const double cpuBefore = cpuSeconds();
   const auto start = Clock::now();
   EXPECT_TRUE(f.lookUpUntilReady(60));
-  Measured m;
-  m.wall = std::chrono::duration<double>(Clock::now() - start).count();
-  m.cpu = cpuSeconds() - cpuBefore;
-  return m;
+  return {std::chrono::duration<double>(Clock::now() - start).count(), cpuSeconds() - cpuBefore};
 }
 
 void expectBounded(const char* mode, const Measured& m, const HostileResponder& responder) {

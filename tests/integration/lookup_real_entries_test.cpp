@@ -57,7 +57,8 @@ TEST(RealEntries, ArtistWithASlashAndCrLfLineEnds) {
 
 TEST(RealEntries, DiscArtistWithSlashesMultiLineFieldsAndNoYear) {
   const Applied a = lookUp("disc-artist.xmcd", "misc", 5);
-  EXPECT_EQ(a.disc, (Strings{"Disc/Artist / DiscTitle [misc]", "Disc/Artist", "DiscTitle", "" /* no DYEAR */, "Test data"}));
+  EXPECT_EQ(a.disc, (Strings{"Disc/Artist / DiscTitle [misc]", "Disc/Artist", "DiscTitle", "" /* no DYEAR */,
+                             "Test data"}));
   EXPECT_EQ(a.titles, (Strings{"TrackTitle1", "Track/Artist2 / TrackTitle2",
                                "TrackArtist3 cntd. / TrackTitle3", "Track /Title4",
                                "TrackTitle5, continued"}));

@@ -153,16 +153,14 @@ TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
   EXPECT_EQ(disc["artist"], "Unknown Artist");
   EXPECT_EQ(disc["album"], "Unknown Album");
   // Every audio track of the made disc, in order; the data track is left out.
-  std::vector<std::string> expected;
-  for (const auto& t : layout["tracks"]) {
-    if (t["type"] != "audio") continue;
-    const int seconds = t["sectors"].get<int>() / 75;
-    char row[64];
-    std::snprintf(row, sizeof row, "%d|Unknown Artist|Track %02d|%d:%02d", t["number"].get<int>(),
-                  t["number"].get<int>(), seconds / 60, seconds % 60);
-    expected.push_back(row);
-  }
-  std::vector<std::string> rows;
+  std::vector<std::string> expected, rows;
+  for (const auto& t : layout["tracks"])
+    if (t["type"] == "audio") {
+      const int number = t["number"], seconds = t["sectors"].get<int>() / 75;
+      char row[64];
+      std::snprintf(row, sizeof row, "%d|Unknown Artist|Track %02d|%d:%02d", number, number, seconds / 60, seconds % 60);
+      expected.push_back(row);
+    }
   for (const auto& t : disc["tracks"])
     rows.push_back(std::to_string(t["number"].get<int>()) + "|" + t["artist"].get<std::string>() +
                    "|" + t["title"].get<std::string>() + "|" + t["length"].get<std::string>());

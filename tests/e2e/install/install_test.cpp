@@ -150,10 +150,12 @@ TEST_F(InstallTest, ManPagesRenderCleanlyAndCoverEveryCommandLineOption) {
   struct Page {
     std::string program;
     std::string helpFlag;
-    std::set<std::string> names;  // besides the options in the help
+    std::set<std::string> names;  // besides the options in the help: commands, sections, references
   };
   const Page pages[] = {
-      {"qomhost", "--help-all", {"config", "list", "get", "set", "drives", "desktop", "disc", "rip", "-h"}},
+      {"qomhost", "--help-all", {"config", "list", "get", "set", "drives", "desktop", "disc", "rip", "-h",
+                                 "ENVIRONMENT", "CDR_CONFIG", "XDG_CONFIG_HOME", "DISPLAY", "FILES", "EXAMPLES",
+                                 "cddb-server(1)", "mkdisc(1)"}},
       {"mkdisc", "--help", {"-h"}},
       {"cddb-server", "--help", {}},
   };
@@ -181,11 +183,6 @@ TEST_F(InstallTest, ManPagesRenderCleanlyAndCoverEveryCommandLineOption) {
     for (const char* section : {"SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "SEE ALSO"})
       EXPECT_NE(text.out.find(section), std::string::npos) << section;
   }
-  const std::string qomhost = runCommand({groff, "-man", "-Tascii", "-P-cbou",
-                                          at(kManDir + "/man1/qomhost.1")}).out;
-  for (const char* part : {"ENVIRONMENT", "CDR_CONFIG", "XDG_CONFIG_HOME", "DISPLAY", "FILES",
-                           "EXAMPLES", "cddb-server(1)", "mkdisc(1)"})
-    EXPECT_NE(qomhost.find(part), std::string::npos) << part;
 }
 
 TEST_F(InstallTest, DesktopEntryStartsTheInstalledDesktop) {

@@ -5,7 +5,6 @@
 // on the preference pages surviving a restart of qomhost.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -43,12 +42,6 @@ std::string secondEntry(const std::string& first) {
   return entry + "EXTD=\nPLAYORDER=\n";
 }
 
-// "/a/b" as the component writes folders: "Z:\a\b".
-std::string windowsForm(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return "Z:" + path;
-}
-
 const json& row(const json& models, int r) { return (*findNamed(models, "Tracks"))["rows"][r]; }
 
 TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
@@ -74,7 +67,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   const std::string out = d.dir.file("out");
   for (const auto& [item, value] : std::vector<std::pair<std::string, std::string>>{
            {"Use Freedb", "1"}, {"Freedb Server", server.address()}, {"EMail", "tester@example.org"},
-           {"Use Output Folder", "1"}, {"Output Folder", windowsForm(out)}, {"Eject", "1"}}) {
+           {"Use Output Folder", "1"}, {"Output Folder", testing_support::RipFixture::windowsForm(out)}, {"Eject", "1"}}) {
     auto set = runCommand({d.qomhost, "--config-dir", configDir, "config", "set", item, value});
     ASSERT_EQ(set.exitCode, 0) << item << ": " << set.err;
   }

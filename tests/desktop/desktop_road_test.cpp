@@ -47,9 +47,8 @@ const json& row(const json& models, int r) { return (*findNamed(models, "Tracks"
 TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   REQUIRE_TOOLS("Xvfb", "xdotool");
   Desktop d;
-  const std::string mkdisc = binDir() + "/mkdisc";
   const char* source = std::getenv("RONDEL_SOURCE_DIR");
-  auto made = runCommand({mkdisc, std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json",
+  auto made = runCommand({binDir() + "/mkdisc", std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json",
                           "--out", d.dir.file("disc"), "--freedb", d.dir.file("freedb"), "--json"});
   ASSERT_EQ(made.exitCode, 0) << made.err;
   const json disc = json::parse(made.out);

@@ -86,7 +86,9 @@ TEST(MainWindowLayout, ControlsInBuildOrderWithTheirTextsIdsAndPlaces) {
   for (std::size_t i = 0; i < top.size(); ++i) {
     EXPECT_GE(top[i]->rect().y, 0) << top[i]->name();
     EXPECT_LE(top[i]->rect().y + top[i]->rect().height, 65) << top[i]->name();
-    if (i < 10) EXPECT_LE(right(top[i]), top[i < 6 ? 6 : 10]->rect().x) << top[i]->name();
+    if (i < 10) {
+      EXPECT_LE(right(top[i]), top[i < 6 ? 6 : 10]->rect().x) << top[i]->name();
+    }
   }
   for (std::size_t i = 0; i < 10; i += 2) {
     EXPECT_LT(top[i]->rect().x, top[i + 1]->rect().x) << top[i + 1]->name();

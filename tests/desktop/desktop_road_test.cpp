@@ -48,8 +48,9 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   REQUIRE_TOOLS("Xvfb", "xdotool");
   Desktop d;
   const char* source = std::getenv("RONDEL_SOURCE_DIR");
-  auto made = runCommand({binDir() + "/mkdisc", std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json",
-                          "--out", d.dir.file("disc"), "--freedb", d.dir.file("freedb"), "--json"});
+  const std::string description = std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json";
+  auto made = runCommand({binDir() + "/mkdisc", description, "--out", d.dir.file("disc"), "--freedb",
+                          d.dir.file("freedb"), "--json"});
   ASSERT_EQ(made.exitCode, 0) << made.err;
   const json disc = json::parse(made.out);
   const std::string discId = disc["discid"];
@@ -66,7 +67,8 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   const std::string out = d.dir.file("out");
   for (const auto& [item, value] : std::vector<std::pair<std::string, std::string>>{
            {"Use Freedb", "1"}, {"Freedb Server", server.address()}, {"EMail", "tester@example.org"},
-           {"Use Output Folder", "1"}, {"Output Folder", testing_support::RipFixture::windowsForm(out)}, {"Eject", "1"}}) {
+           {"Use Output Folder", "1"}, {"Output Folder", testing_support::RipFixture::windowsForm(out)},
+           {"Eject", "1"}}) {
     auto set = runCommand({d.qomhost, "--config-dir", configDir, "config", "set", item, value});
     ASSERT_EQ(set.exitCode, 0) << item << ": " << set.err;
   }

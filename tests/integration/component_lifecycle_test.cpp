@@ -31,11 +31,7 @@ std::string itemText(qomhost::HostSession& s, const char* name) {
 
 // A parent window that records what its children report.
 struct RecordingParent : qom::ui::Window {
-  struct Note {
-    int code;
-    std::intptr_t a;
-    std::string text;
-  };
+  struct Note { int code; std::intptr_t a; std::string text; };
   std::vector<Note> notes;
   int onChildNotify(qom::ui::Window*, int code, std::intptr_t a, std::intptr_t) override {
     notes.push_back({code, a, code == 17000 && a != 0 ? reinterpret_cast<const char*>(a) : ""});

@@ -155,7 +155,8 @@ TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
     if (t["type"] == "audio") {
       const int number = t["number"], seconds = t["sectors"].get<int>() / 75;
       char row[64];
-      std::snprintf(row, sizeof row, "%d|Unknown Artist|Track %02d|%d:%02d", number, number, seconds / 60, seconds % 60);
+      std::snprintf(row, sizeof row, "%d|Unknown Artist|Track %02d|%d:%02d", number, number, seconds / 60,
+                    seconds % 60);
       expected.push_back(row);
     }
   for (const auto& t : disc["tracks"])

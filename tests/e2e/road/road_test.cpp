@@ -47,25 +47,6 @@ class RoadWindow : public RipFixture {
   ScopedEnv timeouts_;
 };
 
-// A disc made from tests/e2e/road/road-disc.json, with its own entry.
-struct MadeDisc {
-  nlohmann::json layout;  // what mkdisc --json reports
-  std::string entry;      // the xmcd entry mkdisc wrote
-};
-
-MadeDisc makeRoadDisc(const TempDir& dir) {
-  const char* source = std::getenv("RONDEL_SOURCE_DIR");
-  const auto r = runCommand({binDir() + "/mkdisc",
-                             std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json",
-                             "--out", dir.file("disc"), "--freedb", dir.file("freedb"), "--json"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  MadeDisc disc;
-  disc.layout = nlohmann::json::parse(r.out, nullptr, false);
-  if (!disc.layout.is_discarded() && disc.layout["entry"].is_string())
-    disc.entry = readFile(disc.layout["entry"].get<std::string>());
-  return disc;
-}
-
 // A second entry for the same disc: mkdisc's header (offsets, disc id) with
 // other texts. UTF-8, as a newer freedb folder holds it; the server speaks
 // Windows-1252 at protocol level 5. Titles and album hold characters that
@@ -193,18 +174,23 @@ TEST_P(Road, LookupPickEditsCopyAllTaggedFilesAndEject) {
   REQUIRE_TOOLS("ffmpeg", "eyeD3", "vorbiscomment");
   const Format& format = GetParam();
   TempDir dir;
-  const MadeDisc disc = makeRoadDisc(dir);
-  ASSERT_FALSE(disc.layout.is_discarded());
-  ASSERT_FALSE(disc.entry.empty());
-  const std::string id = disc.layout["discid"], category = disc.layout["category"];
+  const char* source = std::getenv("RONDEL_SOURCE_DIR");
+  const std::string description = std::string(source ? source : ".") + "/tests/e2e/road/road-disc.json";
+  const auto made = runCommand({binDir() + "/mkdisc", description, "--out", dir.file("disc"), "--freedb",
+                                dir.file("freedb"), "--json"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const auto layout = nlohmann::json::parse(made.out);
+  const std::string entry = readFile(layout["entry"].get<std::string>());
+  ASSERT_FALSE(entry.empty());
+  const std::string id = layout["discid"], category = layout["category"];
   ASSERT_EQ(category, "misc");
 
   CddbServer server;
   ASSERT_TRUE(server.running());
-  server.add(category, id, disc.entry);
-  server.add("rock", id, secondEntry(disc.entry));
+  server.add(category, id, entry);
+  server.add("rock", id, secondEntry(entry));
 
-  RoadWindow f(disc.layout["cue"].get<std::string>(), server.address());
+  RoadWindow f(layout["cue"].get<std::string>(), server.address());
   ASSERT_TRUE(f.set("Format", format.value));
   ASSERT_TRUE(f.set("Output Filename 3", kPattern));
   ASSERT_TRUE(f.show());
@@ -252,7 +238,6 @@ TEST_P(Road, LookupPickEditsCopyAllTaggedFilesAndEject) {
     const Strings seen = f.loop().statuses(e.number);
     ASSERT_FALSE(seen.empty()) << "track " << e.number;
     EXPECT_EQ(seen.back(), "Copied") << "track " << e.number;
-    EXPECT_EQ(f.window()->property("rip.status." + std::to_string(e.number)), "Copied");
   }
   // "Eject" is on: the disc goes out once the queue is empty.
   ASSERT_TRUE(f.runUntilStatus("No Disc"));
@@ -266,7 +251,7 @@ TEST_P(Road, LookupPickEditsCopyAllTaggedFilesAndEject) {
     const std::string file = f.out().file(e.file + format.extension);
     // Each track's length from the table of contents (the last audio track
     // carries the 2-second gap before the data track), within one frame.
-    const long sectors = disc.layout["tracks"][e.number - 1]["sectors"].get<long>();
+    const long sectors = layout["tracks"][e.number - 1]["sectors"].get<long>();
     EXPECT_NEAR(decodedFrames(file), sectors * 588, 1152);
     if (std::string(format.extension) == ".mp3")
       checkId3Tags(file, e);

@@ -17,12 +17,6 @@ std::string dataFile(const std::string& name) {
   return readFile(std::string(dir != nullptr ? dir : ".") + "/tests/data/freedb/" + name);
 }
 
-DiscLayout layoutOf(int tracks) {
-  DiscLayout disc;
-  for (int i = 0; i < tracks; ++i) disc.sectors.push_back(9000 + 750 * i);
-  return disc;
-}
-
 struct Applied {
   Strings disc;  // the drop-down's items, then artist, album, year and genre
   Strings artists, titles;
@@ -31,7 +25,8 @@ struct Applied {
 Applied lookUp(const std::string& file, const std::string& category, int tracks) {
   const std::string text = dataFile(file);
   EXPECT_FALSE(text.empty()) << file;
-  const DiscLayout disc = layoutOf(tracks);
+  DiscLayout disc;
+  for (int i = 0; i < tracks; ++i) disc.sectors.push_back(9000 + 750 * i);
   CddbServer server;
   EXPECT_TRUE(server.running());
   server.add(category, disc.discId(), text);

@@ -31,16 +31,13 @@ constexpr double kGraceSeconds = 3.0;
 
 DrivesJson oneDrive() { return drives({simDrive("SIM", kDisc.tracksJson())}); }
 
-std::string sourceDir() {
-  const char* dir = std::getenv("RONDEL_SOURCE_DIR");
-  return dir != nullptr ? dir : ".";
-}
-
 class HostileResponder {
  public:
   explicit HostileResponder(const std::string& mode) {
+    const char* source = std::getenv("RONDEL_SOURCE_DIR");
     process_ = std::make_unique<BackgroundProcess>(
-        std::vector<std::string>{findProgram("python3"), sourceDir() + "/tests/integration/hostile_cddb.py",
+        std::vector<std::string>{findProgram("python3"),
+                                 std::string(source ? source : ".") + "/tests/integration/hostile_cddb.py",
                                  "--mode", mode, "--log", dir_.file("connections.log")},
         dir_.file("responder.out"));
     port_ = process_->listeningPort();

@@ -137,7 +137,6 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
       },
       std::chrono::seconds(60));
   ASSERT_TRUE(models) << "not every track copied, or no eject: " << d.last.dump(1) << "\nqomhost said: " << d.hostSaid();
-  EXPECT_TRUE((*findNamed(*models, "Tracks"))["rows"].empty());
   d.screenshot("road-05-copied");
 
   // The artists differ, so "Output Filename 3" names the files with the

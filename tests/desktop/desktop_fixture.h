@@ -152,9 +152,7 @@ struct Desktop {
     if (!modifier.empty()) args.insert(args.end(), {"keydown", modifier});
     args.insert(args.end(), {"click", "1"});
     if (!modifier.empty()) args.insert(args.end(), {"keyup", modifier});
-    auto r = xdotool(args);
-    if (r.exitCode == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "xdotool: " << r.err;
+    return xdo(args);
   }
 
   // Keys (xdotool names such as "ctrl+a", "Return") and text, to whatever
@@ -164,20 +162,19 @@ struct Desktop {
   ::testing::AssertionResult keys(const std::vector<std::string>& names) {
     std::vector<std::string> args{"key", "--delay", "20"};
     args.insert(args.end(), names.begin(), names.end());
-    auto r = xdotool(args);
-    if (r.exitCode == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "xdotool: " << r.err;
-  }
-  ::testing::AssertionResult type(const std::string& text) {
-    auto r = xdotool({"type", "--delay", "20", text});
-    if (r.exitCode == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "xdotool: " << r.err;
+    return xdo(args);
   }
   // Replaces the text of the field under (x, y) in `window` by `text`.
   ::testing::AssertionResult retype(const std::string& window, Point at, const std::string& text) {
     if (auto r = clickIn(window, at); !r) return r;
     if (auto r = keys({"ctrl+a"}); !r) return r;
-    return type(text);
+    return xdo({"type", "--delay", "20", text});
+  }
+  // xdotool `args` as an assertion, its complaint in the failure.
+  ::testing::AssertionResult xdo(const std::vector<std::string>& args) {
+    auto r = xdotool(args);
+    if (r.exitCode == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "xdotool: " << r.err;
   }
 
   // A screenshot of the whole display into build/desktop-test/NAME.png,

@@ -5,11 +5,10 @@
 // on the preference pages surviving a restart of qomhost.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 
 #include "desktop/desktop_fixture.h"
@@ -28,43 +27,19 @@ using nlohmann::json;
 using testing_support::binDir;
 using testing_support::runCommand;
 
-// Four short audio tracks and a data track last (what the tray of a
-// CD-Extra holds); the data track never becomes a row.
-constexpr const char* kDisc = R"({
-  "artist": "Road Band", "album": "First Pressing", "year": 2021, "genre": "Rock", "category": "misc",
-  "seed": 8,
-  "tracks": [
-    {"title": "Morning", "kind": "tone", "frequencies": [440], "seconds": 1},
-    {"title": "Noon", "kind": "noise", "amplitude": 0.2, "seconds": 1},
-    {"title": "Evening", "kind": "tone", "frequencies": [330, 495], "seconds": 1},
-    {"title": "Night", "kind": "tone", "frequencies": [220], "seconds": 1},
-    {"title": "Data", "kind": "data", "seconds": 2}
-  ]})";
-constexpr int kAudioTracks = 4;
+// The end-to-end road's disc (tests/e2e/road/road-disc.json): three short
+// audio tracks and a data track last (what the tray of a CD-Extra holds);
+// the data track never becomes a row.
+constexpr int kAudioTracks = 3;
 
-// mkdisc's entry for the disc with other titles: the same disc id and
-// offsets, as a second match in another category.
+// mkdisc's entry for the disc with other titles: its header (disc id and
+// offsets), as a second match in another category.
 std::string secondEntry(const std::string& first) {
-  std::istringstream in(first);
-  std::string line, out;
-  while (std::getline(in, line)) {
-    if (line.rfind("DTITLE=", 0) == 0) {
-      line = "DTITLE=Second Band / Second Album";
-    } else if (line.rfind("DYEAR=", 0) == 0) {
-      line = "DYEAR=1999";
-    } else if (line.rfind("TTITLE", 0) == 0) {
-      const std::size_t eq = line.find('=');
-      line = line.substr(0, eq + 1) + "Second Song " + std::to_string(std::stoi(line.substr(6, eq - 6)) + 1);
-    }
-    out += line + "\n";
-  }
-  return out;
-}
-
-// "/a/b" as the component writes folders: "Z:\a\b".
-std::string windowsForm(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return "Z:" + path;
+  std::string entry = first.substr(0, first.find("DTITLE=")) + "DTITLE=Second Band / Second Album\n"
+                      "DYEAR=1999\nDGENRE=Rock\n";
+  for (int t = 0; t <= kAudioTracks; ++t)  // the data track's title too
+    entry += "TTITLE" + std::to_string(t) + "=Second Song " + std::to_string(t + 1) + "\n";
+  return entry + "EXTD=\nPLAYORDER=\n";
 }
 
 const json& row(const json& models, int r) { return (*findNamed(models, "Tracks"))["rows"][r]; }
@@ -72,8 +47,9 @@ const json& row(const json& models, int r) { return (*findNamed(models, "Tracks"
 TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   REQUIRE_TOOLS("Xvfb", "xdotool");
   Desktop d;
-  const std::string mkdisc = binDir() + "/mkdisc";
-  auto made = runCommand({mkdisc, d.dir.write("road.json", kDisc), "--out", d.dir.file("disc"), "--freedb",
+  const char* source = std::getenv("RONDEL_SOURCE_DIR");
+  const std::string description = std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json";
+  auto made = runCommand({binDir() + "/mkdisc", description, "--out", d.dir.file("disc"), "--freedb",
                           d.dir.file("freedb"), "--json"});
   ASSERT_EQ(made.exitCode, 0) << made.err;
   const json disc = json::parse(made.out);
@@ -91,7 +67,8 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   const std::string out = d.dir.file("out");
   for (const auto& [item, value] : std::vector<std::pair<std::string, std::string>>{
            {"Use Freedb", "1"}, {"Freedb Server", server.address()}, {"EMail", "tester@example.org"},
-           {"Use Output Folder", "1"}, {"Output Folder", windowsForm(out)}, {"Eject", "1"}}) {
+           {"Use Output Folder", "1"}, {"Output Folder", testing_support::RipFixture::windowsForm(out)},
+           {"Eject", "1"}}) {
     auto set = runCommand({d.qomhost, "--config-dir", configDir, "config", "set", item, value});
     ASSERT_EQ(set.exitCode, 0) << item << ": " << set.err;
   }
@@ -108,7 +85,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   ASSERT_TRUE(models) << "no two entries; last state: " << d.last.dump(1) << "\nqomhost said: " << d.hostSaid()
                       << "\nserver saw: " << server.requests();
   EXPECT_EQ((*findNamed(*models, "Album"))["text"], "First Pressing");
-  EXPECT_EQ(row(*models, 0)["cells"][2], "Morning");
+  EXPECT_EQ(row(*models, 0)["cells"][2], "Start");
   d.screenshot("road-01-lookup");
 
   // The second entry, picked in the drop-down: a click opens its menu
@@ -123,10 +100,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   ASSERT_TRUE(models) << "the second entry was not applied: " << d.last.dump(1);
   EXPECT_EQ((*findNamed(*models, "Artist"))["text"], "Second Band");
   EXPECT_EQ((*findNamed(*models, "Year"))["text"], "1999");
-  for (int r = 0; r < kAudioTracks; ++r) {
-    EXPECT_EQ(row(*models, r)["cells"][1], "Second Band");
-    EXPECT_EQ(row(*models, r)["cells"][2], "Second Song " + std::to_string(r + 1));
-  }
+  // (The rows' new texts show in the file names at the end.)
   d.screenshot("road-02-second-entry");
 
   // One title edited: the second row selected, its Track field retyped.
@@ -138,18 +112,16 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   ASSERT_TRUE(models) << "the title edit did not reach the row: " << d.last.dump(1);
   d.screenshot("road-03-title");
 
-  // The artist of two rows: the third clicked, the fourth added with Ctrl.
-  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 2)));
-  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 3), "ctrl"));
-  ASSERT_TRUE(d.waitForModels([](const json& m) { return (*findNamed(m, "Tracks"))["selected"] == json::array({2, 3}); }))
+  // The artist of two rows: the first clicked, the third added with Ctrl.
+  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 0)));
+  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 2), "ctrl"));
+  ASSERT_TRUE(d.waitForModels([](const json& m) { return (*findNamed(m, "Tracks"))["selected"] == json::array({0, 2}); }))
       << d.last.dump(1);
   ASSERT_TRUE(d.retype(d.windowId, middleOf(*findNamed(*models, "Artist")), "Guest Star"));
   models = d.waitForModels([](const json& m) {
-    return row(m, 2)["cells"][1] == "Guest Star" && row(m, 3)["cells"][1] == "Guest Star";
+    return row(m, 0)["cells"][1] == "Guest Star" && row(m, 2)["cells"][1] == "Guest Star";
   });
   ASSERT_TRUE(models) << "the artist edit did not reach both rows: " << d.last.dump(1);
-  EXPECT_EQ(row(*models, 0)["cells"][1], "Second Band");
-  EXPECT_EQ(row(*models, 1)["cells"][1], "Second Band");
   d.screenshot("road-04-artist");
 
   // Copy All: every job ends "Copied" (the window property keeps it once
@@ -165,14 +137,13 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
       },
       std::chrono::seconds(60));
   ASSERT_TRUE(models) << "not every track copied, or no eject: " << d.last.dump(1) << "\nqomhost said: " << d.hostSaid();
-  EXPECT_TRUE((*findNamed(*models, "Tracks"))["rows"].empty());
   d.screenshot("road-05-copied");
 
   // The artists differ, so "Output Filename 3" names the files with the
   // edited texts; nothing else (no temporary file) is left in the folder.
   const std::vector<std::string> expected{
-      "Second Album/01. Second Band - Second Song 1.mp3", "Second Album/02. Second Band - Edited Title.mp3",
-      "Second Album/03. Guest Star - Second Song 3.mp3", "Second Album/04. Guest Star - Second Song 4.mp3"};
+      "Second Album/01. Guest Star - Second Song 1.mp3", "Second Album/02. Second Band - Edited Title.mp3",
+      "Second Album/03. Guest Star - Second Song 3.mp3"};
   ASSERT_EQ(testing_support::filesBelow(out), expected);
   // (What the files hold is read back by tests/e2e/road, whose window takes
   // the same edits headless.)
@@ -200,14 +171,24 @@ struct PrefsPage {
       return s["preferences"].is_object() && s["preferences"]["shown"] == true && s["preferences"]["page"] == id;
     });
   }
+  // Opened with the main window's button: the state once its first page
+  // shows, and `window` found.
+  std::optional<json> open() {
+    auto models = d.waitForModels([](const json& m) { return findNamed(m, "Preferences") != nullptr; });
+    if (!models || !d.clickIn(d.windowId, middleOf(*findNamed(*models, "Preferences")))) return std::nullopt;
+    auto state = waitForPage("rondel.options");
+    window = d.findWindow("^Preferences$");
+    return window.empty() ? std::nullopt : state;
+  }
   // The page tree takes the keyboard after a click on its empty part
   // (below the four pages), which leaves its focus on the page shown; each
-  // Down moves the focus to the next page and Space selects it.
-  ::testing::AssertionResult stepPages(int downs) {
-    if (auto r = d.clickIn(window, kTreeSpace); !r) return r;
+  // Down moves the focus to the next page and Space selects it. The state
+  // once page `id` shows.
+  std::optional<json> stepTo(int downs, const std::string& id) {
     std::vector<std::string> keys(static_cast<std::size_t>(downs), "Down");
     keys.push_back("space");
-    return d.keys(keys);
+    if (!d.clickIn(window, kTreeSpace) || !d.keys(keys)) return std::nullopt;
+    return waitForPage(id);
   }
   // The dumped control bound to `item` on the page shown (a missing one is
   // a test failure, thrown).
@@ -249,17 +230,12 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
 
   ASSERT_TRUE(d.startX());
   ASSERT_TRUE(d.startHost(configDir));
-  auto models = d.waitForModels([](const json& m) { return findNamed(m, "Preferences") != nullptr; });
-  ASSERT_TRUE(models);
-  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Preferences"))));
   PrefsPage prefs{d, ""};
-  auto state = prefs.waitForPage("rondel.options");
+  auto state = prefs.open();
   ASSERT_TRUE(state) << "the preferences did not open on their first page: " << d.last["preferences"].dump();
   EXPECT_TRUE((*state)["preferences"]["pages"][0]["selected"]) << (*state)["preferences"].dump();
   EXPECT_EQ(prefs.control(*state, "Eject")["kind"], "checkbox");
   EXPECT_EQ(prefs.control(*state, "Eject")["value"], "0");
-  prefs.window = d.findWindow("^Preferences$");
-  ASSERT_FALSE(prefs.window.empty());
 
   // First page: "Eject" on, the format switched to the second entry.
   ASSERT_TRUE(prefs.toggle(*state, "Eject"));
@@ -270,8 +246,7 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   EXPECT_EQ(prefs.control(d.last, "Format")["value"], ogg);
 
   // "Output": the various-artists file name retyped.
-  ASSERT_TRUE(prefs.stepPages(1));
-  state = prefs.waitForPage("rondel.options.output");
+  state = prefs.stepTo(1, "rondel.options.output");
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   ASSERT_TRUE(d.retype(prefs.window, prefs.field(*state, "Output Filename 3"), pattern));
   ASSERT_TRUE(d.waitForState([&](const json& s) { return s["config"]["Output Filename 3"] == pattern; }))
@@ -279,8 +254,7 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
 
   // "Freedb" (two pages on): lookups off, another server typed into the
   // combo's text field.
-  ASSERT_TRUE(prefs.stepPages(2));
-  state = prefs.waitForPage("rondel.options.freedb");
+  state = prefs.stepTo(2, "rondel.options.freedb");
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   ASSERT_TRUE(prefs.toggle(*state, "Use Freedb"));
   ASSERT_TRUE(d.retype(prefs.window, prefs.field(*state, "Freedb Server"), server));
@@ -294,7 +268,7 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   // window the user turns to, so the test gives it to the bar itself.
   const std::string launcher = d.findWindow("^qomhost$");
   ASSERT_FALSE(launcher.empty());
-  ASSERT_EQ(d.xdotool({"windowfocus", "--sync", launcher, "key", "Escape"}).exitCode, 0);
+  ASSERT_TRUE(d.xdo({"windowfocus", "--sync", launcher, "key", "Escape"}));
   auto code = d.host->waitExit();
   ASSERT_TRUE(code) << "qomhost did not end after Escape in the launcher bar";
   EXPECT_EQ(*code, 0) << d.hostSaid();
@@ -310,22 +284,15 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
 
   // A new process shows the stored values on the pages again.
   ASSERT_TRUE(d.startHost(configDir));
-  models = d.waitForModels([](const json& m) { return findNamed(m, "Preferences") != nullptr; });
-  ASSERT_TRUE(models);
-  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Preferences"))));
-  state = prefs.waitForPage("rondel.options");
+  state = prefs.open();
   ASSERT_TRUE(state) << d.last["preferences"].dump();
-  prefs.window = d.findWindow("^Preferences$");
-  ASSERT_FALSE(prefs.window.empty());
   d.screenshot("restart-02-after");
   EXPECT_EQ(prefs.control(*state, "Eject")["value"], "1");
   EXPECT_EQ(prefs.control(*state, "Format")["value"], ogg);
-  ASSERT_TRUE(prefs.stepPages(1));
-  state = prefs.waitForPage("rondel.options.output");
+  state = prefs.stepTo(1, "rondel.options.output");
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   EXPECT_EQ(prefs.control(*state, "Output Filename 3")["value"], pattern);
-  ASSERT_TRUE(prefs.stepPages(2));
-  state = prefs.waitForPage("rondel.options.freedb");
+  state = prefs.stepTo(2, "rondel.options.freedb");
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   EXPECT_EQ(prefs.control(*state, "Use Freedb")["value"], "0");
   EXPECT_EQ(prefs.control(*state, "Freedb Server")["value"], server);
@@ -336,8 +303,8 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   ASSERT_FALSE(bar.empty());
   const json icon = d.last["launcherBar"]["children"][0];
   ASSERT_EQ(icon["kind"], "icon");
-  ASSERT_EQ(d.xdotool({"mousemove", "--window", bar, std::to_string(middleOf(icon).x),
-                       std::to_string(middleOf(icon).y)}).exitCode, 0);
+  const desktop_test::Point over = middleOf(icon);
+  ASSERT_TRUE(d.xdo({"mousemove", "--window", bar, std::to_string(over.x), std::to_string(over.y)}));
   EXPECT_TRUE(d.waitForState([](const json& s) { return !s["launcherHover"].get<std::string>().empty(); }))
       << "no hover text for the launcher icon";
   for (std::size_t shown : {0u, 1u}) {

@@ -31,11 +31,7 @@ std::string itemText(qomhost::HostSession& s, const char* name) {
 
 // A parent window that records what its children report.
 struct RecordingParent : qom::ui::Window {
-  struct Note {
-    int code;
-    std::intptr_t a;
-    std::string text;
-  };
+  struct Note { int code; std::intptr_t a; std::string text; };
   std::vector<Note> notes;
   int onChildNotify(qom::ui::Window*, int code, std::intptr_t a, std::intptr_t) override {
     notes.push_back({code, a, code == 17000 && a != 0 ? reinterpret_cast<const char*>(a) : ""});
@@ -87,8 +83,7 @@ TEST(ComponentLifecycle, RegistersResourcesPagesAndGroupThenWithdrawsInOrder) {
 
   auto creators = host.services(qom::kServiceWindowCreator);
   ASSERT_EQ(creators.size(), 2u);
-  EXPECT_EQ(creators[0].name, "Rondel");
-  EXPECT_EQ(creators[1].name, "Rondel");
+  for (const auto& creator : creators) EXPECT_EQ(creator.name, "Rondel");
   auto feeds = host.services(qom::kServiceTextFeed);
   ASSERT_EQ(feeds.size(), 1u);
   EXPECT_EQ(feeds[0].name, "rondel:DEVICES");

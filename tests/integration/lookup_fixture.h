@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -26,24 +27,17 @@ namespace testing_support {
 struct DiscLayout {
   std::vector<int> sectors;
   std::vector<int> offsets() const {  // frame offsets (LBA + 150)
-    std::vector<int> o;
-    int lba = 0;
-    for (int s : sectors) {
-      o.push_back(lba + 150);
-      lba += s;
-    }
+    std::vector<int> o{150};
+    for (int s : sectors) o.push_back(o.back() + s);
+    o.pop_back();  // the lead-out's
     return o;
   }
-  int leadOut() const {
-    int lba = 0;
-    for (int s : sectors) lba += s;
-    return lba;
-  }
+  int leadOut() const { return std::accumulate(sectors.begin(), sectors.end(), 0); }
   // The freedb id from libdiscid, an independent computation.
   std::string discId() const {
     DiscId* d = discid_new();
-    std::vector<int> all{leadOut() + 150};
-    for (int o : offsets()) all.push_back(o);
+    std::vector<int> all = offsets();
+    all.insert(all.begin(), leadOut() + 150);
     discid_put(d, 1, static_cast<int>(sectors.size()), all.data());
     std::string id = discid_get_freedb_id(d);
     discid_free(d);

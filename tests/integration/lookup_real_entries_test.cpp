@@ -17,45 +17,30 @@ std::string dataFile(const std::string& name) {
   return readFile(std::string(dir != nullptr ? dir : ".") + "/tests/data/freedb/" + name);
 }
 
-DiscLayout layoutOf(int tracks) {
-  DiscLayout disc;
-  for (int i = 0; i < tracks; ++i) disc.sectors.push_back(9000 + 750 * i);
-  return disc;
-}
-
 struct Applied {
-  Strings items;
-  std::string artist, album, year, genre;
+  Strings disc;  // the drop-down's items, then artist, album, year and genre
   Strings artists, titles;
 };
 
 Applied lookUp(const std::string& file, const std::string& category, int tracks) {
   const std::string text = dataFile(file);
   EXPECT_FALSE(text.empty()) << file;
-  const DiscLayout disc = layoutOf(tracks);
+  DiscLayout disc;
+  for (int i = 0; i < tracks; ++i) disc.sectors.push_back(9000 + 750 * i);
   CddbServer server;
   EXPECT_TRUE(server.running());
   server.add(category, disc.discId(), text);
   LookupWindow f(drives({simDrive("SIM", disc.tracksJson())}), server.address());
   EXPECT_TRUE(f.lookUpUntilReady());
-  return {f.items(),        f.edit("Artist").text(), f.edit("Album").text(), f.edit("Year").text(),
-          f.edit("Genre").text(), f.column(1),            f.column(2)};
-}
-
-// The drop-down's one item and the disc fields the entry fills.
-void expectDisc(const Applied& a, const std::string& item, const std::string& artist, const std::string& album,
-                const std::string& year, const std::string& genre) {
-  EXPECT_EQ(a.items, Strings{item});
-  EXPECT_EQ(a.artist, artist);
-  EXPECT_EQ(a.album, album);
-  EXPECT_EQ(a.year, year);
-  EXPECT_EQ(a.genre, genre);
+  Strings fields = f.items();
+  for (const char* field : {"Artist", "Album", "Year", "Genre"}) fields.push_back(f.edit(field).text());
+  return {fields, f.column(1), f.column(2)};
 }
 
 TEST(RealEntries, ArtistWithASlashAndCrLfLineEnds) {
   ASSERT_NE(dataFile("acdc-back-in-black.xmcd").find("\r\n"), std::string::npos);
   const Applied a = lookUp("acdc-back-in-black.xmcd", "rock", 10);
-  expectDisc(a, "AC/DC / Back In Black [rock]", "AC/DC", "Back In Black", "1980", "Hard Rock");
+  EXPECT_EQ(a.disc, (Strings{"AC/DC / Back In Black [rock]", "AC/DC", "Back In Black", "1980", "Hard Rock"}));
   EXPECT_EQ(a.artists, Strings(10, "AC/DC"));
   ASSERT_EQ(a.titles.size(), 10u);
   EXPECT_EQ(a.titles[0], "Hells Bells");
@@ -67,7 +52,8 @@ TEST(RealEntries, ArtistWithASlashAndCrLfLineEnds) {
 
 TEST(RealEntries, DiscArtistWithSlashesMultiLineFieldsAndNoYear) {
   const Applied a = lookUp("disc-artist.xmcd", "misc", 5);
-  expectDisc(a, "Disc/Artist / DiscTitle [misc]", "Disc/Artist", "DiscTitle", "" /* no DYEAR line */, "Test data");
+  EXPECT_EQ(a.disc, (Strings{"Disc/Artist / DiscTitle [misc]", "Disc/Artist", "DiscTitle", "" /* no DYEAR */,
+                             "Test data"}));
   EXPECT_EQ(a.titles, (Strings{"TrackTitle1", "Track/Artist2 / TrackTitle2",
                                "TrackArtist3 cntd. / TrackTitle3", "Track /Title4",
                                "TrackTitle5, continued"}));
@@ -76,7 +62,7 @@ TEST(RealEntries, DiscArtistWithSlashesMultiLineFieldsAndNoYear) {
 TEST(RealEntries, Latin1TextArrivesAsTheWindowsCodePage) {
   // Stored as Latin-1 (not UTF-8); the component's texts are Windows-1252.
   const Applied a = lookUp("latin1.xmcd", "misc", 3);
-  expectDisc(a, "Bj\xF6rk / Homog\xE9nic [misc]", "Bj\xF6rk", "Homog\xE9nic", "1997", "\xC9lectronique");
+  EXPECT_EQ(a.disc, (Strings{"Bj\xF6rk / Homog\xE9nic [misc]", "Bj\xF6rk", "Homog\xE9nic", "1997", "\xC9lectronique"}));
   EXPECT_EQ(a.titles, (Strings{"J\xF3ga", "Unravel", "Bachelorette \x96 \xC7" "a va"}));
 }
 

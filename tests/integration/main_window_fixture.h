@@ -40,8 +40,7 @@ struct DrivesJson {
 
 // One simulated drive entry: `fields` are extra JSON members such as
 // R"("readiness": [7, 0])"; `tracks` is the JSON array of tracks.
-inline std::string simDrive(const std::string& name, const std::string& tracks,
-                            const std::string& fields = "") {
+inline std::string simDrive(const std::string& name, const std::string& tracks, const std::string& fields = "") {
   return R"({"type": "simulated", "name": ")" + name + R"(", "tracks": )" + tracks +
          (fields.empty() ? "" : ", " + fields) + "}";
 }
@@ -65,8 +64,7 @@ inline DrivesJson drives(const std::vector<std::string>& entries) {
 
 // Two audio tracks: 13230 sectors (2:56) and 9000 sectors (2:00).
 constexpr const char* kTwoTracks = R"([{"sectors": 13230}, {"sectors": 9000}])";
-constexpr const char* kThreeTracks =
-    R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
+constexpr const char* kThreeTracks = R"([{"sectors": 13230}, {"sectors": 9000}, {"sectors": 4500}])";
 
 // A drive library configuration with simulated drives of the given names,
 // each with kTwoTracks.
@@ -97,7 +95,6 @@ class HostFixture {
   ScopedEnv cdrConfig_;
 };
 
-
 inline const qom::Guid kRondelGuid = *qom::Guid::parse("{DAC1B44B-F86A-4150-A6B4-DE7A638702F7}");
 
 // The control named `name` in `frame` as model class Model. A missing
@@ -115,12 +112,8 @@ Model* findControl(qom::ui::Container* frame, const char* name) {
 class RecordingLoop final : public qom::ui::EventLoop {
  public:
   bool isWindowThread() const override { return driver.isWindowThread(); }
-  void post(qom::ui::Window* target, std::function<void()> task) override {
-    driver.post(target, std::move(task));
-  }
-  void startTimer(qom::ui::Window* target, int id, int periodMs) override {
-    driver.startTimer(target, id, periodMs);
-  }
+  void post(qom::ui::Window* target, std::function<void()> task) override { driver.post(target, std::move(task)); }
+  void startTimer(qom::ui::Window* target, int id, int ms) override { driver.startTimer(target, id, ms); }
   void stopTimer(qom::ui::Window* target, int id) override { driver.stopTimer(target, id); }
   void forget(qom::ui::Window* target) override { driver.forget(target); }
   void refresh(qom::ui::Window* target) override {
@@ -184,9 +177,7 @@ class MainWindowFixture {
   qom::ui::Container* frame() { return frame_; }
   qom::ui::Window* window() { return windows_->window(kRondelGuid); }
   // The main window is a container (title, timers, size preferences).
-  qom::ui::Container* container() {
-    return qom::ui::windowAs<qom::ui::Container>(window());
-  }
+  qom::ui::Container* container() { return qom::ui::windowAs<qom::ui::Container>(window()); }
 
   // One poll tick now.
   bool tick() { return driver().fireTimer(window(), 1); }
@@ -211,15 +202,11 @@ class MainWindowFixture {
     return item != nullptr && item->setText(value.c_str());
   }
 
-  qom::ui::ListView& list() { return *find<qom::ui::ListView>("Tracks"); }
-  qom::ui::Edit& edit(const char* name) { return *find<qom::ui::Edit>(name); }
-  qom::ui::Label& status() { return *find<qom::ui::Label>("Status"); }
-  qom::ui::PushButton& button(const char* name) {
-    return *find<qom::ui::PushButton>(name);
-  }
-  qom::ui::DropDown& entries() {
-    return *find<qom::ui::DropDown>("Entries");
-  }
+  qom::ui::ListView& list() { return *findControl<qom::ui::ListView>(frame_, "Tracks"); }
+  qom::ui::Edit& edit(const char* name) { return *findControl<qom::ui::Edit>(frame_, name); }
+  qom::ui::Label& status() { return *findControl<qom::ui::Label>(frame_, "Status"); }
+  qom::ui::PushButton& button(const char* name) { return *findControl<qom::ui::PushButton>(frame_, name); }
+  qom::ui::DropDown& entries() { return *findControl<qom::ui::DropDown>(frame_, "Entries"); }
 
   // Column `column` of every row, in order.
   std::vector<std::string> column(int column) {
@@ -236,11 +223,6 @@ class MainWindowFixture {
   }
 
  private:
-  template <class Model>
-  Model* find(const char* name) {
-    return findControl<Model>(frame_, name);
-  }
-
   // Declared so that the windows go first, then the loop, then the host.
   HostFixture host_;
   std::unique_ptr<qomhost::HostSession> session_;
@@ -248,7 +230,6 @@ class MainWindowFixture {
   std::unique_ptr<qomhost::WindowHost> windows_;
   qom::ui::Container* frame_ = nullptr;
 };
-
 
 class RipFixture : public MainWindowFixture {
  public:
@@ -269,9 +250,7 @@ class RipFixture : public MainWindowFixture {
 
   std::string cellStatus(int row) { return list().cell(row, rondel::window::kColumnStatus); }
   // Runs until the copy has ended: "Cancel copying" is off again.
-  bool waitIdle() {
-    return runUntil([&] { return !button("Cancel copying").enabled(); });
-  }
+  bool waitIdle() { return runUntil([&] { return !button("Cancel copying").enabled(); }); }
 
   // The output folder (native) and a file below it.
   const TempDir& out() const { return out_; }

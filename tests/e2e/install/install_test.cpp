@@ -114,10 +114,8 @@ TEST_F(InstallTest, LaysOutTheProgramsAndDataAndNothingFromTheTests) {
   // No binary points into the build tree, and every library it needs is
   // found on the system.
   const std::string readelf = required("readelf"), ldd = required("ldd");
-  for (const std::string& elf :
-       {kAppDir + "/qomhost", kAppDir + "/cdr.dll", kAppDir + "/lame.dll", kAppDir + "/ogg.dll",
-        kAppDir + "/pcm.dll", kAppDir + "/qoms/rondel.qom", kBinDir + "/cddb-server",
-        kBinDir + "/mkdisc"}) {
+  for (const std::string& elf : expected) {
+    if (const std::string type = fs::path(elf).extension(); !type.empty() && type != ".dll" && type != ".qom") continue;
     const CommandResult dynamic = runCommand({readelf, "-d", at(elf)});
     ASSERT_EQ(dynamic.exitCode, 0) << elf << dynamic.err;
     EXPECT_EQ(dynamic.out.find("RPATH"), std::string::npos) << elf << dynamic.out;
@@ -150,10 +148,12 @@ TEST_F(InstallTest, ManPagesRenderCleanlyAndCoverEveryCommandLineOption) {
   struct Page {
     std::string program;
     std::string helpFlag;
-    std::set<std::string> names;  // besides the options in the help
+    std::set<std::string> names;  // besides the options in the help: commands, sections, references
   };
   const Page pages[] = {
-      {"qomhost", "--help-all", {"config", "list", "get", "set", "drives", "desktop", "disc", "rip", "-h"}},
+      {"qomhost", "--help-all", {"config", "list", "get", "set", "drives", "desktop", "disc", "rip", "-h",
+                                 "ENVIRONMENT", "CDR_CONFIG", "XDG_CONFIG_HOME", "DISPLAY", "FILES", "EXAMPLES",
+                                 "cddb-server(1)", "mkdisc(1)"}},
       {"mkdisc", "--help", {"-h"}},
       {"cddb-server", "--help", {}},
   };
@@ -181,11 +181,6 @@ TEST_F(InstallTest, ManPagesRenderCleanlyAndCoverEveryCommandLineOption) {
     for (const char* section : {"SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "SEE ALSO"})
       EXPECT_NE(text.out.find(section), std::string::npos) << section;
   }
-  const std::string qomhost = runCommand({groff, "-man", "-Tascii", "-P-cbou",
-                                          at(kManDir + "/man1/qomhost.1")}).out;
-  for (const char* part : {"ENVIRONMENT", "CDR_CONFIG", "XDG_CONFIG_HOME", "DISPLAY", "FILES",
-                           "EXAMPLES", "cddb-server(1)", "mkdisc(1)"})
-    EXPECT_NE(qomhost.find(part), std::string::npos) << part;
 }
 
 TEST_F(InstallTest, DesktopEntryStartsTheInstalledDesktop) {
@@ -222,10 +217,6 @@ TEST_F(InstallTest, DesktopEntryStartsTheInstalledDesktop) {
 // finds its component, skin, drive and encoder libraries in its own folder.
 TEST_F(InstallTest, InstalledHostLooksUpAndRipsAMadeDisc) {
   const std::string qomhost = at(kBinDir + "/qomhost");
-  const CommandResult help = runCommand({qomhost, "--help"});
-  ASSERT_EQ(help.exitCode, 0) << help.err;
-  EXPECT_NE(help.out.find("rip"), std::string::npos) << help.out;
-
   const char* source = std::getenv("RONDEL_SOURCE_DIR");
   ASSERT_NE(source, nullptr);
   const CommandResult made =

@@ -45,6 +45,7 @@ class EmulatedRoad : public ::testing::Test {
                                               "  TRACK 02 AUDIO\n    INDEX 01 00:01:25\n"
                                               "  TRACK 03 AUDIO\n    INDEX 01 00:02:50\n");
     bin = testing_support::readFile(dir.file("disc.bin"));
+    set("Use Freedb", "0");
   }
 
   testing_support::CommandResult run(const json& script, std::vector<std::string> args) {
@@ -71,6 +72,13 @@ class EmulatedRoad : public ::testing::Test {
                                               std::to_string(track) + ". Track 0" +
                                               std::to_string(track) + ".mp3")));
   }
+  // Track 2 ripped alone from a drive scripted by `script`: its audio.
+  std::string ripTrack2(const json& script) {
+    fs::remove_all(dir.file("rips"));
+    const auto r = run(script, {"rip", "--tracks", "2", "--output", dir.file("rips")});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    return audioOf(testing_support::readFile(dir.file("rips/Unknown Artist - Track 02.mp3")));
+  }
   std::string image(std::uint32_t lba, std::uint32_t sectors) {
     return bin.substr(lba * kSector, sectors * kSector);
   }
@@ -80,7 +88,6 @@ class EmulatedRoad : public ::testing::Test {
 };
 
 TEST_F(EmulatedRoad, DiscAndRipFromTheFoundDriveAreBitExactAroundAMediumError) {
-  set("Use Freedb", "0");
   const auto disc = run({}, {"disc", "--json", "--timeout", "20"});
   ASSERT_EQ(disc.exitCode, 0) << disc.err;
   const auto shown = json::parse(disc.out);
@@ -101,7 +108,6 @@ TEST_F(EmulatedRoad, DiscAndRipFromTheFoundDriveAreBitExactAroundAMediumError) {
 // "Resync" the file is one unbroken run of the disc; without it the
 // seams show.
 TEST_F(EmulatedRoad, ResyncMendsAJitteryDrive) {
-  set("Use Freedb", "0");
   const json jitter = {{"jitter", {{"max_bytes", 1200}, {"seed", 5}}}};
   const auto unbroken = [](const std::string& audio) {
     if (audio.size() < 8) return false;
@@ -118,17 +124,12 @@ TEST_F(EmulatedRoad, ResyncMendsAJitteryDrive) {
       if (frame(f) != first + f) return false;
     return true;
   };
-  auto r = run(jitter, {"rip", "--tracks", "2", "--output", dir.file("rips")});
-  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-  const std::string plain = audioOf(testing_support::readFile(dir.file("rips/Unknown Artist - Track 02.mp3")));
+  const std::string plain = ripTrack2(jitter);
   EXPECT_EQ(plain.size(), 100 * kSector);
   EXPECT_FALSE(unbroken(plain));
 
   set("Resync", "1");
-  fs::remove_all(dir.file("rips"));
-  r = run(jitter, {"rip", "--tracks", "2", "--output", dir.file("rips")});
-  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-  const std::string mended = audioOf(testing_support::readFile(dir.file("rips/Unknown Artist - Track 02.mp3")));
+  const std::string mended = ripTrack2(jitter);
   EXPECT_EQ(mended.size(), 100 * kSector);
   EXPECT_TRUE(unbroken(mended));
 }
@@ -136,26 +137,16 @@ TEST_F(EmulatedRoad, ResyncMendsAJitteryDrive) {
 // A drive that delivers every sample 48 samples late: its rip is shifted
 // by exactly that much until the offsets file names its model.
 TEST_F(EmulatedRoad, TheDrivesReadOffsetMakesTheRipExact) {
-  set("Use Freedb", "0");
   const json late = {{"offset", 48}};
-  auto r = run(late, {"rip", "--tracks", "2", "--output", dir.file("rips")});
-  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-  const std::string track = "rips/Unknown Artist - Track 02.mp3";
-  EXPECT_TRUE(audioOf(testing_support::readFile(dir.file(track))) ==
-              bin.substr(100 * kSector - 48 * 4, 100 * kSector));
-
-  fs::remove_all(dir.file("rips"));
+  EXPECT_TRUE(ripTrack2(late) == bin.substr(100 * kSector - 48 * 4, 100 * kSector));
   testing_support::ScopedEnv offsets(
       "CDR_OFFSETS", dir.write("offsets.json", R"({"RONDEL EMULATED CD": 48})"));
-  r = run(late, {"rip", "--tracks", "2", "--output", dir.file("rips")});
-  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_TRUE(audioOf(testing_support::readFile(dir.file(track))) == image(100, 100));
+  EXPECT_TRUE(ripTrack2(late) == image(100, 100));
 }
 
 // The disc pulled out on the fifth read: that track ends in an error, the
 // command says so, and nothing waits for ever.
 TEST_F(EmulatedRoad, ADiscPulledMidTrackEndsTheRip) {
-  set("Use Freedb", "0");
   const auto r = run({{"pull_after_reads", 5}}, {"rip", "--all", "--output", dir.file("rips")});
   EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
   EXPECT_NE(r.out.find("Error: ReadCDDA() failed!"), std::string::npos) << r.out;

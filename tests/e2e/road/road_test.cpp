@@ -47,25 +47,6 @@ class RoadWindow : public RipFixture {
   ScopedEnv timeouts_;
 };
 
-// A disc made from tests/e2e/road/road-disc.json, with its own entry.
-struct MadeDisc {
-  nlohmann::json layout;  // what mkdisc --json reports
-  std::string entry;      // the xmcd entry mkdisc wrote
-};
-
-MadeDisc makeRoadDisc(const TempDir& dir) {
-  const char* source = std::getenv("RONDEL_SOURCE_DIR");
-  const auto r = runCommand({binDir() + "/mkdisc",
-                             std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json",
-                             "--out", dir.file("disc"), "--freedb", dir.file("freedb"), "--json"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  MadeDisc disc;
-  disc.layout = nlohmann::json::parse(r.out, nullptr, false);
-  if (!disc.layout.is_discarded() && disc.layout["entry"].is_string())
-    disc.entry = readFile(disc.layout["entry"].get<std::string>());
-  return disc;
-}
-
 // A second entry for the same disc: mkdisc's header (offsets, disc id) with
 // other texts. UTF-8, as a newer freedb folder holds it; the server speaks
 // Windows-1252 at protocol level 5. Titles and album hold characters that
@@ -85,19 +66,17 @@ std::string secondEntry(const std::string& madeEntry) {
 // Stereo sample frames ffmpeg decodes from `file` (-1 when it fails). A
 // decoder that honours the encoder's delay and padding gives back what
 // was ripped.
-inline long decodedFrames(const std::string& file) {
-  const auto r = runCommand({findProgram("ffmpeg"), "-v", "error",
-                                              "-nostdin", "-i", file, "-f", "s16le", "-ac", "2",
-                                              "-ar", "44100", "-"});
+long decodedFrames(const std::string& file) {
+  const auto r = runCommand(
+      {findProgram("ffmpeg"), "-v", "error", "-nostdin", "-i", file, "-f", "s16le", "-ac", "2", "-ar", "44100", "-"});
   EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
   EXPECT_EQ(r.err, "") << file;  // a clean stream decodes without a complaint
   return r.exitCode == 0 ? static_cast<long>(r.out.size() / 4) : -1;
 }
 
 // The ID3v2 tag as eyeD3's JSON plugin reports it (eyeD3 prefers v2).
-inline nlohmann::json id3v2Tag(const std::string& file) {
-  const auto r = runCommand(
-      {findProgram("eyeD3"), "--no-color", "--plugin=json", "--compact", file});
+nlohmann::json id3v2Tag(const std::string& file) {
+  const auto r = runCommand({findProgram("eyeD3"), "--no-color", "--plugin=json", "--compact", file});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   auto doc = nlohmann::json::parse(r.out, nullptr, false);
   return doc.is_discarded() ? nlohmann::json::object() : doc;
@@ -107,18 +86,17 @@ inline nlohmann::json id3v2Tag(const std::string& file) {
 // "label: value" per line, some lines holding two pairs split by tabs
 // ("track: 1\t\tgenre: Rock (id 17)"); the comment text on the line
 // after its "Comment:" header.
-inline std::string id3Listing(const std::string& file, const char* version) {
-  const auto r = runCommand(
-      {findProgram("eyeD3"), "--no-color", version, file});
+std::string id3Listing(const std::string& file, const char* version) {
+  const auto r = runCommand({findProgram("eyeD3"), "--no-color", version, file});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   return r.out;
 }
 
 // Vorbis comments as vorbiscomment -l lists them: NAME -> values in order.
-inline std::map<std::string, std::vector<std::string>> vorbisComments(const std::string& file) {
+std::map<std::string, Strings> vorbisComments(const std::string& file) {
   const auto r = runCommand({findProgram("vorbiscomment"), "-l", file});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  std::map<std::string, std::vector<std::string>> comments;
+  std::map<std::string, Strings> comments;
   std::istringstream in(r.out);
   for (std::string line; std::getline(in, line);) {
     const std::size_t eq = line.find('=');
@@ -151,7 +129,7 @@ struct Format {
 };
 
 // ID3v2 (eyeD3's JSON and its listing for the comment, which the JSON
-// leaves out) and ID3v1 (eyeD3 -1, and the raw last 128 bytes).
+// leaves out) and ID3v1 (eyeD3 -1 reads it from the last 128 bytes).
 void checkId3Tags(const std::string& file, const Expected& e) {
   const nlohmann::json v2 = id3v2Tag(file);
   EXPECT_EQ(v2.value("title", ""), e.title) << v2.dump();
@@ -172,9 +150,6 @@ void checkId3Tags(const std::string& file, const Expected& e) {
         // The v1 comment field holds 28 bytes: the text is cut there.
         std::string(kComment).substr(0, 28)})
     EXPECT_NE(v1.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << v1;
-  const std::string bytes = readFile(file);
-  ASSERT_GT(bytes.size(), 128u);
-  EXPECT_EQ(bytes.substr(bytes.size() - 128, 3), "TAG");
 }
 
 // Exactly the comments ogg.dll writes, in UTF-8; no ID3v1 tag after the
@@ -199,18 +174,23 @@ TEST_P(Road, LookupPickEditsCopyAllTaggedFilesAndEject) {
   REQUIRE_TOOLS("ffmpeg", "eyeD3", "vorbiscomment");
   const Format& format = GetParam();
   TempDir dir;
-  const MadeDisc disc = makeRoadDisc(dir);
-  ASSERT_FALSE(disc.layout.is_discarded());
-  ASSERT_FALSE(disc.entry.empty());
-  const std::string id = disc.layout["discid"], category = disc.layout["category"];
+  const char* source = std::getenv("RONDEL_SOURCE_DIR");
+  const std::string description = std::string(source ? source : ".") + "/tests/e2e/road/road-disc.json";
+  const auto made = runCommand({binDir() + "/mkdisc", description, "--out", dir.file("disc"), "--freedb",
+                                dir.file("freedb"), "--json"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const auto layout = nlohmann::json::parse(made.out);
+  const std::string entry = readFile(layout["entry"].get<std::string>());
+  ASSERT_FALSE(entry.empty());
+  const std::string id = layout["discid"], category = layout["category"];
   ASSERT_EQ(category, "misc");
 
   CddbServer server;
   ASSERT_TRUE(server.running());
-  server.add(category, id, disc.entry);
-  server.add("rock", id, secondEntry(disc.entry));
+  server.add(category, id, entry);
+  server.add("rock", id, secondEntry(entry));
 
-  RoadWindow f(disc.layout["cue"].get<std::string>(), server.address());
+  RoadWindow f(layout["cue"].get<std::string>(), server.address());
   ASSERT_TRUE(f.set("Format", format.value));
   ASSERT_TRUE(f.set("Output Filename 3", kPattern));
   ASSERT_TRUE(f.show());
@@ -258,7 +238,6 @@ TEST_P(Road, LookupPickEditsCopyAllTaggedFilesAndEject) {
     const Strings seen = f.loop().statuses(e.number);
     ASSERT_FALSE(seen.empty()) << "track " << e.number;
     EXPECT_EQ(seen.back(), "Copied") << "track " << e.number;
-    EXPECT_EQ(f.window()->property("rip.status." + std::to_string(e.number)), "Copied");
   }
   // "Eject" is on: the disc goes out once the queue is empty.
   ASSERT_TRUE(f.runUntilStatus("No Disc"));
@@ -272,7 +251,7 @@ TEST_P(Road, LookupPickEditsCopyAllTaggedFilesAndEject) {
     const std::string file = f.out().file(e.file + format.extension);
     // Each track's length from the table of contents (the last audio track
     // carries the 2-second gap before the data track), within one frame.
-    const long sectors = disc.layout["tracks"][e.number - 1]["sectors"].get<long>();
+    const long sectors = layout["tracks"][e.number - 1]["sectors"].get<long>();
     EXPECT_NEAR(decodedFrames(file), sectors * 588, 1152);
     if (std::string(format.extension) == ".mp3")
       checkId3Tags(file, e);

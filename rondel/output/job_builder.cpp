@@ -66,12 +66,9 @@ RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, cons
 void addJobTags(RipJob& job) {
   const TagFields fields{job.title, job.tagTrackNumber, job.artist, job.album,
                          job.year,  job.genre,          job.comment};
-  try {
-    if (!renderId3v2Tag(fields, job.id3v2Tag) || job.id3v2Tag.size() > UINT32_MAX)
-      job.id3v2Tag.clear();
-  } catch (...) {
-    job.id3v2Tag.clear();  // as a tag that could not be rendered
-  }
+  // Left empty when nothing renders (renderId3v2Tag catches id3lib's
+  // throws); the worker checks the size against the library's 32 bits.
+  (void)renderId3v2Tag(fields, job.id3v2Tag);
   job.tagMp3File = [fields](const std::string& windowsPath) {
     try {
       (void)writeId3v1Tag(windowsPath, fields);  // a tag that cannot be written is not an error

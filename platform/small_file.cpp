@@ -1,0 +1,87 @@
+#include "platform/small_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+// A descriptor closed when it goes.
+class Fd {
+ public:
+  Fd() = default;
+  ~Fd() { reset(-1); }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Opens without blocking and checks the kind before anything is read;
+// "" on success, otherwise why not.
+std::string openRegular(const std::string& path, Fd& fd, struct stat& st) {
+  fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (fd.get() < 0) return std::string("cannot be opened: ") + std::strerror(errno);
+  if (::fstat(fd.get(), &st) != 0) return std::string("cannot be read: ") + std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return "is not a regular file";
+  return {};
+}
+
+}  // namespace
+
+std::string sizeText(std::size_t bytes) {
+  if (bytes >= 1024 && bytes % 1024 == 0) return std::to_string(bytes / 1024) + " KiB";
+  return std::to_string(bytes) + " bytes";
+}
+
+std::string regularFileProblem(const std::string& path) {
+  Fd fd;
+  struct stat st {};
+  return openRegular(path, fd, st);
+}
+
+SmallFile readSmallFile(const std::string& path, std::size_t limit) {
+  SmallFile result;
+  Fd fd;
+  struct stat st {};
+  result.problem = openRegular(path, fd, st);
+  if (!result.problem.empty()) return result;
+  const std::string tooLarge = "is larger than " + sizeText(limit);
+  if (static_cast<std::uint64_t>(st.st_size) > limit) {
+    result.problem = tooLarge;
+    return result;
+  }
+  // Read to the end rather than trusting st_size: the file may grow.
+  char chunk[16384];
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      result.problem = std::string("cannot be read: ") + std::strerror(errno);
+      result.text.clear();
+      return result;
+    }
+    if (got == 0) break;
+    if (result.text.size() + static_cast<std::size_t>(got) > limit) {
+      result.problem = tooLarge;
+      result.text.clear();
+      return result;
+    }
+    result.text.append(chunk, static_cast<std::size_t>(got));
+  }
+  result.ok = true;
+  return result;
+}
+
+}  // namespace platform

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "platform/small_file.h"
+
 namespace platform {
 namespace {
 
@@ -41,6 +43,16 @@ bool DynamicLibrary::open(const std::string& nativePath) {
   if (nativePath.empty() || nativePath.find('\0') != std::string::npos) {
     lastError_ = "invalid library path";
     return false;
+  }
+  // A path names one file, which must be a regular one: dlopen's own open
+  // would block on a FIFO put in a library's place. (A bare name is looked
+  // up along the loader's search path instead.)
+  if (nativePath.find('/') != std::string::npos) {
+    const std::string problem = regularFileProblem(nativePath);
+    if (!problem.empty()) {
+      lastError_ = "cannot load " + nativePath + ": it " + problem;
+      return false;
+    }
   }
   dlerror();
   void* handle = dlopen(nativePath.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -57,9 +57,10 @@ SmallFile readSmallFile(const std::string& path, std::size_t limit) {
   struct stat st {};
   result.problem = openRegular(path, fd, st);
   if (!result.problem.empty()) return result;
-  const std::string tooLarge = "is larger than " + sizeText(limit);
+  const std::string tooLargeText = "is larger than " + sizeText(limit);
   if (static_cast<std::uint64_t>(st.st_size) > limit) {
-    result.problem = tooLarge;
+    result.problem = tooLargeText;
+    result.tooLarge = true;
     return result;
   }
   // Read to the end rather than trusting st_size: the file may grow.
@@ -74,7 +75,8 @@ SmallFile readSmallFile(const std::string& path, std::size_t limit) {
     }
     if (got == 0) break;
     if (result.text.size() + static_cast<std::size_t>(got) > limit) {
-      result.problem = tooLarge;
+      result.problem = tooLargeText;
+      result.tooLarge = true;
       result.text.clear();
       return result;
     }

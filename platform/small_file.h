@@ -17,6 +17,7 @@ struct SmallFile {
   // file", "is larger than <N> KiB" (or bytes), "cannot be read: <reason>".
   // The caller puts the path in front.
   std::string problem;
+  bool tooLarge = false;  // the one problem that says something of the contents
 };
 
 // Reads the regular file at `path` (native form) whole, refusing one larger

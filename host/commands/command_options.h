@@ -22,8 +22,14 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;          // unknown key, value that does not fit, bad option
 constexpr int kExitInterrupted = 130;  // cancelled by SIGINT/SIGTERM
 
-// Windows-1252 (the component's texts) to UTF-8 (the terminal's).
+// Windows-1252 (the component's texts) to UTF-8 for the terminal: control
+// characters become "?", so a database title cannot move the cursor, clear
+// the screen or ring the bell.
 std::string out(const std::string& cp1252);
+// The same for a text that is UTF-8 already (a file's native path).
+std::string outNative(const std::string& utf8);
+// Windows-1252 to UTF-8 as it is, for JSON (which escapes controls itself).
+std::string jsonText(const std::string& cp1252);
 
 // The options of the commands that read a disc.
 struct DriveOptions {

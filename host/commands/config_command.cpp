@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "host/commands/command_options.h"
+#include "host/core/config_store.h"
 #include "host/core/text_list.h"
 #include "platform/codepage.h"
 #include "platform/winpath.h"
@@ -40,6 +41,11 @@ int configSet(HostSession& session, const std::string& keyUtf8, const std::strin
   qom::ConfigItem* item = requireItem(session, key);
   if (item == nullptr) return kExitUsage;
   const std::string value = platform::utf8ToCp1252(valueUtf8);
+  if (value.size() > ConfigStore::kMaxValueBytes) {
+    std::cerr << "qomhost: a value of \"" << keyUtf8 << "\" can be at most "
+              << ConfigStore::kMaxValueBytes << " bytes long, not " << value.size() << "\n";
+    return kExitUsage;
+  }
   if (key == "Output Folder" && platform::isNetworkSharePath(value)) {
     std::cerr << "qomhost: \"Output Folder\" cannot be a network share (" << valueUtf8
               << "): mount it and give the mounted folder under a drive letter (/ is Z:\\, "

@@ -17,7 +17,7 @@ void printText(const ShownDisc& disc, const std::string& drive) {
             << "Year:   " << out(disc.year) << "\n"
             << "Genre:  " << out(disc.genre) << "\n";
   if (!disc.discId.empty())
-    std::cout << "Disc id: " << disc.discId << "\n"
+    std::cout << "Disc id: " << out(disc.discId) << "\n"
               << "Query:  " << out(disc.queryUrl) << "\n";
   for (std::size_t i = 0; i < disc.entries.size(); ++i)
     std::cout << (i == 0 ? "Entries:" : "        ") << " " << i << "  " << out(disc.entries[i])
@@ -40,19 +40,19 @@ void printJson(const ShownDisc& disc, const std::string& drive) {
   nlohmann::json tracks = nlohmann::json::array();
   for (const ShownTrack& t : disc.tracks)
     tracks.push_back({{"number", t.number},
-                      {"artist", out(t.artist)},
-                      {"title", out(t.title)},
-                      {"length", out(t.length)},
-                      {"status", out(t.status)}});
+                      {"artist", jsonText(t.artist)},
+                      {"title", jsonText(t.title)},
+                      {"length", jsonText(t.length)},
+                      {"status", jsonText(t.status)}});
   nlohmann::json entries = nlohmann::json::array();
-  for (const std::string& e : disc.entries) entries.push_back(out(e));
-  nlohmann::json doc = {{"drive", out(drive)},   {"status", out(disc.status)},
-                        {"artist", out(disc.artist)}, {"album", out(disc.album)},
-                        {"year", out(disc.year)},     {"genre", out(disc.genre)},
+  for (const std::string& e : disc.entries) entries.push_back(jsonText(e));
+  nlohmann::json doc = {{"drive", jsonText(drive)},   {"status", jsonText(disc.status)},
+                        {"artist", jsonText(disc.artist)}, {"album", jsonText(disc.album)},
+                        {"year", jsonText(disc.year)},     {"genre", jsonText(disc.genre)},
                         {"tracks", tracks},          {"entries", entries},
-                        {"entry", out(disc.entryShown)}, {"entryIndex", disc.entryIndex},
-                        {"discId", out(disc.discId)},
-                        {"queryUrl", out(disc.queryUrl)}};
+                        {"entry", jsonText(disc.entryShown)}, {"entryIndex", disc.entryIndex},
+                        {"discId", jsonText(disc.discId)},
+                        {"queryUrl", jsonText(disc.queryUrl)}};
   std::cout << doc.dump(2) << "\n";
 }
 

@@ -45,10 +45,10 @@ void printRipResults(const std::vector<RipTrack>& tracks, const std::string& dri
     nlohmann::json list = nlohmann::json::array();
     for (const RipTrack& t : tracks)
       list.push_back({{"number", t.number},
-                      {"title", out(t.title)},
-                      {"status", out(t.status)},
+                      {"title", jsonText(t.title)},
+                      {"status", jsonText(t.status)},
                       {"file", t.file}});
-    std::cout << nlohmann::json{{"drive", out(drive)}, {"tracks", list}}.dump(2) << "\n";
+    std::cout << nlohmann::json{{"drive", jsonText(drive)}, {"tracks", list}}.dump(2) << "\n";
     return;
   }
   std::cout << "\n";
@@ -56,7 +56,7 @@ void printRipResults(const std::vector<RipTrack>& tracks, const std::string& dri
     char head[16];
     std::snprintf(head, sizeof head, "%2u  ", static_cast<unsigned>(t.number));
     std::cout << head << out(t.status.empty() ? std::string("Not started") : t.status);
-    if (!t.file.empty()) std::cout << "  " << t.file;
+    if (!t.file.empty()) std::cout << "  " << outNative(t.file);
     std::cout << "\n";
   }
 }

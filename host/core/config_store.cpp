@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "platform/codepage.h"
+#include "platform/small_file.h"
 
 namespace qomhost {
 namespace {
@@ -46,12 +46,14 @@ std::string timestamp() {
 }
 
 // Reads the file's groups; nullopt with `problem` set when the text is not
-// a configuration file of ours.
-std::optional<std::map<std::string, ConfigStore::GroupValues>> parseGroups(std::istream& in,
+// a configuration file of ours. A value longer than kMaxValueBytes is
+// dropped, and said so on stderr when the caller asks for the problem (the
+// load; the re-read before a save stays quiet).
+std::optional<std::map<std::string, ConfigStore::GroupValues>> parseGroups(const std::string& text,
                                                                           std::string* problem) {
   std::map<std::string, ConfigStore::GroupValues> groups;
   try {
-    nlohmann::json doc = nlohmann::json::parse(in);
+    nlohmann::json doc = nlohmann::json::parse(text);
     if (!doc.is_object() || !doc.contains("groups") || !doc["groups"].is_object())
       throw std::runtime_error("no \"groups\" object");
     for (auto& [guid, group] : doc["groups"].items()) {
@@ -61,8 +63,15 @@ std::optional<std::map<std::string, ConfigStore::GroupValues>> parseGroups(std::
       if (group.contains("name") && group["name"].is_string()) values.name = group["name"];
       for (auto& [item, value] : group["values"].items()) {
         if (!value.is_string()) throw std::runtime_error("value of " + item + " is not a text");
-        values.values[platform::utf8ToCp1252(item)] =
-            platform::utf8ToCp1252(value.get<std::string>());
+        std::string text = platform::utf8ToCp1252(value.get<std::string>());
+        if (text.size() > ConfigStore::kMaxValueBytes) {
+          // No setting needs that much; the item keeps its default.
+          if (problem != nullptr)
+            std::fprintf(stderr, "qomhost: stored value of %s is longer than %zu bytes; default kept\n",
+                         item.c_str(), ConfigStore::kMaxValueBytes);
+          continue;
+        }
+        values.values[platform::utf8ToCp1252(item)] = std::move(text);
       }
       groups[guid] = std::move(values);
     }
@@ -114,15 +123,17 @@ bool ConfigStore::load() {
   groups_.clear();
   struct stat st {};
   if (::stat(path_.c_str(), &st) != 0 && errno == ENOENT) return false;
-  std::ifstream in(path_, std::ios::binary);
-  if (!in || !S_ISREG(st.st_mode)) {
-    std::fprintf(stderr, "qomhost: cannot read %s; using defaults and not saving changes\n",
-                 path_.c_str());
+  // Never blocks: a FIFO or a device in the file's place is refused before
+  // the first read, and a huge file is not read at all.
+  const platform::SmallFile file = platform::readSmallFile(path_, kMaxFileBytes);
+  std::string problem = file.tooLarge ? "larger than " + platform::sizeText(kMaxFileBytes) : "";
+  if (!file.ok && !file.tooLarge) {
+    std::fprintf(stderr, "qomhost: cannot read %s: it %s; using defaults and not saving changes\n",
+                 path_.c_str(), file.problem.c_str());
     writable_ = false;
     return false;
   }
-  std::string problem;
-  if (auto groups = parseGroups(in, &problem)) {
+  if (auto groups = file.ok ? parseGroups(file.text, &problem) : std::nullopt) {
     groups_ = std::move(*groups);
     return true;
   }
@@ -196,9 +207,9 @@ bool ConfigStore::save(const std::string& changedGroup, const std::string& chang
   // the base, and only the item that changed here is laid over them. A file
   // gone or unreadable meanwhile gives way to what this process holds.
   {
-    std::ifstream in(path_, std::ios::binary);
+    const platform::SmallFile file = platform::readSmallFile(path_, kMaxFileBytes);
     std::optional<std::map<std::string, GroupValues>> onDisk;
-    if (in) onDisk = parseGroups(in, nullptr);
+    if (file.ok) onDisk = parseGroups(file.text, nullptr);
     if (onDisk) {
       const GroupValues& mine = groups_[changedGroup];
       GroupValues& merged = (*onDisk)[changedGroup];
@@ -227,7 +238,10 @@ bool ConfigStore::save(const std::string& changedGroup, const std::string& chang
   // Write a temporary file beside the real one, flush it to disk and rename
   // it over the old file, so a crash leaves either the old or the new file.
   const std::string temp = path_ + ".tmp";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Whatever holds the temporary name (a stale copy, a FIFO that would block
+  // the open) goes first; the file is then new and ours.
+  ::unlink(temp.c_str());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   bool ok = fd >= 0;
   std::size_t done = 0;
   while (ok && done < text.size()) {

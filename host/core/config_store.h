@@ -18,6 +18,11 @@ class ConfigStore final : public qom::ConfigObserver {
   // else $HOME/.config/qomhost.
   static std::string defaultFolder();
 
+  // Bounds on what is read: no setting needs a longer value, and a file
+  // past the size is taken for a damaged one (set aside, defaults used).
+  static constexpr std::size_t kMaxValueBytes = 4096;
+  static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
+
   explicit ConfigStore(std::string folder);
   // Reads the file; false when it was missing (defaults apply). A bad file is
   // reported and set aside here.

@@ -3,12 +3,25 @@
 #include <pugixml.hpp>
 
 #include "platform/codepage.h"
+#include "platform/small_file.h"
 
 namespace qomhost {
+namespace {
+
+constexpr std::size_t kMaxSkinFileBytes = std::size_t{4} << 20;
+
+}  // namespace
 
 std::optional<SkinFileContents> readSkinFile(const std::string& path, std::string* error) {
+  // Skin files are small; reading through the checked open keeps a FIFO or
+  // device in a skin's place from blocking the host's start.
+  const platform::SmallFile file = platform::readSmallFile(path, kMaxSkinFileBytes);
+  if (!file.ok) {
+    if (error) *error = path + " " + file.problem;
+    return std::nullopt;
+  }
   pugi::xml_document doc;
-  pugi::xml_parse_result parsed = doc.load_file(path.c_str());
+  pugi::xml_parse_result parsed = doc.load_buffer(file.text.data(), file.text.size());
   if (!parsed) {
     if (error) *error = path + ": " + parsed.description();
     return std::nullopt;

@@ -9,6 +9,7 @@
 #include "rondel/metadata/lookup_urls.h"
 #include "rondel/metadata/query_reply.h"
 #include "rondel/net/http_get_request.h"
+#include "rondel/net/url.h"
 
 namespace rondel {
 namespace {
@@ -141,7 +142,7 @@ void lookupThread(std::unique_ptr<LookupStart> start) {
     const std::string server = serverAddress(settings.freedbServer);
     const Hello hello = makeHello(settings.email);
     const std::string queryUrl = buildQueryUrl(server, job.toc, hello);
-    owner.lookupQuerying(generation, discIdText(computeDiscId(job.toc)), queryUrl);
+    owner.lookupQuerying(generation, discIdText(computeDiscId(job.toc)), fetchableUrl(queryUrl));
 
     // One deadline for the whole lookup: past it no request is started and
     // the one under way ends; the entries offered so far stay.

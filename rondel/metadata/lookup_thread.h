@@ -26,7 +26,8 @@ class LookupOwner {
   // True once the lookup should end (a newer lookup replaced it, or the
   // window is going). Checked at every turn of every wait.
   virtual bool lookupStopRequested(std::uint64_t generation) const = 0;
-  // The identifier (eight hex digits) and the query URL about to be sent.
+  // The identifier (eight hex digits) and the query URL about to be sent,
+  // written as other HTTP clients read it (fetchableUrl).
   virtual void lookupQuerying(std::uint64_t generation, const std::string& discId,
                               const std::string& queryUrl) = 0;
   // Adds the entry as a drop-down item and stores it under the item's id;

@@ -55,4 +55,12 @@ UrlParts parseUrl(std::string_view url) {
   return parts;
 }
 
+std::string fetchableUrl(std::string_view url) {
+  const UrlParts parts = parseUrl(url);
+  if (parts.host.empty() || parts.port == 0) return std::string(url);
+  std::string shown = "http://" + parts.host;
+  if (parts.port != 80) shown += ":" + std::to_string(parts.port);
+  return shown + parts.path;
+}
+
 }  // namespace rondel

@@ -17,6 +17,14 @@ struct UrlParts {
 // gives port 0, which the request rejects as "invalid URL".
 UrlParts parseUrl(std::string_view url);
 
+// The URL written the standard way ("http://host[:port]/path?query"), with
+// the host and port this client takes from it: a server text such as
+// "127.0.0.1:18883:80/~cddb/cddb.cgi" is fetched from port 18883, which
+// other HTTP clients read differently or refuse. For showing to users;
+// credentials are left out. A URL without a usable host or port comes back
+// as it is.
+std::string fetchableUrl(std::string_view url);
+
 // The number at the start of `text` read the way the client reads numbers:
 // white space skipped, an optional sign, then decimal digits up to the first
 // other character; 0 without digits. Saturates instead of overflowing.

@@ -1,9 +1,12 @@
 // qomhost's command line, run as a separate process.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "main_window_fixture.h"
@@ -122,6 +125,42 @@ TEST(QomhostCli, ASettingThatCannotBeSavedIsAnError) {
   r = runCommand({host, "--config-dir", dir.file("cfg"), "config", "get", "Eject"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "0\n");
+
+  // A FIFO in the file's place, with no writer, would hold a plain open for
+  // ever: it is refused at once, like the folder.
+  std::filesystem::create_directories(dir.file("fifo"));
+  ASSERT_EQ(::mkfifo(dir.file("fifo/config.json").c_str(), 0600), 0);
+  r = runCommand({testing_support::findProgram("timeout"), "10", host, "--config-dir", dir.file("fifo"), "config", "list"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("is not a regular file"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Eject = 0\n"), std::string::npos) << r.out;
+}
+
+TEST(QomhostCli, ValuesAndFilesLargerThanAnySettingNeedsAreRefused) {
+  Cli cli;
+  EXPECT_EQ(cli.run({"config", "set", "Eject", "1"}).exitCode, 0);
+  auto r = cli.run({"config", "set", "EMail", std::string(5000, 'x')});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("at most 4096 bytes"), std::string::npos) << r.err;
+
+  // A stored value past the bound is dropped (the default shows), the rest
+  // of the file holds.
+  const std::string file = cli.dir.file("config/config.json");
+  auto doc = nlohmann::json::parse(testing_support::readFile(file));
+  for (auto& group : doc["groups"]) group["values"]["EMail"] = std::string(5000, 'x');
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << doc.dump();
+  r = cli.run({"config", "list"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("EMail is longer than 4096 bytes"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("EMail = rondel@example.org\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Eject = 1\n"), std::string::npos) << r.out;
+
+  // A file past 1 MiB is not read: set aside as a damaged one.
+  std::ofstream(file, std::ios::binary | std::ios::app) << std::string((1 << 20) + 1, ' ');
+  r = cli.run({"config", "get", "Eject"});
+  EXPECT_EQ(r.out, "0\n");
+  EXPECT_NE(r.err.find("larger than 1024 KiB"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 // A made image with its data track first: what mkdisc laid out reaches the

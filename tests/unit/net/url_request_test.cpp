@@ -45,6 +45,11 @@ TEST(ParseUrl, SplitsEveryShape) {
     EXPECT_EQ(parts.path, c.path) << c.url;
     EXPECT_EQ(parts.credentials, c.credentials) << c.url;
   }
+  // Shown the standard way, with the port this client takes, no credentials.
+  EXPECT_EQ(fetchableUrl("127.0.0.1:18883:80/~cddb/cddb.cgi?cmd=x"),
+            "http://127.0.0.1:18883/~cddb/cddb.cgi?cmd=x");
+  EXPECT_EQ(fetchableUrl("user:pw@server:80/x"), "http://server/x");
+  EXPECT_EQ(fetchableUrl("server:abc/x"), "server:abc/x");
 }
 
 TEST(RequestText, DirectAndThroughProxyWithAndWithoutCredentials) {

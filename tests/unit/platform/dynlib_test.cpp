@@ -1,9 +1,12 @@
 #include "platform/dynlib.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <utility>
 
+#include "support/temp_dir.h"
 #include "unit/platform/test_paths.h"
 
 namespace {
@@ -39,6 +42,11 @@ TEST(DynamicLibrary, ReportsWhatCannotLoad) {
   EXPECT_FALSE(lib.open(testing_support::binDir() + "/no-such-library.so"));
   EXPECT_FALSE(lib.isOpen());
   EXPECT_NE(lib.lastError().find("no-such-library.so"), std::string::npos) << lib.lastError();
+  // A FIFO in a library's place is refused, not waited on.
+  testing_support::TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("fifo.so").c_str(), 0600), 0);
+  EXPECT_FALSE(lib.open(dir.file("fifo.so")));
+  EXPECT_NE(lib.lastError().find("not a regular file"), std::string::npos) << lib.lastError();
 
   // "" would otherwise hand back the main program.
   EXPECT_FALSE(lib.open(""));

@@ -17,6 +17,7 @@ TEST(SmallFile, ReadsRegularFilesUpToTheCapAndRefusesFifosFoldersAndMissingFiles
   EXPECT_FALSE(big.ok);
   EXPECT_TRUE(big.text.empty());
   EXPECT_EQ(big.problem, "is larger than 1 KiB");
+  EXPECT_TRUE(big.tooLarge);
   EXPECT_EQ(platform::readSmallFile(file, 2000).problem, "is larger than 2000 bytes");
 
   // A FIFO with no writer would block a plain open for ever.

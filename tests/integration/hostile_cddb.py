@@ -21,6 +21,8 @@ runs until SIGTERM or SIGINT. Modes:
   other-entry   the query: 200; the read: a well-formed entry of another disc
   held-open     complete replies with Content-Length, connection kept open
   chunked       complete replies in chunks (HTTP/1.1), connection kept open
+  control-titles  a well-formed match and entry whose titles hold bells and
+                terminal escapes (ESC [31m, ESC ]0;... BEL, the C1 OSC 0x9D)
 
 Only the loopback address is used; every loop ends when the client goes or
 the process is stopped.
@@ -200,6 +202,13 @@ def serve(conn, mode, matches):
             else:
                 out.send(plain("210 rock ffffffff CD database entry follows (until terminating `.')\r\n" +
                                entry("ffffffff", "Wrong / Disc", "W1", "W2")))
+        elif mode == "control-titles":
+            dtitle = "Bell\x07 / Red\x1b[31m Title\x1b]0;pwned\x07"
+            if is_query:
+                out.send(plain("200 rock %s %s\r\n" % (disc_id, dtitle)))
+            else:
+                out.send(plain("210 %s %s CD database entry follows (until terminating `.')\r\n"
+                               % (category, read_id) + entry(read_id, dtitle, "One\x1b[2J", "Two\x9d0;x\x07")))
         elif mode == "held-open":
             if is_query:
                 out.send(with_length("200 rock %s Held / Open\r\n" % disc_id))

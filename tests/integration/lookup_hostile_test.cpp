@@ -6,11 +6,14 @@
 // test process used (getrusage) stays a small share of the wall time.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "lookup_fixture.h"
 #include "support/run_command.h"
@@ -159,3 +162,36 @@ TEST(HostileLookup, CompleteRepliesHeldOpenOrChunkedAreApplied) {
 }
 
 }  // namespace
+
+// Titles are the database's to choose, the terminal is not: `qomhost disc`
+// prints them with every control character as "?", while the JSON keeps
+// them (escaped).
+TEST(HostileLookup, ControlCharactersInTitlesNeverReachTheTerminal) {
+  HostileResponder responder("control-titles");
+  ASSERT_TRUE(responder.running());
+  TempDir dir;
+  ScopedEnv drivesConfig("CDR_CONFIG", dir.write("cdr.json", oneDrive().text));
+  ScopedEnv timeouts("RONDEL_LOOKUP_TIMEOUTS", kTimeouts);
+  const auto qomhost = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {binDir() + "/qomhost", "--config-dir", dir.file("config")});
+    return runCommand(args);
+  };
+  ASSERT_EQ(qomhost({"config", "set", "Freedb Server", responder.address()}).exitCode, 0);
+  auto r = qomhost({"disc"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Artist: Bell?\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Album:  Red?[31m Title?]0;pwned?\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("One?[2J"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Two?0;x?"), std::string::npos) << r.out;
+  const auto control = [](char c) {
+    return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7F;
+  };
+  EXPECT_EQ(std::count_if(r.out.begin(), r.out.end(), control), 0) << r.out;
+  EXPECT_EQ(r.out.find("\xC2\x9D"), std::string::npos) << r.out;  // U+009D, the 8-bit OSC
+
+  r = qomhost({"disc", "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto disc = nlohmann::json::parse(r.out);
+  EXPECT_EQ(disc["artist"], "Bell\x07");
+  EXPECT_EQ(disc["tracks"][1]["title"], "Two\xC2\x9D" "0;x\x07");
+}

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -34,6 +35,9 @@ constexpr auto kSendTimeout = std::chrono::seconds(10);
 // Descriptors kept back from the connection limit: the log, the stop pipe,
 // the loop's own, and an entry file open on each worker.
 constexpr std::size_t kReservedDescriptors = 64 + kWorkers;
+// Connections held at once unless told otherwise: each may buffer up to a
+// head's bound (16 KiB), so this keeps a flood's memory near 200 MiB.
+constexpr std::size_t kDefaultMaxConnections = 10000;
 
 // Polls `sock` for `events` and the stop signal, up to `ms` (-1: no
 // bound); true when the socket is ready.
@@ -223,11 +227,11 @@ bool HttpServer::run() {
   LoopLimits limits;
   limits.headTimeoutMs = context_.options.headTimeoutMs;
   const std::size_t descriptors = raiseDescriptorLimit();
+  const std::size_t available =
+      descriptors > kReservedDescriptors ? descriptors - kReservedDescriptors : 0;
   limits.maxConnections = context_.options.maxConnections > 0
                               ? context_.options.maxConnections
-                              : std::max<std::size_t>(16, descriptors > kReservedDescriptors
-                                                              ? descriptors - kReservedDescriptors
-                                                              : 0);
+                              : std::clamp<std::size_t>(available, 16, kDefaultMaxConnections);
   Impl impl(context_, UniqueFd(std::exchange(listenFd_, -1)), limits);
   if (!impl.loop.valid()) return false;
   std::vector<std::thread> workers;
@@ -250,8 +254,7 @@ std::size_t raiseDescriptorLimit() {
     raised.rlim_cur = limit.rlim_max;
     if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
-  // select() is never used, so descriptors above FD_SETSIZE are fine; the
-  // cap keeps the connection table a sensible size when the limit is huge.
+  // select() is never used, so descriptors above FD_SETSIZE are fine.
   return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur, 1u << 20));
 }
 

@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "platform/small_file.h"
@@ -27,15 +25,6 @@ std::filesystem::path realRoot(const std::filesystem::path& root) {
   std::error_code ec;
   std::filesystem::path real = std::filesystem::canonical(root, ec);
   return ec ? root : real;
-}
-
-// Whether `path` names a regular file whose real path is `path` itself: no
-// part of it is a link (the names under the root hold no "." or "/").
-bool isPlainFileUnder(const std::string& path) {
-  char real[PATH_MAX];
-  struct stat info {};
-  return ::realpath(path.c_str(), real) != nullptr && path == real &&
-         ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // Folder names under `folder` (or file names) that `accept` takes, sorted.
@@ -91,8 +80,10 @@ std::vector<std::string> FolderStore::discIds(const std::string& category) const
 std::optional<std::string> FolderStore::load(const std::string& category,
                                              const std::string& discId) const {
   if (!isValidCategory(category) || !isLowerHexName(discId)) return std::nullopt;
+  // The root is a real path and the names hold no "." or "/": with neither
+  // the folder nor the file a link, the file's real path is under the root.
+  if (!exists(category, discId)) return std::nullopt;
   const std::string path = (root_ / category / discId).string();
-  if (!isPlainFileUnder(path)) return std::nullopt;
   // Non-blocking and regular files only, so a FIFO put in the file's place
   // since the look cannot hang the read; the size is capped.
   platform::SmallFile file = platform::readSmallFile(path, kMaxEntryBytes);
@@ -104,7 +95,8 @@ bool FolderStore::exists(const std::string& category, const std::string& discId)
   if (!isValidCategory(category) || !isLowerHexName(discId)) return false;
   // Called some 48 000 times for a query without a match in a large tree:
   // the path goes into a buffer on the stack, nothing is allocated.
-  // lstat, not stat: neither the folder nor the entry may be a link.
+  // lstat, not stat: neither the folder nor the entry may be a link. The
+  // entry first: in a query's candidate look-ups it is mostly missing.
   char path[4096];
   const int n = std::snprintf(path, sizeof path, "%s/%s/%s", root_.c_str(), category.c_str(),
                               discId.c_str());

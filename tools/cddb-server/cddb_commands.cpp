@@ -89,7 +89,7 @@ std::string forReply(std::string_view stored, bool storedUtf8, bool replyUtf8) {
 // or split the line, or reach a terminal as a control. Control bytes (C0,
 // DEL, and in UTF-8 text the C1 range U+0080..U+009F) become spaces; tabs
 // stay when `keepTabs` (the offsets list of an entry is written with them).
-std::string lineSafe(std::string text, bool utf8, bool keepTabs) {
+std::string lineSafe(const std::string& text, bool utf8, bool keepTabs) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -222,9 +222,9 @@ std::string read(const std::vector<std::string>& words, const EntryStore& store,
   for (const std::string_view line : lines)
     if (line.substr(0, 11) == "# Revision:") hasRevision = true;
   for (const std::string_view line : lines) {
-    // A line starting with "." would end the reply for clients that stop at
-    // any such line (the component's list reader, libcddb); no xmcd line
-    // starts with one (they are comments or KEY=value), so it is left out.
+    // A line "." ends the reply for every client, and the component's list
+    // reader stops at any line starting with "."; no xmcd line starts with
+    // one (they are comments or KEY=value), so such a line is left out.
     std::string served = lineSafe(forReply(line, storedUtf8, utf8), utf8, true);
     if (!served.empty() && served.front() == '.') continue;
     text += served;

@@ -32,8 +32,9 @@ class EntryStore {
   // Disc ids (lower-case names) in one category, sorted.
   virtual std::vector<std::string> discIds(const std::string& category) const = 0;
   // The entry's bytes; nothing when the names are invalid, the entry is
-  // missing, not a regular file, larger than kMaxEntryBytes, unreadable or
-  // holds a NUL byte (not text).
+  // missing, not a regular file (a link or in a linked folder, for a
+  // FolderStore), larger than kMaxEntryBytes, unreadable or holds a NUL
+  // byte (not text).
   virtual std::optional<std::string> load(const std::string& category,
                                           const std::string& discId) const = 0;
   // Whether an entry of that name is there (a cheap look, no read); load()

@@ -85,8 +85,34 @@ std::string forReply(std::string_view stored, bool storedUtf8, bool replyUtf8) {
   return replyUtf8 ? platform::cp1252ToUtf8(stored) : platform::utf8ToCp1252(stored);
 }
 
+// Text from an entry made safe for one reply line: no byte of it can end
+// or split the line, or reach a terminal as a control. Control bytes (C0,
+// DEL, and in UTF-8 text the C1 range U+0080..U+009F) become spaces; tabs
+// stay when `keepTabs` (the offsets list of an entry is written with them).
+std::string lineSafe(const std::string& text, bool utf8, bool keepTabs) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\t' && keepTabs) {
+      out += '\t';
+    } else if (c < 0x20 || c == 0x7F) {
+      out += ' ';
+    } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      out += ' ';
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 std::string matchTitle(const std::string& entry, bool replyUtf8) {
-  return forReply(summarizeEntry(entry).dtitle, platform::isUtf8(entry), replyUtf8);
+  return lineSafe(forReply(summarizeEntry(entry).dtitle, platform::isUtf8(entry), replyUtf8),
+                  replyUtf8, false);
 }
 
 std::string matchList(const char* head, const std::vector<Match>& matches) {
@@ -196,7 +222,12 @@ std::string read(const std::vector<std::string>& words, const EntryStore& store,
   for (const std::string_view line : lines)
     if (line.substr(0, 11) == "# Revision:") hasRevision = true;
   for (const std::string_view line : lines) {
-    text += forReply(line, storedUtf8, utf8);
+    // A line "." ends the reply for every client, and the component's list
+    // reader stops at any line starting with "."; no xmcd line starts with
+    // one (they are comments or KEY=value), so such a line is left out.
+    std::string served = lineSafe(forReply(line, storedUtf8, utf8), utf8, true);
+    if (!served.empty() && served.front() == '.') continue;
+    text += served;
     text += "\r\n";
     if (!hasRevision && line.substr(0, 14) == "# Disc length:") {
       text += "# Revision: 0\r\n";

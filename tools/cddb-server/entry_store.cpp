@@ -1,13 +1,13 @@
 #include "tools/cddb-server/entry_store.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+
+#include "platform/small_file.h"
 
 namespace cddb_server {
 namespace {
@@ -21,19 +21,11 @@ bool isEntryText(const std::string& bytes) {
   return bytes.size() <= kMaxEntryBytes && bytes.find('\0') == std::string::npos;
 }
 
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+std::filesystem::path realRoot(const std::filesystem::path& root) {
+  std::error_code ec;
+  std::filesystem::path real = std::filesystem::canonical(root, ec);
+  return ec ? root : real;
+}
 
 // Folder names under `folder` (or file names) that `accept` takes, sorted.
 // An unreadable folder gives an empty list.
@@ -44,9 +36,12 @@ std::vector<std::string> listNames(const std::filesystem::path& folder, bool wan
   std::error_code ec;
   std::filesystem::directory_iterator it(folder, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
+    // The entry itself, not what a link names: links are left out.
     std::error_code typeEc;
-    const bool isFolder = it->is_directory(typeEc);
-    if (typeEc || isFolder != wantFolders) continue;
+    const std::filesystem::file_status status = it->symlink_status(typeEc);
+    const bool wanted = wantFolders ? std::filesystem::is_directory(status)
+                                    : std::filesystem::is_regular_file(status);
+    if (typeEc || !wanted) continue;
     std::string name = it->path().filename().string();
     if (accept(name)) names.push_back(std::move(name));
   }
@@ -71,6 +66,8 @@ bool isValidDiscId(std::string_view id) {
   });
 }
 
+FolderStore::FolderStore(const std::filesystem::path& root) : root_(realRoot(root)) {}
+
 std::vector<std::string> FolderStore::categories() const {
   return listNames(root_, true, [](const std::string& n) { return isValidCategory(n); });
 }
@@ -83,45 +80,38 @@ std::vector<std::string> FolderStore::discIds(const std::string& category) const
 std::optional<std::string> FolderStore::load(const std::string& category,
                                              const std::string& discId) const {
   if (!isValidCategory(category) || !isLowerHexName(discId)) return std::nullopt;
-  const std::filesystem::path path = root_ / category / discId;
-  // Non-blocking, so a FIFO planted in the folder cannot hang the open.
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (file.get() < 0) return std::nullopt;
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_size > static_cast<off_t>(kMaxEntryBytes))
-    return std::nullopt;
-  // Read in pieces until the end or one byte past the bound, so a file that
-  // grew since fstat is caught without reserving the bound for every entry.
-  std::string bytes;
-  char piece[16384];
-  while (bytes.size() <= kMaxEntryBytes) {
-    const ssize_t n = ::read(file.get(), piece, sizeof piece);
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    bytes.append(piece, static_cast<std::size_t>(n));
-  }
-  if (!isEntryText(bytes)) return std::nullopt;
-  return bytes;
+  // The root is a real path and the names hold no "." or "/": with neither
+  // the folder nor the file a link, the file's real path is under the root.
+  if (!exists(category, discId)) return std::nullopt;
+  const std::string path = (root_ / category / discId).string();
+  // Non-blocking and regular files only, so a FIFO put in the file's place
+  // since the look cannot hang the read; the size is capped.
+  platform::SmallFile file = platform::readSmallFile(path, kMaxEntryBytes);
+  if (!file.ok || !isEntryText(file.text)) return std::nullopt;
+  return std::move(file.text);
 }
 
 bool FolderStore::exists(const std::string& category, const std::string& discId) const {
   if (!isValidCategory(category) || !isLowerHexName(discId)) return false;
   // Called some 48 000 times for a query without a match in a large tree:
   // the path goes into a buffer on the stack, nothing is allocated.
+  // lstat, not stat: neither the folder nor the entry may be a link. The
+  // entry first: in a query's candidate look-ups it is mostly missing.
   char path[4096];
   const int n = std::snprintf(path, sizeof path, "%s/%s/%s", root_.c_str(), category.c_str(),
                               discId.c_str());
   if (n < 0 || static_cast<std::size_t>(n) >= sizeof path) return false;
   struct stat info {};
-  return ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
+  if (::lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  path[static_cast<std::size_t>(n) - discId.size() - 1] = '\0';
+  return ::lstat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::size_t FolderStore::countEntries(const std::string& category, std::size_t stopAfter) const {
   if (!isValidCategory(category)) return 0;
   const std::filesystem::path folder = root_ / category;
   struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 0;
+  if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 0;
   const long long modified = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
                              info.st_mtim.tv_nsec;
   {
@@ -139,7 +129,7 @@ std::size_t FolderStore::countEntries(const std::string& category, std::size_t s
   if (!dir) return 0;
   counted.complete = true;
   while (const dirent* item = ::readdir(dir.get())) {
-    if (item->d_type != DT_REG && item->d_type != DT_UNKNOWN && item->d_type != DT_LNK) continue;
+    if (item->d_type != DT_REG && item->d_type != DT_UNKNOWN) continue;
     if (!isLowerHexName(item->d_name)) continue;
     if (counted.count >= stopAfter) {
       counted.complete = false;

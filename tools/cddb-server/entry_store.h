@@ -32,8 +32,9 @@ class EntryStore {
   // Disc ids (lower-case names) in one category, sorted.
   virtual std::vector<std::string> discIds(const std::string& category) const = 0;
   // The entry's bytes; nothing when the names are invalid, the entry is
-  // missing, not a regular file, larger than kMaxEntryBytes, unreadable or
-  // holds a NUL byte (not text).
+  // missing, not a regular file (a link or in a linked folder, for a
+  // FolderStore), larger than kMaxEntryBytes, unreadable or holds a NUL
+  // byte (not text).
   virtual std::optional<std::string> load(const std::string& category,
                                           const std::string& discId) const = 0;
   // Whether an entry of that name is there (a cheap look, no read); load()
@@ -50,9 +51,14 @@ class EntryStore {
 // only the files it names. Counts (for the inexact scan's limit and "stat")
 // are cached per category folder and taken again when the folder's
 // modification time changes. Safe to call from several threads.
+//
+// Only regular files whose real path lies under the root are served: a
+// category folder or an entry that is a symbolic link (a dump can carry
+// them) is neither listed nor read, wherever it points. The root itself
+// may be a link; it is resolved once, at construction.
 class FolderStore : public EntryStore {
  public:
-  explicit FolderStore(std::filesystem::path root) : root_(std::move(root)) {}
+  explicit FolderStore(const std::filesystem::path& root);
   std::vector<std::string> categories() const override;
   std::vector<std::string> discIds(const std::string& category) const override;
   std::optional<std::string> load(const std::string& category,
@@ -66,7 +72,7 @@ class FolderStore : public EntryStore {
     std::size_t count = 0;
     bool complete = false;      // false: counting stopped at `count`
   };
-  const std::filesystem::path root_;
+  const std::filesystem::path root_;  // the real path of the root
   mutable std::mutex countsMutex_;  // guards counts_ (server worker threads)
   mutable std::map<std::string, Count> counts_;
 };

@@ -1,20 +1,12 @@
 // cddb-server: serves a freedb-format folder over HTTP with the CDDB
 // protocol. See README.md.
-#include <httplib.h>
-#include <arpa/inet.h>
 #include <malloc.h>
-#include <netinet/in.h>
 #include <pthread.h>
-#include <sys/socket.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <condition_variable>
-#include <cstring>
 #include <cstdio>
 #include <iostream>
-#include <mutex>
 #include <thread>
 
 #include "tools/cddb-server/entry_store.h"
@@ -26,36 +18,6 @@
 namespace {
 
 using namespace cddb_server;
-
-// Tells the signal thread that the server has ended on its own.
-struct ServerState {
-  std::mutex mutex;              // guards `finished`
-  std::condition_variable changed;
-  bool finished = false;         // set by the main thread when listening ended
-};
-
-// Why binding host:port fails, found by trying it again with a plain
-// socket (the server's own attempt does not keep errno).
-std::string bindFailure(const std::string& host, int port) {
-  const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (sock < 0) return std::strerror(errno);
-  int yes = 1;
-  ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
-  std::string why = "cannot bind";
-  if (::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    why = errno == EADDRINUSE ? "the port is in use (another server listens on it)"
-                              : std::strerror(errno);
-  } else if (::listen(sock, 1) != 0) {
-    why = errno == EADDRINUSE ? "the port is in use (another server listens on it)"
-                              : std::strerror(errno);
-  }
-  ::close(sock);
-  return why;
-}
 
 int run(const Options& options) {
   // SIGTERM and SIGINT are taken by one thread with sigwait, so no handler
@@ -76,45 +38,27 @@ int run(const Options& options) {
   }
   FolderStore store(options.root);
   const ServerContext context{options, store, log, stop};
-  std::unique_ptr<httplib::Server> server = makeServer(context);
-
-  int port = options.port;
-  if (port == 0)
-    port = server->bind_to_any_port(options.host);
-  else if (!server->bind_to_port(options.host, port))
-    port = -1;
-  if (port <= 0) {
+  HttpServer server(context);
+  const std::string problem = server.listen(options.host, options.port);
+  if (!problem.empty()) {
     std::cerr << "cddb-server: cannot listen on " << options.host << ":" << options.port << ": "
-              << bindFailure(options.host, options.port) << "\n";
+              << problem << "\n";
     return 1;
   }
   // The socket listens from here on: connections wait in its backlog.
-  std::printf("listening on %s:%d\n", options.host.c_str(), port);
+  std::printf("listening on %s:%d\n", options.host.c_str(), server.port());
   std::fflush(stdout);
 
-  ServerState state;
   std::thread signalThread([&] {
     int received = 0;
     sigwait(&stopSignals, &received);
     stop.request();
-    // stop() acts only on a running server, so wait until listening has
-    // begun (or ended by itself) before asking.
-    std::unique_lock<std::mutex> lock(state.mutex);
-    while (!state.finished && !server->is_running())
-      state.changed.wait_for(lock, std::chrono::milliseconds(10));
-    if (!state.finished) server->stop();
   });
-
-  const bool listened = server->listen_after_bind();
-  {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.finished = true;
-  }
-  state.changed.notify_all();
+  const bool served = server.run();
   const bool askedToStop = stop.requested();
   if (!askedToStop) ::kill(::getpid(), SIGTERM);  // ends the signal thread
   signalThread.join();
-  return listened || askedToStop ? 0 : 1;
+  return served || askedToStop ? 0 : 1;
 }
 
 }  // namespace

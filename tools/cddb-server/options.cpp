@@ -10,7 +10,7 @@ namespace cddb_server {
 
 const char kUsage[] =
     "usage: cddb-server --root DIR [--listen HOST:PORT] [--log FILE] [--fuzzy-seconds N]\n"
-    "                   [--scan-limit N]\n"
+    "                   [--scan-limit N] [--head-timeout MS] [--max-connections N]\n"
     "                   [--delay MS] [--close-before-reply] [--redirect URL]\n"
     "                   [--never-close] [--slow] [--fail-read CATEG/DISCID]...\n"
     "Serves the freedb-format folder DIR (category/discid files) at\n"
@@ -100,7 +100,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     }
     if (name != "--root" && name != "--listen" && name != "--log" && name != "--delay" &&
         name != "--redirect" && name != "--fail-read" && name != "--fuzzy-seconds" &&
-        name != "--scan-limit")
+        name != "--scan-limit" && name != "--head-timeout" && name != "--max-connections")
       return fail("unknown option " + name);
     if (!takeValue()) return fail(name + " needs a value");
     if (name == "--root") {
@@ -122,6 +122,14 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       const long n = parseBounded(value, 0, 100000000);
       if (n < 0) return fail("--scan-limit wants 0..100000000 entries, got " + value);
       o.scanLimit = static_cast<std::size_t>(n);
+    } else if (name == "--head-timeout") {
+      const long ms = parseBounded(value, 100, 600000);
+      if (ms < 0) return fail("--head-timeout wants milliseconds 100..600000, got " + value);
+      o.headTimeoutMs = static_cast<int>(ms);
+    } else if (name == "--max-connections") {
+      const long n = parseBounded(value, 1, 1000000);
+      if (n < 0) return fail("--max-connections wants 1..1000000, got " + value);
+      o.maxConnections = static_cast<std::size_t>(n);
     } else if (name == "--redirect") {
       if (!isHeaderSafe(value)) return fail("--redirect wants a URL without control characters");
       o.redirect = value;

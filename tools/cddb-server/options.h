@@ -14,6 +14,8 @@ struct Options {
   std::string logFile;                   // --log FILE; empty: stdout
   int fuzzySeconds = 3;                  // --fuzzy-seconds N (0..60)
   std::size_t scanLimit = 10000;         // --scan-limit N: whole-tree inexact scan up to N entries
+  int headTimeoutMs = 10000;             // --head-timeout MS: for a whole request head
+  std::size_t maxConnections = 0;        // --max-connections N; 0: from the descriptor limit
   // Fault modes for tests.
   int delayMs = 0;                       // --delay MS before each reply
   bool closeBeforeReply = false;         // --close-before-reply

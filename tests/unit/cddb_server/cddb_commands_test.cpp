@@ -78,6 +78,27 @@ TEST(CddbRead, ServesTheEntryAsStoredWithCrLfAndFinalDot) {
   const std::string kept = handleCddbForm(form("cddb+read+jazz+07010002"), store, {}).text;
   EXPECT_EQ(kept.find("# Revision: 0"), std::string::npos) << kept;
   EXPECT_NE(kept.find("# Revision: 7\r\n"), std::string::npos) << kept;
+
+  // No line of an entry can end the reply or split a line: "." lines are
+  // left out, a lone CR or a control byte inside a field becomes a space
+  // (tabs stay: the offsets list is written with them).
+  std::string hostile = entry("Art\rist / Al\x1b[31mbum");
+  hostile.insert(hostile.find("TTITLE0"), ".\n..\n.x\n");
+  hostile += "TTITLE0=\x01\x7f\xC2\x85\r\n";  // U+0085 is a line break to some readers
+  store.add("misc", "07010002", hostile);
+  const std::string served = handleCddbForm(form("cddb+read+misc+07010002", "6"), store, {}).text;
+  EXPECT_EQ(served.find("\r\n."), served.size() - 5) << served;  // the end, once
+  EXPECT_NE(served.find("DTITLE=Art ist / Al [31mbum\r\n"), std::string::npos) << served;
+  EXPECT_NE(served.find("#\t150\r\n"), std::string::npos) << served;
+  EXPECT_NE(served.find("TTITLE1= and second half\r\nTTITLE0=   \r\n.\r\n"), std::string::npos) << served;
+  const std::string matches = handleCddbForm(form(kQuery), store, {}).text;
+  EXPECT_NE(matches.find("\r\nmisc 07010002 Art ist / Al [31mbum\r\n"), std::string::npos) << matches;
+  for (const std::string& reply : {served, matches})
+    for (std::size_t i = 0; i < reply.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(reply[i]);
+      const bool lineEnd = (c == '\r' && reply[i + 1] == '\n') || (c == '\n' && reply[i - 1] == '\r');
+      EXPECT_TRUE((c >= 0x20 && c != 0x7F) || c == '\t' || lineEnd) << int(c) << " at " << i;
+    }
 }
 
 TEST(CddbCommands, RefusesMalformedCommandsAndLevels) {
@@ -130,13 +151,27 @@ TEST(CddbFolder, SkipsHostileAndDamagedFiles_CountsEntriesWithoutReadingThem) {
   root.write("rock/0701000c", entry("Big") + std::string(kMaxEntryBytes, '#'));     // too large
   ASSERT_EQ(::mkfifo(root.file("rock/0701000d").c_str(), 0600), 0);                  // would block
   root.write("rock/README", "not an entry");
+  // Symbolic links, as a dump can carry them: to a file outside, to an
+  // entry inside, and a category folder that is a link.
+  testing_support::TempDir outside;
+  outside.write("07010002", entry("Outside"));
+  std::filesystem::create_symlink("/etc/passwd", root.file("misc/00000001"));
+  std::filesystem::create_symlink(outside.file("07010002"), root.file("rock/0701000e"));
+  std::filesystem::create_symlink("07010002", root.file("rock/0701000f"));
+  std::filesystem::create_directory_symlink(outside.path(), root.file("linked"));
+  std::filesystem::create_directory_symlink(root.file("rock"), root.file("samefolder"));
 
   FolderStore store(root.path());
   EXPECT_EQ(store.categories(), (std::vector<std::string>{"misc", "rock"}));
   EXPECT_EQ(handleCddbForm(form(kQuery), store, {}).text, "200 rock 07010002 Good\r\n");
-  for (const char* id : {"0701000b", "0701000c", "0701000d"})
-    EXPECT_EQ(handleCddbForm(form(std::string("cddb+read+rock+") + id), store, {}).text.substr(0, 4), "401 ")
+  for (const char* id : {"rock+0701000b", "rock+0701000c", "rock+0701000d", "rock+0701000e",
+                         "rock+0701000f", "misc+00000001", "linked+07010002", "samefolder+07010002"})
+    EXPECT_EQ(handleCddbForm(form(std::string("cddb+read+") + id), store, {}).text.substr(0, 4), "401 ")
         << id;
+  EXPECT_FALSE(store.exists("samefolder", "07010002"));
+  EXPECT_FALSE(store.exists("rock", "0701000f"));
+  EXPECT_EQ(store.discIds("rock"), (std::vector<std::string>{"07010002", "0701000b", "0701000c"}));
+  EXPECT_EQ(store.countEntries("samefolder", 100), 0u);
   // Names that would leave the root never reach the file system.
   EXPECT_FALSE(store.load("..", "07010002"));
   EXPECT_FALSE(store.load("rock/..", "07010002"));

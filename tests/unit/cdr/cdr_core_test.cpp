@@ -1,18 +1,28 @@
 // The pieces of the drive backends that need neither a drive nor the
 // library's exports: readiness from SCSI sense, display names, layouts from
-// what a reader reports, and the timing of the simulated faults. Plus one
+// what a reader reports, the timing of the simulated faults, and the child
+// processes that keep libcdio's faults and leftovers away from the host. Plus one
 // test on a real drive, where the machine has one.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <thread>
 
 #include "drivers/cdr/device_drive.h"
 #include "drivers/cdr/device_status.h"
 #include "drivers/cdr/drive_names.h"
+#include "drivers/cdr/image_probe.h"
 #include "drivers/cdr/sim_drive.h"
 #include "drivers/cdr/toc.h"
+#include "drivers/cdr/temp_copy.h"
 #include "drivers/cdr/toc_file.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -139,6 +149,72 @@ TEST(TocFile, RelativeFileNamesBecomeAbsolute) {
   EXPECT_THROW(absoluteTocText("FILE \"a\\\"b\" 0\n", "/d"), std::runtime_error);
   EXPECT_THROW(absoluteTocText("FILE \"open 0\n", "/d"), std::runtime_error);
   EXPECT_THROW(absoluteTocText("FILE \"a\" 0\n", "/we\"ird"), std::runtime_error);
+}
+
+// The trial open: a child that crashes, hangs or answers is told apart, the
+// hanging one is ended within its bound, and each key is asked once.
+TEST(ImageProbe, CrashesAndHangsStayInTheChildAndAnswersAreKept) {
+  const milliseconds bound(300);
+  const auto crash = [] {
+    ::signal(SIGSEGV, SIG_DFL);  // a sanitizer's own handler would exit instead
+    ::raise(SIGSEGV);
+    return true;
+  };
+  ProbeResult r = probeOnce("crash", crash, bound);
+  EXPECT_EQ(r.answer, ProbeAnswer::kFault);
+  EXPECT_EQ(r.why, "libcdio crashed on it (signal 11)");
+
+  const auto start = std::chrono::steady_clock::now();
+  r = probeOnce("hang", [] {
+    for (;;) ::pause();
+    return true;
+  }, bound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(r.answer, ProbeAnswer::kFault);
+  EXPECT_EQ(r.why, "libcdio did not finish reading it within 300 ms");
+
+  EXPECT_EQ(probeOnce("no", [] { return false; }, bound).answer, ProbeAnswer::kRefused);
+  EXPECT_EQ(probeOnce("yes", [] { return true; }, bound).answer, ProbeAnswer::kOpens);
+  EXPECT_EQ(probeOnce("yes", crash, bound).answer, ProbeAnswer::kOpens) << "asked again";
+  EXPECT_EQ(probeOnce("crash", [] { return true; }, bound).answer, ProbeAnswer::kFault);
+}
+
+// The temporary copy goes with its object, and with the process when that
+// dies first (here by SIGKILL, which no handler sees).
+TEST(TempCopy, RemovedWithItsOwnerAndWithAProcessThatDies) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv tmp("TMPDIR", dir.path());
+  std::string path;
+  {
+    TempCopy copy;
+    ASSERT_EQ(copy.make("CD_DA\n", "disc.toc"), "");
+    path = copy.path();
+    EXPECT_EQ(testing_support::readFile(path), "CD_DA\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(ends[0]);
+    TempCopy copy;
+    if (copy.make("CD_DA\n", "disc.toc").empty()) (void)!::write(ends[1], "+", 1);
+    for (;;) ::pause();
+  }
+  ::close(ends[1]);
+  char made = 0;
+  ASSERT_EQ(::read(ends[0], &made, 1), 1);
+  ::close(ends[0]);
+  EXPECT_FALSE(std::filesystem::is_empty(dir.path()));
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  // The watcher notices the end of the pipe at once; give it a moment.
+  for (int i = 0; i < 200 && !std::filesystem::is_empty(dir.path()); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "the copy outlived its process";
 }
 
 TEST(SimulatedFaults, TimingAndShiftsFollowTheirSettings) {

@@ -83,7 +83,7 @@ TEST(Mkdisc, BadFilesAndArgumentsFailCleanly) {
   // read, 2 for what is too big to be a description.
   auto missing = mkdisc({dir.file("none.json"), "--out", dir.file("out")});
   EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("cannot be opened"), std::string::npos) << missing.err;
   auto folder = mkdisc({dir.path(), "--out", dir.file("out")});
   EXPECT_EQ(folder.exitCode, 1);
   EXPECT_NE(folder.err.find("not a regular file"), std::string::npos) << folder.err;

@@ -132,8 +132,8 @@ TEST(QomhostDrives, HostileImagesAndFifosAreSkippedWithTheirReason) {
   EXPECT_EQ(listed.exitCode, 0) << listed.err;
   EXPECT_EQ(listed.out, "0\tdisc.cue\n1\tgood.nrg\n") << listed.err;
   const auto nrg = run({"disc", "--drive", "1", "--json", "--timeout", "10"});
-  ASSERT_EQ(nrg.exitCode, 0) << nrg.err;
-  EXPECT_EQ(nlohmann::json::parse(nrg.out)["tracks"].size(), 2u);
+  EXPECT_EQ(nrg.exitCode, 0) << nrg.err;
+  if (nrg.exitCode == 0) EXPECT_EQ(nlohmann::json::parse(nrg.out)["tracks"].size(), 2u);
 
   // The configuration file itself a FIFO.
   testing_support::ScopedEnv fifoConfig("CDR_CONFIG", dir.file("sheet.cue"));

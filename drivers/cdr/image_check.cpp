@@ -150,6 +150,7 @@ std::string checkCueText(std::string_view text) {
       lastTime = *time;
     }
   }
+  if (tracks == 0) return "no tracks";
   return {};
 }
 
@@ -165,6 +166,9 @@ std::string checkTocText(std::string_view text, std::vector<TocFileUse>& files) 
     const auto t = tokens(l);
     if (t.empty()) continue;
     if (t[0] == "TRACK" && ++tracks > kMaxTracks) return "more than 99 tracks";
+    // libcdio writes these into the current track's entry unguarded.
+    if ((t[0] == "NO" || t[0] == "ISRC" || t[0] == "SILENCE") && tracks == 0)
+      return atLine(n + 1, std::string(t[0]) + " before the first TRACK");
     if (t[0] != "FILE" && t[0] != "AUDIOFILE" && t[0] != "DATAFILE") continue;
     // The name: quoted, or the next token.
     const std::size_t keyEnd = l.find(t[0]) + t[0].size();
@@ -173,23 +177,23 @@ std::string checkTocText(std::string_view text, std::vector<TocFileUse>& files) 
     if (open == std::string_view::npos) return atLine(n + 1, "no file name");
     TocFileUse use;
     use.line = n + 1;
-    if (rest[open] == '"') {
-      const std::size_t close = rest.find('"', open + 1);
-      if (close == std::string_view::npos) return atLine(n + 1, "a file name is not closed");
-      use.name = std::string(rest.substr(open + 1, close - open - 1));
-      rest = rest.substr(close + 1);
-    } else {
-      const auto words = tokens(rest);
-      use.name = std::string(words.front());
-      rest = rest.substr(rest.find(words.front()) + words.front().size());
-    }
-    if (use.name.empty()) return atLine(n + 1, "an empty file name");
+    // Quoted, as cdrdao writes them: what libcdio opens is then exactly the
+    // name checked here (it ends a name at a quote, tab or line end).
+    if (rest[open] != '"') return atLine(n + 1, "a file name is not quoted");
+    const std::size_t close = rest.find('"', open + 1);
+    if (close == std::string_view::npos) return atLine(n + 1, "a file name is not closed");
+    use.name = std::string(rest.substr(open + 1, close - open - 1));
+    rest = rest.substr(close + 1);
+    if (use.name.empty() || use.name.find_first_of("\t\r") != std::string::npos)
+      return atLine(n + 1, "an empty file name or one with a tab");
     const auto positions = tokens(rest);
     if (!positions.empty())
       if (auto start = tocBytes(positions[0])) use.startBytes = *start;
     if (positions.size() > 1) use.bytes = tocBytes(positions[1]);
     files.push_back(std::move(use));
   }
+  // With none, libcdio writes before its track table.
+  if (tracks == 0) return "no tracks";
   return {};
 }
 

@@ -21,7 +21,7 @@ constexpr std::size_t kMaxSheetBytes = std::size_t{1} << 20;
 
 // "" when libcdio may parse the CUE sheet: no NUL byte, no line of 1024
 // bytes or more (its reader splits long lines, so their tails would be
-// read as statements), at most 99 TRACK statements numbered 1..99, INDEX
+// read as statements), 1 to 99 TRACK statements numbered 1..99, INDEX
 // numbers rising and their MM:SS:FF times in order within each FILE, no
 // CDTEXTFILE. Otherwise why not, naming the line.
 std::string checkCueText(std::string_view text);
@@ -36,7 +36,8 @@ struct TocFileUse {
 };
 
 // "" when libcdio may parse the TOC file: no NUL byte, no line of 512 bytes
-// or more, at most 99 TRACK statements. files receives every named file.
+// or more, 1 to 99 TRACK statements, no track flag, ISRC or SILENCE before
+// the first, file names quoted. files receives every named file.
 std::string checkTocText(std::string_view text, std::vector<TocFileUse>& files);
 
 // The NRG footer and trailer must lie within this many bytes of the end

@@ -17,12 +17,14 @@
 #include "drivers/cdr/device_drive.h"
 #include "drivers/cdr/device_status.h"
 #include "drivers/cdr/drive_names.h"
+#include "drivers/cdr/image_check.h"
 #include "drivers/cdr/image_probe.h"
 #include "drivers/cdr/sim_drive.h"
 #include "drivers/cdr/toc.h"
 #include "drivers/cdr/temp_copy.h"
 #include "drivers/cdr/toc_file.h"
 #include "support/temp_dir.h"
+#include "unit/cdr/image_files.h"
 
 namespace {
 
@@ -149,6 +151,52 @@ TEST(TocFile, RelativeFileNamesBecomeAbsolute) {
   EXPECT_THROW(absoluteTocText("FILE \"a\\\"b\" 0\n", "/d"), std::runtime_error);
   EXPECT_THROW(absoluteTocText("FILE \"open 0\n", "/d"), std::runtime_error);
   EXPECT_THROW(absoluteTocText("FILE \"a\" 0\n", "/we\"ird"), std::runtime_error);
+}
+
+// The edges of the checks made before libcdio parses an image (the
+// integration test has the images that crash it): what a sound image may
+// hold passes, what libcdio would write past its tables on does not.
+TEST(ImageCheck, SoundImagesPassAndUnguardedStatementsDoNot) {
+  std::vector<TocFileUse> files;
+  // A sheet per FILE restarts its times; a TOC range is taken apart.
+  EXPECT_EQ(checkCueText("FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n INDEX 01 00:10:00\n"
+                         "FILE \"b.bin\" BINARY\n TRACK 02 AUDIO\n INDEX 00 00:00:00\n INDEX 01 00:02:00\n"),
+            "");
+  EXPECT_EQ(checkCueText("FILE \"a.bin\" BINARY\n TRACK 100 AUDIO\n INDEX 01 00:00:00\n"),
+            "line 2: TRACK needs a number from 1 to 99");
+  EXPECT_EQ(checkCueText("FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n INDEX 01 00:00:00\n INDEX 01 00:01:00\n"),
+            "line 4: INDEX numbers out of order");
+  EXPECT_EQ(checkCueText("REM only\n"), "no tracks");
+  EXPECT_EQ(checkCueText(std::string(1024, ' ') + "\nTRACK 01 AUDIO\n"), "line 1: longer than 1023 bytes");
+  EXPECT_EQ(checkTocText("CD_DA\nTRACK AUDIO\nFILE \"a.bin\" 00:00:10 150 // note\n", files), "");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].startBytes, 10u * 2352);
+  EXPECT_EQ(files[0].bytes, 600u);
+  EXPECT_EQ(checkTocText("CD_DA\nISRC \"X\"\nTRACK AUDIO\n", files), "line 2: ISRC before the first TRACK");
+  EXPECT_EQ(checkTocText("CD_DA\nTRACK AUDIO\nFILE a.bin 0\n", files), "line 3: a file name is not quoted");
+  EXPECT_EQ(checkTocText("CD_DA\n", files), "no tracks");
+
+  // NRG: the 5.0 trailer too; chunk sizes against the footer and the data.
+  const auto nrg = [](const std::string& chunks, bool v50 = false) {
+    const std::string data(300 * 2352, '\0');
+    const std::string footer = chunks + "END!" + cdr_test::be(0, 4);
+    const std::string trailer = v50 ? std::string(4, '\0') + "NERO" + cdr_test::be(data.size(), 4)
+                                    : "NER5" + cdr_test::be(data.size(), 8);
+    const std::string file = data + footer + trailer;
+    return checkNrgTail(std::string_view(file).substr(file.size() - std::min<std::size_t>(file.size(), 4096)),
+                        file.size());
+  };
+  const auto chunk = [](const std::string& id, const std::string& body) {
+    return id + cdr_test::be(body.size(), 4) + body;
+  };
+  const std::string tracks = chunk("ETNF", cdr_test::etnf(2, 150));
+  EXPECT_EQ(nrg(tracks, true), "");
+  EXPECT_EQ(nrg(chunk("SINF", cdr_test::be(1, 4)) + tracks + chunk("DAOI", std::string(22 + 2 * 30, '\0'))), "");
+  EXPECT_EQ(nrg(tracks + chunk("DAOI", std::string(22 + 30, '\0'))), "NRG chunk DAOI is malformed");
+  EXPECT_EQ(nrg(tracks + tracks), "more than one NRG track table");
+  EXPECT_EQ(nrg(chunk("ETNF", cdr_test::etnf(2, 151))), "NRG track 2 lies past the image's data");
+  EXPECT_EQ(nrg(tracks + "MTYP" + cdr_test::be(4000, 4)), "NRG chunk MTYP runs past the footer");
+  EXPECT_EQ(nrg(""), "its NRG footer lists no tracks");
 }
 
 // The trial open: a child that crashes, hangs or answers is told apart, the

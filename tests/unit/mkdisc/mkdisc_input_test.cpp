@@ -1,6 +1,7 @@
 // Descriptions and command lines that mkdisc must refuse: a clear one-line
 // message, a nonzero exit, no crash and no image left behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -87,6 +88,10 @@ TEST(Mkdisc, BadFilesAndArgumentsFailCleanly) {
   auto folder = mkdisc({dir.path(), "--out", dir.file("out")});
   EXPECT_EQ(folder.exitCode, 1);
   EXPECT_NE(folder.err.find("not a regular file"), std::string::npos) << folder.err;
+  ASSERT_EQ(::mkfifo(dir.file("fifo.json").c_str(), 0600), 0);
+  auto fifo = mkdisc({dir.file("fifo.json"), "--out", dir.file("out")});  // refused, not waited on
+  EXPECT_EQ(fifo.exitCode, 1);
+  EXPECT_NE(fifo.err.find("is not a regular file"), std::string::npos) << fifo.err;
   auto huge = mkdisc({dir.write("huge.json", std::string((1 << 20) + 10, ' ')), "--out", dir.file("out")});
   EXPECT_EQ(huge.exitCode, 2);
   EXPECT_NE(huge.err.find("larger than 1 MiB"), std::string::npos) << huge.err;

@@ -120,8 +120,11 @@ ProbeResult runProbe(const std::function<bool()>& attempt, std::chrono::millisec
     result.answer = answer == 'y' ? ProbeAnswer::kOpens : ProbeAnswer::kRefused;
   } else if (reaped && WIFSIGNALED(status)) {
     result.why = "libcdio crashed on it (signal " + std::to_string(WTERMSIG(status)) + ")";
+  } else if (reaped && WIFEXITED(status)) {
+    // A sanitizer's report ends the child with a status instead of a signal.
+    result.why = "libcdio crashed on it (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
   } else {
-    result.why = "libcdio failed on it (the trial open ended without an answer)";
+    result.why = "libcdio crashed on it (the trial open ended without an answer)";
   }
   return result;
 }

@@ -1,12 +1,6 @@
 #include "drivers/cdr/config.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +9,7 @@
 #include "drivers/cdr/image_drive.h"
 #include "drivers/cdr/sim_drive.h"
 #include "platform/codepage.h"
+#include "platform/small_file.h"
 
 namespace cdr {
 namespace {
@@ -124,43 +119,15 @@ std::vector<std::unique_ptr<Drive>> parseDrives(std::string_view text, const std
 
 std::vector<std::unique_ptr<Drive>> loadDrives(const std::string& path, std::uint32_t accessMode,
                                                const Warn& warn, bool* usable) {
-  std::vector<std::unique_ptr<Drive>> none;
   if (usable) *usable = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    warn(std::string("cannot open: ") + std::strerror(errno) + ": no drives");
-    return none;
+  // Non-blocking and regular files only: a FIFO named here would hang the
+  // open, and the read stops at the cap.
+  const platform::SmallFile file = platform::readSmallFile(path, kMaxConfigBytes);
+  if (!file.ok) {
+    warn(file.problem + ": no drives");
+    return {};
   }
-  std::string text;
-  struct stat st {};
-  const char* problem = nullptr;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    problem = "not a regular file";
-  } else if (static_cast<std::uint64_t>(st.st_size) > kMaxConfigBytes) {
-    problem = "larger than 1 MiB";
-  } else {
-    // Read to the end rather than trusting st_size: the file may change.
-    char chunk[16384];
-    for (;;) {
-      const ssize_t got = ::read(fd, chunk, sizeof chunk);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        problem = "cannot be read";
-        break;
-      }
-      if (got == 0) break;
-      if (text.size() + static_cast<std::size_t>(got) > kMaxConfigBytes) {
-        problem = "larger than 1 MiB";
-        break;
-      }
-      text.append(chunk, static_cast<std::size_t>(got));
-    }
-  }
-  ::close(fd);
-  if (problem) {
-    warn(std::string(problem) + ": no drives");
-    return none;
-  }
+  const std::string& text = file.text;
   const std::string dir = std::filesystem::path(path).parent_path().string();
   return parseDrives(text, dir, accessMode, warn, usable);
 }

@@ -12,10 +12,15 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include <cdio/logging.h>
 #include <nlohmann/json.hpp>
 
+#include "drivers/cdr/image_check.h"
+#include "drivers/cdr/image_probe.h"
+#include "drivers/cdr/temp_copy.h"
 #include "drivers/cdr/toc_file.h"
 #include "drivers/cdr/warn.h"
+#include "platform/small_file.h"
 
 namespace cdr {
 namespace {
@@ -24,21 +29,10 @@ using nlohmann::json;
 
 constexpr std::uint32_t kImageMaxTransferBytes = 64 * 1024;
 
-// "" when path names a regular file that can be opened for reading; the
-// check keeps FIFOs and device nodes (which could block or never end) away
-// from libcdio's parsers.
-std::string regularFileProblem(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return path + " cannot be opened: " + std::strerror(errno);
-  struct stat st {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  return regular ? "" : path + " is not a regular file";
-}
-
 // The file libcdio 2.1 reads a CUE sheet's audio from: the sheet's own name
 // with ".bin" for ".cue" (whatever its FILE line says). Empty when libcdio
-// does not take the file for a CUE sheet.
+// does not take the file for a CUE sheet. Called only on a sheet
+// checkCueText accepted: this parse writes nothing, but it reads every line.
 std::string cueDataFile(const std::string& cuePath) {
   std::lock_guard<std::mutex> lock(cdioMutex());
   char* bin = cdio_is_cuefile(cuePath.c_str());
@@ -48,67 +42,86 @@ std::string cueDataFile(const std::string& cuePath) {
   return name;
 }
 
-constexpr std::size_t kMaxTocFileBytes = std::size_t{1} << 20;
+// "" when path is a regular file, with its identity added to key and its
+// status in st; otherwise why not, starting with the path.
+std::string regularFile(const std::string& path, std::string& key, struct stat& st) {
+  if (std::string why = platform::regularFileProblem(path); !why.empty()) return path + " " + why;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return path + " is not a regular file";
+  key += fileIdentity(st);
+  return {};
+}
 
-// Reads a whole small file; "" on success, otherwise why not.
-std::string readSmallFile(const std::string& path, std::size_t limit, std::string& text) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+// The last bytes of an NRG image, where its footer lies; "" or why not.
+std::string readNrgTail(const std::string& path, std::string& tail, std::uint64_t& size,
+                        std::string& key) {
+  if (std::string why = platform::regularFileProblem(path); !why.empty()) return path + " " + why;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return path + " cannot be opened: " + std::strerror(errno);
-  text.clear();
-  char chunk[16384];
+  struct stat st {};
   std::string why;
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) why = path + " cannot be read: " + std::strerror(errno);
-    if (got <= 0) break;
-    if (text.size() + static_cast<std::size_t>(got) > limit) {
-      why = path + " is larger than " + std::to_string(limit >> 10) + " KiB";
-      break;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    why = path + " is not a regular file";
+  } else {
+    size = static_cast<std::uint64_t>(st.st_size);
+    tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(size, kNrgMaxFooterBytes)), '\0');
+    std::size_t done = 0;
+    while (done < tail.size()) {
+      const ssize_t got = ::pread(fd, tail.data() + done, tail.size() - done,
+                                  static_cast<off_t>(size - tail.size() + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      done += static_cast<std::size_t>(got);
     }
-    text.append(chunk, static_cast<std::size_t>(got));
+    if (done != tail.size()) why = path + " cannot be read";
+    key += fileIdentity(st);
   }
   ::close(fd);
   return why;
 }
 
-// A TOC file copied with absolute file names (toc_file.h) into a private
-// temporary file, removed again when this goes: libcdio reads it only while
-// the image is being opened.
-class TocCopy {
- public:
-  // "" on success, otherwise why not.
-  std::string make(const std::string& tocPath) {
-    std::string text;
-    if (std::string why = readSmallFile(tocPath, kMaxTocFileBytes, text); !why.empty()) return why;
-    const std::string dir = std::filesystem::absolute(tocPath).parent_path().string();
-    try {
-      text = absoluteTocText(text, dir);
-    } catch (const std::runtime_error& e) {
-      return tocPath + ": " + e.what();
-    }
-    std::string name = (std::filesystem::temp_directory_path() / "cdr-toc-XXXXXX.toc").string();
-    const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0) return std::string("no temporary copy of ") + tocPath + ": " + std::strerror(errno);
-    path_ = name;
-    std::size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) break;
-      done += static_cast<std::size_t>(put);
-    }
-    ::close(fd);
-    return done == text.size() ? "" : "no temporary copy of " + tocPath;
+// A TOC file's named files, relative to its folder: each a regular file
+// that holds the range the statement names. "" or why not.
+std::string checkTocFiles(const std::string& tocPath, const std::vector<TocFileUse>& files,
+                          std::string& key) {
+  const std::filesystem::path dir = std::filesystem::absolute(tocPath).parent_path();
+  for (const TocFileUse& use : files) {
+    std::filesystem::path file(use.name);
+    if (file.is_relative()) file = dir / file;
+    struct stat st {};
+    const std::string where = tocPath + ": line " + std::to_string(use.line) + ": ";
+    if (std::string why = regularFile(file.string(), key, st); !why.empty()) return where + why;
+    const auto bytes = static_cast<std::uint64_t>(st.st_size);
+    if (use.startBytes > bytes || (use.bytes && *use.bytes > bytes - use.startBytes))
+      return where + file.string() + " is shorter than the range named";
   }
-  const std::string& path() const { return path_; }
-  ~TocCopy() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
+  return {};
+}
 
- private:
-  std::string path_;
-};
+// libcdio's own open of the image, without cdioMutex() (the callers hold it
+// or are the probe's child, where it must not be taken).
+CdIo_t* openRaw(ImageFormat format, const std::string& path) {
+  switch (format) {
+    case ImageFormat::kCue: return cdio_open_cue(path.c_str());
+    case ImageFormat::kToc: return cdio_open(path.c_str(), DRIVER_CDRDAO);
+    case ImageFormat::kNrg: return cdio_open(path.c_str(), DRIVER_NRG);
+  }
+  return nullptr;
+}
+
+void silentLog(cdio_log_level_t, const char[]) {}
+
+// In the probe's child: what the drive does with an image here, open, the
+// table of contents, close, so a fault in any of them shows there.
+bool trialOpen(ImageFormat format, const std::string& path) {
+  cdio_log_set_handler(&silentLog);  // the parent's own open says what libcdio says
+  CdIo_t* cdio = openRaw(format, path);
+  if (!cdio) return false;
+  std::uint32_t firstTrack = 1;
+  std::vector<TrackLayout> tracks;
+  (void)readLayout(cdio, firstTrack, tracks);
+  cdio_destroy(cdio);
+  return true;
+}
 
 const char* formatName(ImageFormat format) {
   switch (format) {
@@ -134,32 +147,58 @@ ImageDrive::~ImageDrive() { takeOut(); }
 std::string ImageDrive::insert() {
   takeOut();
   const std::string& path = settings_.path;
-  if (std::string why = regularFileProblem(path); !why.empty()) return why;
-
+  // Everything libcdio will read is checked here first; key collects the
+  // identities of those files for the probe.
+  std::string key = std::to_string(static_cast<int>(settings_.format)) + ";";
   std::string dataFile;
-  if (settings_.format == ImageFormat::kCue) {
-    dataFile = cueDataFile(path);
-    if (dataFile.empty()) return path + " is not a CUE sheet libcdio can read";
-    if (regularFileProblem(dataFile) != "")
-      return path + ": libcdio reads its audio from " + dataFile +
-             " (the sheet's name with .bin), which is missing or not a regular file";
+  TempCopy tocCopy;
+  struct stat st {};
+  if (settings_.format == ImageFormat::kNrg) {
+    std::string tail;
+    std::uint64_t size = 0;
+    if (std::string why = readNrgTail(path, tail, size, key); !why.empty()) return why;
+    if (std::string why = checkNrgTail(tail, size); !why.empty()) return path + ": " + why;
+  } else {
+    const platform::SmallFile sheet = platform::readSmallFile(path, kMaxSheetBytes);
+    if (!sheet.ok) return path + " " + sheet.problem;
+    if (std::string why = regularFile(path, key, st); !why.empty()) return why;
+    if (settings_.format == ImageFormat::kCue) {
+      if (std::string why = checkCueText(sheet.text); !why.empty()) return path + ": " + why;
+      dataFile = cueDataFile(path);
+      if (dataFile.empty()) return path + " is not a CUE sheet libcdio can read";
+      if (!regularFile(dataFile, key, st).empty())
+        return path + ": libcdio reads its audio from " + dataFile +
+               " (the sheet's name with .bin), which is missing or not a regular file";
+    } else {
+      std::vector<TocFileUse> files;
+      if (std::string why = checkTocText(sheet.text, files); !why.empty()) return path + ": " + why;
+      if (std::string why = checkTocFiles(path, files, key); !why.empty()) return why;
+      std::string text;
+      try {
+        text = absoluteTocText(sheet.text, std::filesystem::absolute(path).parent_path().string());
+      } catch (const std::runtime_error& e) {
+        return path + ": " + e.what();
+      }
+      if (std::string why = tocCopy.make(text, "disc.toc"); !why.empty())
+        return path + ": " + why;
+    }
   }
-
-  TocCopy tocCopy;
-  if (settings_.format == ImageFormat::kToc)
-    if (std::string why = tocCopy.make(path); !why.empty()) return why;
+  const std::string& openPath = settings_.format == ImageFormat::kToc ? tocCopy.path() : path;
+  const ImageFormat format = settings_.format;
+  const ProbeResult probe =
+      probeOnce(key, [&] { return trialOpen(format, openPath); }, probeTimeout());
+  if (probe.answer == ProbeAnswer::kFault) return path + ": " + probe.why;
+  const std::string unreadable =
+      path + " is not a " + std::string(formatName(settings_.format)) + " libcdio can read";
+  if (probe.answer == ProbeAnswer::kRefused) return unreadable;
 
   CdIo_t* raw = nullptr;
   {
     std::lock_guard<std::mutex> lock(cdioMutex());
-    switch (settings_.format) {
-      case ImageFormat::kCue: raw = cdio_open_cue(path.c_str()); break;
-      case ImageFormat::kToc: raw = cdio_open(tocCopy.path().c_str(), DRIVER_CDRDAO); break;
-      case ImageFormat::kNrg: raw = cdio_open(path.c_str(), DRIVER_NRG); break;
-    }
+    raw = openRaw(format, openPath);
   }
   CdioHandle cdio(raw);
-  if (!cdio) return path + " is not a " + std::string(formatName(settings_.format)) + " libcdio can read";
+  if (!cdio) return unreadable;
 
   std::uint32_t firstTrack = 1;
   std::vector<TrackLayout> tracks;

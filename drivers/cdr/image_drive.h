@@ -2,7 +2,9 @@
 // A disc image (CUE/BIN, cdrdao TOC, Nero NRG) offered as a drive, read
 // through libcdio's image drivers. The image is "in the drive" from the
 // start; CD_Eject takes it out and CD_Load opens the file again, so a file
-// replaced on disk in between is the next disc.
+// replaced on disk in between is the next disc. Each open checks the files
+// first (image_check.h) and has libcdio try them in a child process
+// (image_probe.h) before this process lets libcdio parse them.
 #include <cstdint>
 #include <memory>
 #include <string>

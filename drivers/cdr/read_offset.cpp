@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iterator>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/small_file.h"
 
 namespace cdr {
 namespace {
@@ -107,16 +109,16 @@ std::optional<std::int32_t> offsetField(const json& entry) {
 std::int32_t offsetFromFile(const std::string& vendorModel, const Warn& warn) {
   const std::string path = offsetsFilePath();
   if (path.empty() || vendorModel.empty()) return 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return 0;  // no file: nothing set, not worth a line
-  std::string text;
-  text.resize(kMaxOffsetsFileBytes + 1);
-  in.read(&text[0], static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > kMaxOffsetsFileBytes) {
-    warn("offsets file " + path + ": larger than 1 MiB, not read");
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return 0;  // no file: nothing set, not worth a line
+  // Regular files only, opened without blocking: a FIFO here would hang
+  // the drive's first use.
+  const platform::SmallFile file = platform::readSmallFile(path, kMaxOffsetsFileBytes);
+  if (!file.ok) {
+    warn("offsets file " + path + " " + file.problem + ", not read");
     return 0;
   }
+  const std::string& text = file.text;
   const json offsets = json::parse(text, nullptr, false, true);
   if (!offsets.is_object()) {
     warn("offsets file " + path + ": not a JSON object of \"VENDOR MODEL\": samples");

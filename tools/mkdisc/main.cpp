@@ -1,12 +1,6 @@
 // mkdisc: makes a CUE/BIN image of a test CD from a JSON description, and
 // optionally its freedb entry. See README.md for the description format.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -14,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/codepage.h"
+#include "platform/small_file.h"
 #include "tools/mkdisc/alignment_check.h"
 #include "tools/mkdisc/atomic_file.h"
 #include "tools/mkdisc/description.h"
@@ -44,34 +39,15 @@ int error(int code, const std::string& line) {
 }
 
 // Reads at most the size a description may have; a FIFO or device is refused.
-std::optional<std::string> readDescription(const std::string& path, std::string& why) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    why = std::string("cannot open: ") + std::strerror(errno);
-    return std::nullopt;
-  }
-  std::string text;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    why = "not a regular file";
-    return std::nullopt;
-  }
-  char chunk[16384];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      if (got < 0) why = std::string("cannot read: ") + std::strerror(errno);
-      break;
-    }
-    // Stop one byte past the limit: the parser then names the real problem.
-    text.append(chunk, static_cast<std::size_t>(got));
-    if (text.size() > mkdisc::kMaxDescriptionBytes) break;
-  }
-  ::close(fd);
-  if (!why.empty()) return std::nullopt;
-  return text;
+// The description, read without blocking and only from a regular file;
+// nothing with why (tooLarge set for a file over the cap) otherwise.
+std::optional<std::string> readDescription(const std::string& path, std::string& why,
+                                           bool& tooLarge) {
+  platform::SmallFile file = platform::readSmallFile(path, mkdisc::kMaxDescriptionBytes);
+  if (file.ok) return std::move(file.text);
+  tooLarge = file.problem.rfind("is larger than", 0) == 0;
+  why = tooLarge ? "the description is larger than 1 MiB" : file.problem;
+  return std::nullopt;
 }
 
 bool nameCharacter(char c) {
@@ -162,8 +138,9 @@ void printJson(const mkdisc::Disc& disc, const mkdisc::DiscLayout& layout, const
 
 int run(const Options& options) {
   std::string why;
-  const auto text = readDescription(options.description, why);
-  if (!text) return error(kExitFailed, options.description + ": " + why);
+  bool tooLarge = false;
+  const auto text = readDescription(options.description, why, tooLarge);
+  if (!text) return error(tooLarge ? kExitBadInput : kExitFailed, options.description + ": " + why);
   mkdisc::DescriptionResult parsed = mkdisc::parseDescription(*text);
   if (!parsed.disc) return error(kExitBadInput, options.description + ": " + parsed.error);
   mkdisc::Disc& disc = *parsed.disc;

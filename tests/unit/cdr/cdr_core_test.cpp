@@ -1,18 +1,30 @@
 // The pieces of the drive backends that need neither a drive nor the
 // library's exports: readiness from SCSI sense, display names, layouts from
-// what a reader reports, and the timing of the simulated faults. Plus one
+// what a reader reports, the timing of the simulated faults, and the child
+// processes that keep libcdio's faults and leftovers away from the host. Plus one
 // test on a real drive, where the machine has one.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <thread>
 
 #include "drivers/cdr/device_drive.h"
 #include "drivers/cdr/device_status.h"
 #include "drivers/cdr/drive_names.h"
+#include "drivers/cdr/image_check.h"
+#include "drivers/cdr/image_probe.h"
 #include "drivers/cdr/sim_drive.h"
 #include "drivers/cdr/toc.h"
+#include "drivers/cdr/temp_copy.h"
 #include "drivers/cdr/toc_file.h"
+#include "support/temp_dir.h"
+#include "unit/cdr/image_files.h"
 
 namespace {
 
@@ -139,6 +151,118 @@ TEST(TocFile, RelativeFileNamesBecomeAbsolute) {
   EXPECT_THROW(absoluteTocText("FILE \"a\\\"b\" 0\n", "/d"), std::runtime_error);
   EXPECT_THROW(absoluteTocText("FILE \"open 0\n", "/d"), std::runtime_error);
   EXPECT_THROW(absoluteTocText("FILE \"a\" 0\n", "/we\"ird"), std::runtime_error);
+}
+
+// The edges of the checks made before libcdio parses an image (the
+// integration test has the images that crash it): what a sound image may
+// hold passes, what libcdio would write past its tables on does not.
+TEST(ImageCheck, SoundImagesPassAndUnguardedStatementsDoNot) {
+  std::vector<TocFileUse> files;
+  // A sheet per FILE restarts its times; a TOC range is taken apart.
+  EXPECT_EQ(checkCueText("FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n INDEX 01 00:10:00\n"
+                         "FILE \"b.bin\" BINARY\n TRACK 02 AUDIO\n INDEX 00 00:00:00\n INDEX 01 00:02:00\n"),
+            "");
+  EXPECT_EQ(checkCueText("FILE \"a.bin\" BINARY\n TRACK 100 AUDIO\n INDEX 01 00:00:00\n"),
+            "line 2: TRACK needs a number from 1 to 99");
+  EXPECT_EQ(checkCueText("FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n INDEX 01 00:00:00\n INDEX 01 00:01:00\n"),
+            "line 4: INDEX numbers out of order");
+  EXPECT_EQ(checkCueText("REM only\n"), "no tracks");
+  EXPECT_EQ(checkCueText(std::string(1024, ' ') + "\nTRACK 01 AUDIO\n"), "line 1: longer than 1023 bytes");
+  EXPECT_EQ(checkTocText("CD_DA\nTRACK AUDIO\nFILE \"a.bin\" 00:00:10 150 // note\n", files), "");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].startBytes, 10u * 2352);
+  EXPECT_EQ(files[0].bytes, 600u);
+  EXPECT_EQ(checkTocText("CD_DA\nISRC \"X\"\nTRACK AUDIO\n", files), "line 2: ISRC before the first TRACK");
+  EXPECT_EQ(checkTocText("CD_DA\nTRACK AUDIO\nFILE a.bin 0\n", files), "line 3: a file name is not quoted");
+  EXPECT_EQ(checkTocText("CD_DA\n", files), "no tracks");
+
+  // NRG: the 5.0 trailer too; chunk sizes against the footer and the data.
+  const auto nrg = [](const std::string& chunks, bool v50 = false) {
+    const std::string data(300 * 2352, '\0');
+    const std::string footer = chunks + "END!" + cdr_test::be(0, 4);
+    const std::string trailer = v50 ? std::string(4, '\0') + "NERO" + cdr_test::be(data.size(), 4)
+                                    : "NER5" + cdr_test::be(data.size(), 8);
+    const std::string file = data + footer + trailer;
+    return checkNrgTail(std::string_view(file).substr(file.size() - std::min<std::size_t>(file.size(), 4096)),
+                        file.size());
+  };
+  const auto chunk = [](const std::string& id, const std::string& body) {
+    return id + cdr_test::be(body.size(), 4) + body;
+  };
+  const std::string tracks = chunk("ETNF", cdr_test::etnf(2, 150));
+  EXPECT_EQ(nrg(tracks, true), "");
+  EXPECT_EQ(nrg(chunk("SINF", cdr_test::be(1, 4)) + tracks + chunk("DAOI", std::string(22 + 2 * 30, '\0'))), "");
+  EXPECT_EQ(nrg(tracks + chunk("DAOI", std::string(22 + 30, '\0'))), "NRG chunk DAOI is malformed");
+  EXPECT_EQ(nrg(tracks + tracks), "more than one NRG track table");
+  EXPECT_EQ(nrg(chunk("ETNF", cdr_test::etnf(2, 151))), "NRG track 2 lies past the image's data");
+  EXPECT_EQ(nrg(tracks + "MTYP" + cdr_test::be(4000, 4)), "NRG chunk MTYP runs past the footer");
+  EXPECT_EQ(nrg(""), "its NRG footer lists no tracks");
+}
+
+// The trial open: a child that crashes, hangs or answers is told apart, the
+// hanging one is ended within its bound, and each key is asked once.
+TEST(ImageProbe, CrashesAndHangsStayInTheChildAndAnswersAreKept) {
+  const milliseconds bound(300);
+  const auto crash = [] {
+    ::signal(SIGSEGV, SIG_DFL);  // a sanitizer's own handler would exit instead
+    ::raise(SIGSEGV);
+    return true;
+  };
+  ProbeResult r = probeOnce("crash", crash, bound);
+  EXPECT_EQ(r.answer, ProbeAnswer::kFault);
+  EXPECT_EQ(r.why, "libcdio crashed on it (signal 11)");
+
+  const auto start = std::chrono::steady_clock::now();
+  r = probeOnce("hang", [] {
+    for (;;) ::pause();
+    return true;
+  }, bound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(r.answer, ProbeAnswer::kFault);
+  EXPECT_EQ(r.why, "libcdio did not finish reading it within 300 ms");
+
+  EXPECT_EQ(probeOnce("no", [] { return false; }, bound).answer, ProbeAnswer::kRefused);
+  EXPECT_EQ(probeOnce("yes", [] { return true; }, bound).answer, ProbeAnswer::kOpens);
+  EXPECT_EQ(probeOnce("yes", crash, bound).answer, ProbeAnswer::kOpens) << "asked again";
+  EXPECT_EQ(probeOnce("crash", [] { return true; }, bound).answer, ProbeAnswer::kFault);
+}
+
+// The temporary copy goes with its object, and with the process when that
+// dies first (here by SIGKILL, which no handler sees).
+TEST(TempCopy, RemovedWithItsOwnerAndWithAProcessThatDies) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv tmp("TMPDIR", dir.path());
+  std::string path;
+  {
+    TempCopy copy;
+    ASSERT_EQ(copy.make("CD_DA\n", "disc.toc"), "");
+    path = copy.path();
+    EXPECT_EQ(testing_support::readFile(path), "CD_DA\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(ends[0]);
+    TempCopy copy;
+    if (copy.make("CD_DA\n", "disc.toc").empty()) (void)!::write(ends[1], "+", 1);
+    for (;;) ::pause();
+  }
+  ::close(ends[1]);
+  char made = 0;
+  ASSERT_EQ(::read(ends[0], &made, 1), 1);
+  ::close(ends[0]);
+  EXPECT_FALSE(std::filesystem::is_empty(dir.path()));
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  // The watcher notices the end of the pipe at once; give it a moment.
+  for (int i = 0; i < 200 && !std::filesystem::is_empty(dir.path()); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "the copy outlived its process";
 }
 
 TEST(SimulatedFaults, TimingAndShiftsFollowTheirSettings) {

@@ -2,6 +2,7 @@
 // (tools/emulated-drive): libcdio's Linux driver and the backend's MMC
 // commands unchanged, the drive's behaviour scripted per test.
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <thread>
@@ -226,6 +227,24 @@ TEST_F(EmulatedDevice, ReadOffsetsCorrectAShiftedDriveExactly) {
       EXPECT_TRUE(out == expected) << "sector " << lba;
     }
   }
+
+  // Without an "offset", the offsets file's value for the model; a FIFO in
+  // its place is refused, not waited on.
+  script({{"cue", (dir / "audio.cue").string()}, {"offset", 48}});
+  writeFile("offsets.json", R"({"RONDEL EMULATED CD": 48})");
+  setenv("CDR_OFFSETS", (dir / "offsets.json").c_str(), 1);
+  configure();
+  ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
+  ASSERT_EQ(read(0, 100, 2, out), 0);
+  EXPECT_TRUE(out == counterBytes(100, 2)) << "corrected by the file's value";
+  ASSERT_EQ(::mkfifo((dir / "offsets.fifo").c_str(), 0600), 0);
+  setenv("CDR_OFFSETS", (dir / "offsets.fifo").c_str(), 1);
+  configure();
+  unsetenv("CDR_OFFSETS");
+  EXPECT_NE(warnings.find("offsets.fifo is not a regular file"), std::string::npos) << warnings;
+  ASSERT_EQ(cd->ReadTOC(0, &toc), 0);
+  ASSERT_EQ(read(0, 100, 2, out), 0);
+  EXPECT_TRUE(out == counterFrom(100 * 588 - 48, 2 * 588, end)) << "no correction";
 
   // A simulated drive takes it too; a value out of range skips the entry.
   ASSERT_EQ(init(R"({"drives": [{"type": "simulated", "name": "Late", "tracks": [{"sectors": 300}],

@@ -25,7 +25,7 @@ TEST_F(CdrLibrary, ConfigurationProblemsCostOnlyTheBadEntries) {
 
   setenv("CDR_CONFIG", (dir / "absent.json").c_str(), 1);
   EXPECT_EQ(initAsIs(), 0u) << "the first mode offers what the configuration names";
-  EXPECT_NE(warnings.find("absent.json: cannot open"), std::string::npos) << warnings;
+  EXPECT_NE(warnings.find("absent.json: cannot be opened"), std::string::npos) << warnings;
   EXPECT_EQ(initAsIs(kCdAccessDevicesAndImages), found)
       << "the fallback mode does not let a broken configuration hide the real drives";
   EXPECT_NE(warnings.find("drive(s) found instead"), std::string::npos) << warnings;

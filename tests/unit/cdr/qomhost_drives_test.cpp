@@ -2,6 +2,7 @@
 // configuration order, and that every listed drive can be chosen by its
 // index or its name.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 
@@ -74,6 +75,73 @@ TEST(QomhostDrives, EveryDriveHasItsOwnNameAndIsReachedByIndexAndName) {
   ASSERT_EQ(fallback.exitCode, 0) << fallback.err;
   EXPECT_EQ(nlohmann::json::parse(fallback.out)["drive"], "demo.cue");
   EXPECT_NE(fallback.err.find("Unplugged drive"), std::string::npos) << fallback.err;
+}
+
+// Images libcdio's parsers corrupt memory on, and files that would block a
+// read for ever: each costs only its own entry, with a line saying why. The
+// good image beside it is still listed, no command crashes or hangs (a hang
+// ends in the time-out's kill, exit 137), and no temporary copy of a TOC
+// file is left in TMPDIR.
+TEST(QomhostDrives, HostileImagesAndFifosAreSkippedWithTheirReason) {
+  testing_support::TempDir dir;
+  const std::filesystem::path folder = dir.path();
+  std::filesystem::create_directory(folder / "tmp");
+  testing_support::ScopedEnv tmp("TMPDIR", dir.file("tmp"));
+  testing_support::ScopedEnv probe("CDR_PROBE_TIMEOUT_MS", "5000");
+  cdr_test::writeThreeTrackImage(folder, "disc");
+  auto images = cdr_test::writeHostileImages(folder);
+  // A FIFO as a TOC file's audio, as the BIN libcdio reads a CUE sheet's
+  // audio from, and as the sheet itself.
+  for (const char* fifo : {"pipe.bin", "piped.bin", "sheet.cue"})
+    ASSERT_EQ(::mkfifo((folder / fifo).c_str(), 0600), 0);
+  cdr_test::writeText(folder / "fifo.toc", "CD_DA\nTRACK AUDIO\nFILE \"pipe.bin\" 0\n");
+  cdr_test::writeText(folder / "piped.cue", "FILE \"piped.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+  images.push_back({"fifo.toc", "pipe.bin is not a regular file"});
+  images.push_back({"piped.cue", "piped.bin (the sheet's name with .bin), which is missing or not a regular file"});
+  images.push_back({"sheet.cue", "sheet.cue is not a regular file"});
+  // An NRG image libcdio reads: the checks do not refuse a sound one.
+  cdr_test::writeNrg(folder / "good.nrg", {{"ETNF", cdr_test::etnf(2, 150)}});
+
+  const std::string host = testing_support::binDir() + "/qomhost";
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"/usr/bin/timeout", "-s", "KILL", "20", host, "--config-dir", dir.file("config")});
+    return runCommand(args);
+  };
+  const auto entry = [](const std::string& file) {
+    return R"({"type": "image", "path": ")" + file + "\"}";
+  };
+  std::string all = entry("disc.cue");
+  for (const auto& image : images) {
+    SCOPED_TRACE(image.file);
+    all += "," + entry(image.file);
+    testing_support::ScopedEnv config(
+        "CDR_CONFIG", dir.write("cdr.json", "{\"drives\": [" + entry("disc.cue") + "," + entry(image.file) + "]}"));
+    const auto listed = run({"drives"});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.out, "0\tdisc.cue\n");
+    EXPECT_NE(listed.err.find("drive 2 skipped: " + dir.file(image.file)), std::string::npos) << listed.err;
+    EXPECT_NE(listed.err.find(image.why), std::string::npos) << listed.err;
+  }
+
+  // All at once, under the command that only shows the configuration.
+  testing_support::ScopedEnv config(
+      "CDR_CONFIG", dir.write("cdr.json", "{\"drives\": [" + all + "," + entry("good.nrg") + "]}"));
+  const auto shown = run({"config", "list"});
+  EXPECT_EQ(shown.exitCode, 0) << shown.err;
+  const auto listed = run({"drives"});
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_EQ(listed.out, "0\tdisc.cue\n1\tgood.nrg\n") << listed.err;
+  const auto nrg = run({"disc", "--drive", "1", "--json", "--timeout", "10"});
+  EXPECT_EQ(nrg.exitCode, 0) << nrg.err;
+  if (nrg.exitCode == 0) EXPECT_EQ(nlohmann::json::parse(nrg.out)["tracks"].size(), 2u);
+
+  // The configuration file itself a FIFO.
+  testing_support::ScopedEnv fifoConfig("CDR_CONFIG", dir.file("sheet.cue"));
+  const auto none = run({"config", "list"});
+  EXPECT_EQ(none.exitCode, 0) << none.err;
+  EXPECT_NE(none.err.find("is not a regular file: no drives"), std::string::npos) << none.err;
+
+  EXPECT_TRUE(std::filesystem::is_empty(folder / "tmp")) << "a temporary copy was left behind";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Descriptions and command lines that mkdisc must refuse: a clear one-line
 // message, a nonzero exit, no crash and no image left behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -83,10 +84,14 @@ TEST(Mkdisc, BadFilesAndArgumentsFailCleanly) {
   // read, 2 for what is too big to be a description.
   auto missing = mkdisc({dir.file("none.json"), "--out", dir.file("out")});
   EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("cannot be opened"), std::string::npos) << missing.err;
   auto folder = mkdisc({dir.path(), "--out", dir.file("out")});
   EXPECT_EQ(folder.exitCode, 1);
   EXPECT_NE(folder.err.find("not a regular file"), std::string::npos) << folder.err;
+  ASSERT_EQ(::mkfifo(dir.file("fifo.json").c_str(), 0600), 0);
+  auto fifo = mkdisc({dir.file("fifo.json"), "--out", dir.file("out")});  // refused, not waited on
+  EXPECT_EQ(fifo.exitCode, 1);
+  EXPECT_NE(fifo.err.find("is not a regular file"), std::string::npos) << fifo.err;
   auto huge = mkdisc({dir.write("huge.json", std::string((1 << 20) + 10, ' ')), "--out", dir.file("out")});
   EXPECT_EQ(huge.exitCode, 2);
   EXPECT_NE(huge.err.find("larger than 1 MiB"), std::string::npos) << huge.err;

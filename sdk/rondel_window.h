@@ -67,6 +67,10 @@ constexpr const char* kStatusDiscChanged = "Error: Disc changed!";
 // The job has no output path because "Output Folder" names a network share
 // (\\server\share), which the component cannot write to.
 constexpr const char* kStatusNetworkFolder = "Error: Output Folder is a network share!";
+// The job's output path does not lie under its folder (the "Output Folder"
+// and the folders the naming pattern itself names before the first field
+// value): nothing is created, read or written.
+constexpr const char* kStatusOutsideFolder = "Error: Output path leaves the Output Folder!";
 
 // "Copying 42%..." for `percent` done.
 inline std::string copyingStatus(int percent) {

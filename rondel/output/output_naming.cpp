@@ -255,6 +255,21 @@ void fitNames(std::vector<Name>& names) {
   if (total > kMaxJobPath) names.back().text.resize(kMaxJobPath);
 }
 
+// The folder the user's own text names before the first token, cleaned as
+// the path's start is. Taken from the pattern rather than from the named
+// path, so a value that cleans away to nothing ("?" as the last name)
+// cannot move the path's end up to the folder itself.
+std::string userFolder(const std::string& pattern) {
+  std::size_t first = pattern.size();
+  for (const char* token : {"<number>", "<artist>", "<album>", "<track>"})
+    first = std::min(first, findFrom(pattern, token, 0));
+  const std::size_t separator = pattern.rfind('\\', first == 0 ? 0 : first - 1);
+  if (separator == std::string::npos) return {};
+  std::string folder = collapseBackslashes(replaceIllegalChars(pattern.substr(0, separator + 1)));
+  const std::size_t start = folder.find_first_not_of(' ');
+  return start == std::string::npos ? std::string() : folder.substr(start);
+}
+
 }  // namespace
 
 int findTokenNoCase(const std::string& text, const std::string& token) {
@@ -323,15 +338,13 @@ NamedOutput nameOutputPath(const std::string& pattern, std::uint32_t trackNumber
   // The illegal characters are replaced one for one, so the marks stay.
   marked.text = replaceIllegalChars(std::move(marked.text));
   std::vector<Name> names = splitNames(trimMarked(collapseMarked(marked)));
-  for (std::size_t i = 1; i < names.size(); ++i)
-    if (names[i].touched) makeHarmless(names[i].text);
+  for (Name& name : names)
+    if (name.touched) makeHarmless(name.text);
   fitNames(names);
 
   NamedOutput named;
   named.path = join(names, names.size());
-  std::size_t userNames = 0;
-  while (userNames + 1 < names.size() && !names[userNames].touched) ++userNames;
-  if (userNames > 0) named.folder = join(names, userNames) + "\\";
+  named.folder = userFolder(pattern);
   return named;
 }
 

@@ -100,6 +100,10 @@ TEST(OutputNaming, ValuesNeverClimbOutOfTheirFolder) {
   EXPECT_EQ(rondel::nameOutputPath("C:\\M\\x<artist>\\<track>", 1, "\\a", "", "t").folder, "C:\\M\\");
   EXPECT_EQ(rondel::nameOutputPath("C:\\M\\fixed", 1, "", "", "").folder, "C:\\M\\");
   EXPECT_EQ(rondel::nameOutputPath("\\<track>", 1, "", "", "t").folder, "\\");
+  // A title that cleans away leaves the path at the folder itself, which
+  // does not lie under the folder: the worker refuses it.
+  const rondel::NamedOutput gone = rondel::nameOutputPath("C:\\M\\<track>", 1, "", "", "?");
+  EXPECT_EQ(gone.path + "|" + gone.folder, "C:\\M|C:\\M\\");
 }
 
 TEST(OutputNaming, LongPathsShortenTheValueFoldersLongestFirst) {

@@ -166,7 +166,7 @@ TEST_F(RipWorkerTest, OutputPath_OutsideItsFolderCreatesNothing_AWrittenNameIsNu
   const std::string& dir = disc.dir().path();
   // Climbing above the job's folder, to a sibling or above the disc's
   // temporary folder: refused before any folder is made or the disc read.
-  for (const char* name : {"..\\..\\Made\\x", "..\\Sibling\\x", "sub\\..\\..\\x"}) {
+  for (const char* name : {"..\\..\\Made\\x", "..\\Sibling\\x", "sub\\..\\..\\x", "..\\Artist"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(rip(disc, {0, 30, false, 2, name}), endedWith(rondel::kStatusOutsideFolder));
   }

@@ -180,8 +180,8 @@ constexpr std::size_t kFileNameRoom = 80;
 
 // Brings the path within kMaxJobPath characters and each value's name
 // within its bytes, shortening values before the user's text (see the
-// header). The first name (the drive, or "" before a leading "\") is never
-// a value's.
+// header). The first name (the drive, or "" before a leading "\") is the
+// user's in every joined folder and pattern, and is never shortened.
 void fitNames(std::vector<Name>& names) {
   if (names.size() < 2) {  // no folder at all (a relative path): cut
     if (!names.empty() && names[0].text.size() > kMaxJobPath) names[0].text.resize(kMaxJobPath);
@@ -244,8 +244,7 @@ void fitNames(std::vector<Name>& names) {
     Name& end = names.back();
     const std::size_t excess = total - kMaxJobPath;
     if (end.text.size() > excess) {
-      cutName(end.text, end.text.size() - excess);
-      if (!end.touched && end.text.find_first_not_of(". ") == std::string::npos) end.text.clear();
+      cutName(end.text, end.text.size() - excess);  // a cut to ".." becomes "__"
     } else {
       names.pop_back();
     }

@@ -20,7 +20,8 @@ std::string numberedPath(const std::string& path, std::uint32_t n) {
   const std::string suffix = " (" + std::to_string(n) + ")";
   const std::size_t nameStart = path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\') + 1;
   std::string name = path.substr(nameStart);
-  const std::size_t room = nameStart + suffix.size() < kMaxJobPath ? kMaxJobPath - nameStart - suffix.size() : 0;
+  if (nameStart + suffix.size() + 1 > kMaxJobPath) return {};  // not one character of the name fits
+  const std::size_t room = kMaxJobPath - nameStart - suffix.size();
   if (name.size() > room) name.resize(room);
   while (!name.empty() &&
          (name.back() == ' ' || platform::cp1252ToUtf8(name).size() + suffix.size() > kMaxFileNameBytes))

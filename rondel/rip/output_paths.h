@@ -17,6 +17,7 @@ bool pathLiesUnder(const std::string& path, const std::string& folder);
 // `path` with " (n)" after its file name ("...\01 Title (2)"), the name cut
 // at its end first, where needed, so that the whole stays within
 // kMaxJobPath characters and the name within kMaxFileNameBytes in UTF-8.
+// "" when the folders leave no room for one character of the name.
 std::string numberedPath(const std::string& path, std::uint32_t n);
 
 // A native file name without its extension: up to the last "." of its last

@@ -81,12 +81,16 @@ void stopReader(AudioReader& reader) {
 }
 
 // The job's path, numbered (" (2)", " (3)", ...) while an earlier job of
-// the copy wrote a file there. A copy has at most 99 jobs, so a free number
-// comes long before the bound, which only guards against a faulty owner.
+// the copy wrote a file there; "" when no numbered name fits or none is
+// free. A copy has at most 99 jobs, so a free number comes long before the
+// bound, which only guards against a faulty owner.
 std::string unusedPath(const RipWorkerContext& job) {
   std::string path = job.outputPath;
-  for (std::uint32_t n = 2; n < 1000 && job.owner->pathWrittenBefore(path); ++n)
+  for (std::uint32_t n = 2; job.owner->pathWrittenBefore(path); ++n) {
+    if (n == 1000) return {};
     path = numberedPath(job.outputPath, n);
+    if (path.empty()) return {};
+  }
   return path;
 }
 
@@ -102,6 +106,7 @@ const char* runJob(const RipWorkerContext& job) {
   // Before anything is read or created: field values may hold "\" and dots,
   // and the mapping resolves "..", so the path is checked as it will map.
   const std::string path = unusedPath(job);
+  if (path.empty()) return kStatusNameTaken;
   if (!pathLiesUnder(path, job.outputFolder)) return kStatusOutsideFolder;
   // Checked with the drive locked, so a drive that honours the lock keeps
   // this disc until the job ends.

@@ -54,6 +54,7 @@ using window::kStatusDiscChanged;
 using window::kStatusInitCddaFailed;
 using window::kStatusInitCompressFailed;
 using window::kStatusNetworkFolder;
+using window::kStatusNameTaken;
 using window::kStatusOutsideFolder;
 using window::kStatusReadFailed;
 

@@ -184,6 +184,14 @@ TEST_F(RipWorkerTest, OutputPath_OutsideItsFolderCreatesNothing_AWrittenNameIsNu
   EXPECT_EQ(events[events.size() - 3], "file " + windowsOut(disc, "in (3).wav"));
   EXPECT_TRUE(std::filesystem::exists(nativeOut(disc, "in (3).wav")));
   EXPECT_FALSE(std::filesystem::exists(nativeOut(disc, "in (2).wav")));
+  // Folders that leave no room for " (2)": the job ends saying why, and
+  // makes nothing.
+  const std::string folder(rondel::kMaxJobPath - windowsOut(disc, "").size() - 2, 'F');
+  owner.written = {windowsOut(disc, folder + "\\x")};
+  ASSERT_EQ(owner.written.begin()->size(), rondel::kMaxJobPath);
+  owner.events.clear();
+  EXPECT_EQ(rip(disc, {0, 30, false, 2, folder + "\\x"}, &owner), endedWith(rondel::kStatusNameTaken));
+  EXPECT_FALSE(std::filesystem::exists(nativeOut(disc, folder)));
 }
 
 TEST_F(RipWorkerTest, StreamOpening_Id3v2ThenFieldsThenPlain_AndEmptySlotsFailLikeARefusal) {

@@ -67,6 +67,14 @@ constexpr const char* kStatusDiscChanged = "Error: Disc changed!";
 // The job has no output path because "Output Folder" names a network share
 // (\\server\share), which the component cannot write to.
 constexpr const char* kStatusNetworkFolder = "Error: Output Folder is a network share!";
+// The job's output path does not lie under its folder (the "Output Folder"
+// and the folders the naming pattern itself names before the first field
+// value): nothing is created, read or written.
+constexpr const char* kStatusOutsideFolder = "Error: Output path leaves the Output Folder!";
+// An earlier job of the same copy wrote a file at the job's path and its
+// folders leave no room for a numbered name (" (2)"): nothing is read or
+// written, so that file stays.
+constexpr const char* kStatusNameTaken = "Error: Another track of this copy has the same file name!";
 
 // "Copying 42%..." for `percent` done.
 inline std::string copyingStatus(int percent) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "platform/ascii.h"
 #include "platform/winpath.h"
@@ -57,9 +58,12 @@ RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, cons
   addJobTags(job);
   // The naming would collapse a share's two backslashes into one, which
   // reads as the root of the current drive: the job gets no path instead.
-  if (!platform::isNetworkSharePath(folder))
-    job.outputPath = expandOutputPath(joinFolderAndPattern(folder, pattern), row.trackNumber,
-                                      row.artist, row.album, row.title);
+  if (!platform::isNetworkSharePath(folder)) {
+    NamedOutput named = nameOutputPath(joinFolderAndPattern(folder, pattern), row.trackNumber,
+                                       row.artist, row.album, row.title);
+    job.outputPath = std::move(named.path);
+    job.outputFolder = std::move(named.folder);
+  }
   return job;
 }
 

@@ -37,7 +37,8 @@ std::string joinFolderAndPattern(const std::string& folder, const std::string& p
 // checked record lists) gives an empty range rather than an index past the
 // entries. A "Format" that names no format row gives encoder 0, setting 0.
 // A folder that names a network share ("\\server\share") gives an empty
-// output path: the worker refuses such a job before it reads.
+// output path: the worker refuses such a job before it reads. The job's
+// output folder is the naming's (NamedOutput::folder).
 RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, const CdToc& toc,
                    const std::string& folder, const std::string& pattern);
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "rondel/rip/output_limits.h"
 #include "sdk/cdr_api.h"
 
 namespace rondel {
@@ -21,7 +22,12 @@ struct RipJob {
   std::uint32_t encoderIndex = 0;
   std::uint32_t encoderSetting = 0;
   std::uint32_t deviceIndex = 0;
-  std::string outputPath;  // Windows form, at most 260 characters, no extension
+  std::string outputPath;  // Windows form, at most kMaxJobPath characters, no extension
+  // The folder outputPath must lie under (Windows form, ending in "\"):
+  // what the user's own folder and pattern name before the first field
+  // value. The worker refuses a path that leaves it, before it creates
+  // anything.
+  std::string outputFolder;
   // The tag texts, for an encoder that takes them one by one.
   std::string title;
   std::uint32_t tagTrackNumber = 0;

@@ -3,7 +3,9 @@
 #include <exception>
 #include <memory>
 
+#include "platform/winpath.h"
 #include "rondel/drive/drive_library.h"
+#include "rondel/rip/output_paths.h"
 #include "sdk/rondel_window.h"
 
 namespace rondel {
@@ -41,6 +43,7 @@ bool RipSession::start(std::vector<RipJob> jobs) {
       return false;
     }
     device_ = jobs.front().deviceIndex;
+    written_.clear();
     for (RipJob& job : jobs) jobs_.push_back(std::move(job));
     copying_ = true;
     // A cancel that raced the end of the previous copy must not cancel
@@ -102,7 +105,20 @@ void RipSession::setTrackStatus(std::uint32_t trackNumber, const char* text) {
 }
 
 void RipSession::trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) {
+  // The library's name is the job's path plus its extension (job paths
+  // leave room for it, so no library shortens them).
+  if (auto native = platform::toNativePath(windowsPath)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    written_.insert(withoutExtension(*native));
+  }
   listener_.trackFileWritten(trackNumber, windowsPath);
+}
+
+bool RipSession::pathWrittenBefore(const std::string& windowsPath) {
+  const auto native = platform::toNativePath(windowsPath);
+  if (!native) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return written_.count(*native) > 0;
 }
 
 void RipSession::ripWorkerEnded() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,6 +69,7 @@ class RipSession final : private RipOwner {
   void setTrackStatus(std::uint32_t trackNumber, const char* text) override;
   bool cancelRequested() const override { return cancel_.load(); }
   void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
+  bool pathWrittenBefore(const std::string& windowsPath) override;
   void ripWorkerEnded() override;
 
   RipSessionListener& listener_;
@@ -80,6 +82,9 @@ class RipSession final : private RipOwner {
   mutable std::mutex mutex_;
   std::deque<RipJob> jobs_;
   std::uint32_t device_ = 0;  // the drive of the current copy; the eject uses it
+  // The native files the current copy's jobs wrote, without extension, so a
+  // later job of the copy never overwrites one (see pathWrittenBefore).
+  std::set<std::string> written_;
   bool copying_ = false;
   bool closing_ = false;
   std::thread running_;

@@ -10,6 +10,7 @@
 #include "rondel/rip/audio_reader.h"
 #include "rondel/rip/encoder_calls.h"
 #include "rondel/rip/output_folders.h"
+#include "rondel/rip/output_paths.h"
 
 namespace rondel {
 namespace {
@@ -39,8 +40,8 @@ class EncoderStream {
   // The first that applies: with the job's ID3v2 tag, with the tag texts,
   // plain. An empty slot (or index 0xFFFF) offers none of them and fails
   // like a refused open.
-  bool open(const RipWorkerContext& job) {
-    const char* path = job.outputPath.c_str();
+  bool open(const RipWorkerContext& job, const std::string& outputPath) {
+    const char* path = outputPath.c_str();
     AcdStream handle = 0;
     std::int32_t result;
     const std::vector<std::uint8_t>& tag = job.id3v2Tag;
@@ -79,6 +80,20 @@ void stopReader(AudioReader& reader) {
   reader.EndCDDA();
 }
 
+// The job's path, numbered (" (2)", " (3)", ...) while an earlier job of
+// the copy wrote a file there; "" when no numbered name fits or none is
+// free. A copy has at most 99 jobs, so a free number comes long before the
+// bound, which only guards against a faulty owner.
+std::string unusedPath(const RipWorkerContext& job) {
+  std::string path = job.outputPath;
+  for (std::uint32_t n = 2; job.owner->pathWrittenBefore(path); ++n) {
+    if (n == 1000) return {};
+    path = numberedPath(job.outputPath, n);
+    if (path.empty()) return {};
+  }
+  return path;
+}
+
 // Runs the job up to its final status, which it returns. By then the reader
 // has ended and the stream is closed (both are this function's locals).
 const char* runJob(const RipWorkerContext& job) {
@@ -88,6 +103,11 @@ const char* runJob(const RipWorkerContext& job) {
   if (drive == nullptr) return kStatusInitCddaFailed;  // no such drive: no ring to build
   drive->lock();
   if (job.outputPath.empty()) return kStatusNetworkFolder;
+  // Before anything is read or created: field values may hold "\" and dots,
+  // and the mapping resolves "..", so the path is checked as it will map.
+  const std::string path = unusedPath(job);
+  if (path.empty()) return kStatusNameTaken;
+  if (!pathLiesUnder(path, job.outputFolder)) return kStatusOutsideFolder;
   // Checked with the drive locked, so a drive that honours the lock keeps
   // this disc until the job ends.
   if (!drive->holdsDisc(job.discToc)) return kStatusDiscChanged;
@@ -95,14 +115,14 @@ const char* runJob(const RipWorkerContext& job) {
   platform::ThreadMessageQueue queue;
   AudioReader reader(*drive);
   if (!reader.InitCDDA(kRingBytes, kSectorsPerBlock, job.resync)) return kStatusInitCddaFailed;
-  createOutputFolders(job.outputPath);
+  createOutputFolders(path);
   reader.setReadableEnd(job.readableEndSector);
   if (!reader.BeginCDDA(job.startSector, job.sectorCount, kBlockMessage)) {
     reader.EndCDDA();
     return kStatusBeginCddaFailed;
   }
   EncoderStream stream(job.encoderIndex);
-  if (!stream.open(job)) {
+  if (!stream.open(job, path)) {
     stopReader(reader);
     return kStatusInitCompressFailed;
   }

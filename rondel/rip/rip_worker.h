@@ -25,6 +25,10 @@ class RipOwner {
   // The file the job wrote, as the encoder named it on its finished close
   // (Windows form); called only for a job that ends "Copied".
   virtual void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) = 0;
+  // True when an earlier job of this copy wrote a file at this output path
+  // (Windows form, without extension): the worker then numbers its own
+  // name rather than overwrite that file.
+  virtual bool pathWrittenBefore(const std::string& windowsPath) = 0;
   // The job has ended: its status is shown and the drive unlocked. The owner
   // clears its running-worker state and starts the next job (or finishes
   // the copy). This is the worker's last touch of the owner: after it
@@ -50,6 +54,8 @@ using window::kStatusDiscChanged;
 using window::kStatusInitCddaFailed;
 using window::kStatusInitCompressFailed;
 using window::kStatusNetworkFolder;
+using window::kStatusNameTaken;
+using window::kStatusOutsideFolder;
 using window::kStatusReadFailed;
 
 }  // namespace rondel

@@ -85,3 +85,98 @@ TEST(QomhostLookup, DiscShowsTheFetchedEntriesAndAppliesThePickedOne) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("no entry 5"), std::string::npos) << r.err;
 }
+
+// `qomhost rip` of titles a database entry gives: a title that climbs with
+// "\.." stays inside the output folder, control characters become spaces,
+// two alike tracks get two files, a long album keeps each track its own
+// name. The user's own pattern that climbs above the folder a value starts
+// ends its job with the error, and nothing is made outside.
+TEST(QomhostLookup, RipKeepsEveryTitleInsideTheFolderAndEveryTrackItsOwnFile) {
+  using testing_support::filesBelow;
+  testing_support::TempDir dir;
+  testing_support::CddbServer server;
+  ASSERT_TRUE(server.running());
+  const testing_support::DiscLayout disc{{12, 12, 12, 12, 12}};
+  const std::string id = disc.discId();
+  testing_support::ScopedEnv drives(
+      "CDR_CONFIG", dir.write("cdr.json", testing_support::drives({testing_support::simDrive(
+                                                   "SIM", disc.tracksJson(), testing_support::kSine)})
+                                               .text));
+  testing_support::ScopedEnv timeouts("RONDEL_LOOKUP_TIMEOUTS", "1000,1000,5000");
+  const auto qomhost = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {binDir() + "/qomhost", "--config-dir", dir.file("config")});
+    return runCommand(args);
+  };
+  for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+           {"Freedb Server", server.address()}, {"Use Freedb", "1"}, {"EMail", "t@example.org"}})
+    ASSERT_EQ(qomhost({"config", "set", key, value}).exitCode, 0) << key;
+  // Each track's status and file (relative to `out`), and the exit code.
+  const auto rip = [&](const std::string& out, std::vector<std::string> more, int& exitCode) {
+    std::vector<std::string> args{"rip", "--output", out, "--json"};
+    args.insert(args.end(), more.begin(), more.end());
+    const auto r = qomhost(args);
+    exitCode = r.exitCode;
+    std::vector<std::string> results;
+    const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+    if (doc.is_discarded() || !doc.contains("tracks")) return std::vector<std::string>{r.out + r.err};
+    for (const auto& t : doc["tracks"]) {
+      const std::string file = t["file"];
+      results.push_back(t["status"].get<std::string>() + " " +
+                        (file.rfind(out + "/", 0) == 0 ? file.substr(out.size() + 1) : file));
+    }
+    return results;
+  };
+  using Strings = std::vector<std::string>;
+  int exitCode = -1;
+
+  server.add("misc", id,
+             testing_support::xmcdEntry(disc, id, "Art / Alb",
+                                        {"a\\..\\..\\..\\..\\ESCAPED", "Bell\x07Tab\tDel\x7f" "End", "Fine",
+                                         "Same", "Same"}));
+  const std::string out = dir.file("x/y/out");
+  const Strings copied{"Copied Art - Alb/01. a/__/__/__/__/ESCAPED.mp3", "Copied Art - Alb/02. Bell Tab Del End.mp3",
+                       "Copied Art - Alb/03. Fine.mp3", "Copied Art - Alb/04. Same.mp3",
+                       "Copied Art - Alb/05. Same.mp3"};
+  EXPECT_EQ(rip(out, {}, exitCode), copied);
+  EXPECT_EQ(exitCode, 0);
+  Strings files;
+  for (const std::string& c : copied) files.push_back(c.substr(7));
+  EXPECT_EQ(filesBelow(out), files);
+  EXPECT_EQ(filesBelow(dir.file("x")).size(), files.size()) << "only the folder's files below x";
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x/ESCAPED.mp3")));
+
+  // "<artist> - <track>" names tracks 4 and 5 alike: the second is numbered.
+  EXPECT_EQ(rip(dir.file("sel"), {"--tracks", "4,5"}, exitCode),
+            (Strings{"Copied Art - Same.mp3", "Copied Art - Same (2).mp3"}));
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(filesBelow(dir.file("sel")).size(), 2u);
+
+  // The user's own pattern climbing out of the folder where the artist
+  // starts: every chosen job ends with the error and makes nothing.
+  ASSERT_EQ(qomhost({"config", "set", "Output Filename 1", "<artist>\\..\\..\\<track>"}).exitCode, 0);
+  EXPECT_EQ(rip(dir.file("x/y/pat"), {"--tracks", "3"}, exitCode),
+            Strings{"Error: Output path leaves the Output Folder! "});
+  EXPECT_EQ(exitCode, 1);
+  EXPECT_EQ(filesBelow(dir.file("x")).size(), files.size());
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x/y/Fine.mp3")));
+
+  // A 230-character album: its folder is shortened, each file name kept.
+  const std::string album(230, 'B');
+  server.add("misc", id,
+             testing_support::xmcdEntry(disc, id, "Art / " + album, {"One", "Two", "Three", "Four", "Five"}));
+  const Strings results = rip(dir.file("long"), {}, exitCode);
+  EXPECT_EQ(exitCode, 0);
+  const Strings names{"01. One.mp3", "02. Two.mp3", "03. Three.mp3", "04. Four.mp3", "05. Five.mp3"};
+  ASSERT_EQ(results.size(), names.size()) << (results.empty() ? "" : results[0]);
+  std::string folder;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::size_t slash = results[i].find('/');
+    ASSERT_NE(slash, std::string::npos) << results[i];
+    EXPECT_EQ(results[i].substr(0, 7), "Copied ");
+    EXPECT_EQ(results[i].substr(slash + 1), names[i]);
+    if (i == 0) folder = results[i].substr(7, slash - 7);
+    EXPECT_EQ(results[i].substr(7, slash - 7), folder);
+  }
+  EXPECT_EQ(folder.rfind("Art - BBBB", 0), 0u) << folder;
+  EXPECT_EQ(filesBelow(dir.file("long")).size(), names.size());
+}

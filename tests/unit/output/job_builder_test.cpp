@@ -34,6 +34,7 @@ TEST(RipJobBuilding, CopiesRowFieldsSettingsAndTableOfContents) {
   EXPECT_EQ(job.encoderSetting, 6u);
   EXPECT_EQ(job.deviceIndex, 1u);
   EXPECT_EQ(job.outputPath, "C:\\My Audio Files\\Some-Band - First Album\\03. Opening");
+  EXPECT_EQ(job.outputFolder, "C:\\My Audio Files\\");
   // Tags carry the texts as typed, not as cleaned for the path.
   EXPECT_EQ(job.artist, "Some/Band");
   EXPECT_EQ(job.title, "Opening");
@@ -49,6 +50,7 @@ TEST(RipJobBuilding, CopiesRowFieldsSettingsAndTableOfContents) {
   EXPECT_EQ(unknown.encoderSetting, 0u);
   // A folder of two characters is dropped: the path starts at the root.
   EXPECT_EQ(unknown.outputPath, "\\Some-Band - Opening");
+  EXPECT_EQ(unknown.outputFolder, "\\");
   // A network share is refused rather than read as the current drive.
   EXPECT_EQ(rondel::buildRipJob(row, settings, toc, "\\\\server\\music", "x").outputPath, "");
   EXPECT_EQ(rondel::buildRipJob(row, settings, toc, "//server/music", "x").outputPath, "");

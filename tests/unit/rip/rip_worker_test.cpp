@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -40,8 +41,11 @@ class RecordingOwner : public rondel::RipOwner {
     events.push_back("file " + path + (track == track_ ? "" : " (wrong track)"));
   }
   void ripWorkerEnded() override { events.push_back("ended"); }
+  bool pathWrittenBefore(const std::string& path) override { return written.count(path) > 0; }
 
   Events events;
+  // The paths an earlier job of the copy wrote (Windows form).
+  std::set<std::string> written;
   // Cancel is clicked right after this many polls (so while the worker
   // waits for the next block).
   int cancelAfterPolls = INT_MAX;
@@ -80,6 +84,7 @@ class RipWorkerTest : public ::testing::Test {
     // Built from the disc in the drive now, as the copy commands do.
     if (rondel::CdDrive* drive = rondel::driveAt(0)) drive->readToc(context->discToc);
     context->outputPath = windowsOut(disc, j.name);
+    context->outputFolder = platform::toWindowsPath(disc.dir().path() + "/Music/Artist") + "\\";
     if (j.tagFields) {
       context->title = "Title";
       context->tagTrackNumber = 7;
@@ -152,6 +157,41 @@ TEST_F(RipWorkerTest, HundredSectorTrack_ProgressSteps_BitExactFile_Id3v1OnlyFor
                          "Copied", "ended"}));
     EXPECT_TRUE(audioOf(file) == counterBytes(300, 10)) << "a one-block track, read plainly";
   }
+}
+
+TEST_F(RipWorkerTest, OutputPath_OutsideItsFolderCreatesNothing_AWrittenNameIsNumbered) {
+  SimDisc disc(R"("tracks": [{"sectors": 30}])");
+  ASSERT_TRUE(disc.ready());
+  disc.loadEncoders("record");
+  const std::string& dir = disc.dir().path();
+  // Climbing above the job's folder, to a sibling or above the disc's
+  // temporary folder: refused before any folder is made or the disc read.
+  for (const char* name : {"..\\..\\Made\\x", "..\\Sibling\\x", "sub\\..\\..\\x", "..\\Artist"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(rip(disc, {0, 30, false, 2, name}), endedWith(rondel::kStatusOutsideFolder));
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir + "/Made"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/Music/Sibling"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/Music/x.wav"));
+  // A ".." that stays inside is the mapping's to resolve, as ever.
+  EXPECT_EQ(finalStatus(rip(disc, {0, 30, false, 2, "sub\\..\\in"})), "Copied");
+  EXPECT_TRUE(std::filesystem::exists(nativeOut(disc, "in.wav")));
+
+  // A path an earlier job of the copy wrote gets " (2)", then " (3)".
+  RecordingOwner owner(7);
+  owner.written = {windowsOut(disc, "in"), windowsOut(disc, "in (2)")};
+  const Events events = rip(disc, {0, 30, false, 2, "in"}, &owner);
+  EXPECT_EQ(events[events.size() - 3], "file " + windowsOut(disc, "in (3).wav"));
+  EXPECT_TRUE(std::filesystem::exists(nativeOut(disc, "in (3).wav")));
+  EXPECT_FALSE(std::filesystem::exists(nativeOut(disc, "in (2).wav")));
+  // Folders that leave no room for " (2)": the job ends saying why, and
+  // makes nothing.
+  const std::string folder(rondel::kMaxJobPath - windowsOut(disc, "").size() - 2, 'F');
+  owner.written = {windowsOut(disc, folder + "\\x")};
+  ASSERT_EQ(owner.written.begin()->size(), rondel::kMaxJobPath);
+  owner.events.clear();
+  EXPECT_EQ(rip(disc, {0, 30, false, 2, folder + "\\x"}, &owner), endedWith(rondel::kStatusNameTaken));
+  EXPECT_FALSE(std::filesystem::exists(nativeOut(disc, folder)));
 }
 
 TEST_F(RipWorkerTest, StreamOpening_Id3v2ThenFieldsThenPlain_AndEmptySlotsFailLikeARefusal) {

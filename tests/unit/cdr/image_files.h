@@ -125,16 +125,21 @@ inline std::vector<HostileImage> writeHostileImages(const std::filesystem::path&
   writeNrg(dir / "etnf200.nrg", {{"ETNF", etnf(200, 1)}});
   writeNrg(dir / "etn2200.nrg", {{"ETN2", etn2(200, 1)}});
   writeNrg(dir / "cdtext.nrg", {{"ETNF", etnf(2, 150)}, {"CDTX", cdTextPacks(40, false, 5)}});
+  std::vector<HostileImage> images{{"tracks101.toc", "more than 99 tracks"},
+                                   {"many.cue", "more than 99 tracks"},
+                                   {"ner5.nrg", "too small for an NRG image"},
+                                   {"etnf200.nrg", "more than 99 tracks"},
+                                   {"etn2200.nrg", "trailer points outside"},
+                                   {"cdtext.nrg", "CD-Text is damaged"}};
+#if !defined(__SANITIZE_THREAD__)
   // Packs that pass every check of ours and still make libcdio's CD-Text
-  // parser fail into a double free: only the trial open catches it.
+  // parser fail into a double free: only the trial open catches it, when
+  // the C library aborts on the double free. ThreadSanitizer's allocator
+  // lets it pass without a word, so that build cannot see this fault.
   writeNrg(dir / "cdtextsum.nrg", {{"ETNF", etnf(2, 150)}, {"CDTX", cdTextPacks(40, true, 7)}});
-  return {{"tracks101.toc", "more than 99 tracks"},
-          {"many.cue", "more than 99 tracks"},
-          {"ner5.nrg", "too small for an NRG image"},
-          {"etnf200.nrg", "more than 99 tracks"},
-          {"etn2200.nrg", "trailer points outside"},
-          {"cdtext.nrg", "CD-Text is damaged"},
-          {"cdtextsum.nrg", "libcdio crashed on it"}};
+  images.push_back({"cdtextsum.nrg", "libcdio crashed on it"});
+#endif
+  return images;
 }
 
 }  // namespace cdr_test

@@ -8,29 +8,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/unique_fd.h"
+
 namespace platform {
 namespace {
 
-// A descriptor closed when it goes.
-class Fd {
- public:
-  Fd() = default;
-  ~Fd() { reset(-1); }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_ = -1;
-};
-
 // Opens without blocking and checks the kind before anything is read;
 // "" on success, otherwise why not.
-std::string openRegular(const std::string& path, Fd& fd, struct stat& st) {
+std::string openRegular(const std::string& path, UniqueFd& fd, struct stat& st) {
   fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) return std::string("cannot be opened: ") + std::strerror(errno);
   if (::fstat(fd.get(), &st) != 0) return std::string("cannot be read: ") + std::strerror(errno);
@@ -46,14 +31,14 @@ std::string sizeText(std::size_t bytes) {
 }
 
 std::string regularFileProblem(const std::string& path) {
-  Fd fd;
+  UniqueFd fd;
   struct stat st {};
   return openRegular(path, fd, st);
 }
 
 SmallFile readSmallFile(const std::string& path, std::size_t limit) {
   SmallFile result;
-  Fd fd;
+  UniqueFd fd;
   struct stat st {};
   result.problem = openRegular(path, fd, st);
   if (!result.problem.empty()) return result;

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "drivers/cdr/cdio_support.h"
+#include "platform/unique_fd.h"
 
 namespace cdr {
 namespace {
@@ -28,22 +29,6 @@ std::mutex& cacheMutex() {
   return m;
 }
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 pid_t waitFor(pid_t pid, int& status) {
   pid_t got;
   do got = ::waitpid(pid, &status, 0);
@@ -59,7 +44,7 @@ ProbeResult runProbe(const std::function<bool()>& attempt, std::chrono::millisec
     result.why = "no pipe for a trial open";
     return result;
   }
-  Fd readEnd(ends[0]), writeEnd(ends[1]);
+  platform::UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
   pid_t pid;
   {
     std::lock_guard<std::mutex> lock(cdioMutex());

@@ -20,10 +20,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/unique_fd.h"
 #include "tools/cddb-server/stop_signal.h"
-#include "tools/cddb-server/unique_fd.h"
 
 namespace cddb_server {
+
+using platform::UniqueFd;
 
 // One client connection, owned by the loop while it waits for a head and
 // by one worker while that worker answers it.

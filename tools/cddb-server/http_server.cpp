@@ -20,7 +20,7 @@
 #include "tools/cddb-server/connection_loop.h"
 #include "tools/cddb-server/http_reply.h"
 #include "tools/cddb-server/http_request.h"
-#include "tools/cddb-server/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace cddb_server {
 namespace {

@@ -1,10 +1,10 @@
 #pragma once
-// A file descriptor closed when its owner goes.
+// A file descriptor closed when its owner goes. Not shared between threads.
 #include <unistd.h>
 
 #include <utility>
 
-namespace cddb_server {
+namespace platform {
 
 class UniqueFd {
  public:
@@ -32,4 +32,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace cddb_server
+}  // namespace platform

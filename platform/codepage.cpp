@@ -126,17 +126,20 @@ bool isUtf8(std::string_view text) {
   return true;
 }
 
-std::string printableUtf8(std::string_view text) {
+std::string replaceControls(std::string_view text, char replacement, TextForm form,
+                            bool keepTabs) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x20 || b == 0x7F) {
-      out += '?';
-    } else if (b == 0xC2 && i + 1 < text.size() &&
+    if (b == '\t' && keepTabs) {
+      out += '\t';
+    } else if (b < 0x20 || b == 0x7F) {
+      out += replacement;
+    } else if (form == TextForm::kUtf8 && b == 0xC2 && i + 1 < text.size() &&
                static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-      out += '?';  // U+0080..U+009F, two bytes
+      out += replacement;  // U+0080..U+009F
       ++i;
     } else {
       out += text[i];

@@ -10,10 +10,14 @@ std::string cp1252ToUtf8(std::string_view text);
 std::string utf8ToCp1252(std::string_view text);
 // True when the text is well-formed UTF-8 (ASCII included).
 bool isUtf8(std::string_view text);
-// UTF-8 text made safe to print for a person: every C0 control (tab and
-// line breaks included), DEL and C1 control (U+0080..U+009F, which some
-// terminals obey as escapes) becomes "?". Other bytes are copied as they
-// are, so malformed input stays malformed but can no longer steer a terminal.
-std::string printableUtf8(std::string_view text);
+// How the bytes of a text are to be read.
+enum class TextForm { kCp1252, kUtf8 };
+// `text` with its control characters replaced by `replacement`, so it can
+// neither steer a terminal nor end or split a line: every C0 control (NUL,
+// tab and line breaks included) and DEL, and in UTF-8 text also the C1
+// controls U+0080..U+009F (two bytes each), which some terminals obey as
+// escapes. A tab stays when `keepTabs`. Other bytes are copied as they are.
+std::string replaceControls(std::string_view text, char replacement, TextForm form,
+                            bool keepTabs = false);
 
 }  // namespace platform

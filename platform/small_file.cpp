@@ -1,47 +1,41 @@
 #include "platform/small_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
-#include "platform/unique_fd.h"
-
 namespace platform {
-namespace {
 
-// Opens without blocking and checks the kind before anything is read;
-// "" on success, otherwise why not.
-std::string openRegular(const std::string& path, UniqueFd& fd, struct stat& st) {
+std::string openRegularFile(const std::string& path, UniqueFd& fd, struct stat& status) {
   fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (fd.get() < 0) return std::string("cannot be opened: ") + std::strerror(errno);
-  if (::fstat(fd.get(), &st) != 0) return std::string("cannot be read: ") + std::strerror(errno);
-  if (!S_ISREG(st.st_mode)) return "is not a regular file";
+  if (!fd.valid()) return std::string("cannot be opened: ") + std::strerror(errno);
+  if (::fstat(fd.get(), &status) != 0) return std::string("cannot be read: ") + std::strerror(errno);
+  if (!S_ISREG(status.st_mode)) return "is not a regular file";
   return {};
 }
-
-}  // namespace
 
 std::string sizeText(std::size_t bytes) {
   if (bytes >= 1024 && bytes % 1024 == 0) return std::to_string(bytes / 1024) + " KiB";
   return std::to_string(bytes) + " bytes";
 }
 
-std::string regularFileProblem(const std::string& path) {
+std::string regularFileProblem(const std::string& path, struct stat* status) {
   UniqueFd fd;
   struct stat st {};
-  return openRegular(path, fd, st);
+  std::string problem = openRegularFile(path, fd, st);
+  if (status != nullptr) *status = st;
+  return problem;
 }
 
 SmallFile readSmallFile(const std::string& path, std::size_t limit) {
   SmallFile result;
   UniqueFd fd;
-  struct stat st {};
-  result.problem = openRegular(path, fd, st);
+  result.problem = openRegularFile(path, fd, result.status);
   if (!result.problem.empty()) return result;
+  const struct stat& st = result.status;
   const std::string tooLargeText = "is larger than " + sizeText(limit);
   if (static_cast<std::uint64_t>(st.st_size) > limit) {
     result.problem = tooLargeText;

@@ -5,8 +5,12 @@
 // a plain open or read for ever), anything but a regular file is refused
 // before the first read, and the read stops one chunk past a cap so a huge
 // or growing file cannot take the memory. Safe from any thread.
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <string>
+
+#include "platform/unique_fd.h"
 
 namespace platform {
 
@@ -18,6 +22,7 @@ struct SmallFile {
   // The caller puts the path in front.
   std::string problem;
   bool tooLarge = false;  // the one problem that says something of the contents
+  struct stat status {};  // the opened file's, when it was opened
 };
 
 // Reads the regular file at `path` (native form) whole, refusing one larger
@@ -25,8 +30,12 @@ struct SmallFile {
 SmallFile readSmallFile(const std::string& path, std::size_t limit);
 
 // The open alone: "" when `path` names a regular file that can be opened
-// for reading, otherwise why not (the same texts as above).
-std::string regularFileProblem(const std::string& path);
+// for reading (`fd` then holds it, `status` its fstat), otherwise why not
+// (the same texts as above).
+std::string openRegularFile(const std::string& path, UniqueFd& fd, struct stat& status);
+// The same check, the descriptor closed again; `status` (when given)
+// receives the file's fstat.
+std::string regularFileProblem(const std::string& path, struct stat* status = nullptr);
 
 // "<N> KiB" for limits of whole KiB, else "<N> bytes"; the cap as the
 // messages above name it.

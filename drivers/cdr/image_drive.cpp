@@ -45,8 +45,7 @@ std::string cueDataFile(const std::string& cuePath) {
 // "" when path is a regular file, with its identity added to key and its
 // status in st; otherwise why not, starting with the path.
 std::string regularFile(const std::string& path, std::string& key, struct stat& st) {
-  if (std::string why = platform::regularFileProblem(path); !why.empty()) return path + " " + why;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return path + " is not a regular file";
+  if (std::string why = platform::regularFileProblem(path, &st); !why.empty()) return path + " " + why;
   key += fileIdentity(st);
   return {};
 }
@@ -54,29 +53,21 @@ std::string regularFile(const std::string& path, std::string& key, struct stat& 
 // The last bytes of an NRG image, where its footer lies; "" or why not.
 std::string readNrgTail(const std::string& path, std::string& tail, std::uint64_t& size,
                         std::string& key) {
-  if (std::string why = platform::regularFileProblem(path); !why.empty()) return path + " " + why;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return path + " cannot be opened: " + std::strerror(errno);
+  platform::UniqueFd fd;
   struct stat st {};
-  std::string why;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    why = path + " is not a regular file";
-  } else {
-    size = static_cast<std::uint64_t>(st.st_size);
-    tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(size, kNrgMaxFooterBytes)), '\0');
-    std::size_t done = 0;
-    while (done < tail.size()) {
-      const ssize_t got = ::pread(fd, tail.data() + done, tail.size() - done,
-                                  static_cast<off_t>(size - tail.size() + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    if (done != tail.size()) why = path + " cannot be read";
-    key += fileIdentity(st);
+  if (std::string why = platform::openRegularFile(path, fd, st); !why.empty()) return path + " " + why;
+  key += fileIdentity(st);
+  size = static_cast<std::uint64_t>(st.st_size);
+  tail.assign(static_cast<std::size_t>(std::min<std::uint64_t>(size, kNrgMaxFooterBytes)), '\0');
+  std::size_t done = 0;
+  while (done < tail.size()) {
+    const ssize_t got = ::pread(fd.get(), tail.data() + done, tail.size() - done,
+                                static_cast<off_t>(size - tail.size() + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
   }
-  ::close(fd);
-  return why;
+  return done == tail.size() ? "" : path + " cannot be read";
 }
 
 // A TOC file's named files, relative to its folder: each a regular file
@@ -161,7 +152,7 @@ std::string ImageDrive::insert() {
   } else {
     const platform::SmallFile sheet = platform::readSmallFile(path, kMaxSheetBytes);
     if (!sheet.ok) return path + " " + sheet.problem;
-    if (std::string why = regularFile(path, key, st); !why.empty()) return why;
+    key += fileIdentity(sheet.status);
     if (settings_.format == ImageFormat::kCue) {
       if (std::string why = checkCueText(sheet.text); !why.empty()) return path + ": " + why;
       dataFile = cueDataFile(path);

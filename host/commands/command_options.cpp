@@ -17,10 +17,12 @@ bool allDigits(const std::string& s) {
 }  // namespace
 
 std::string out(const std::string& cp1252) {
-  return platform::printableUtf8(platform::cp1252ToUtf8(cp1252));
+  return outNative(platform::cp1252ToUtf8(cp1252));
 }
 
-std::string outNative(const std::string& utf8) { return platform::printableUtf8(utf8); }
+std::string outNative(const std::string& utf8) {
+  return platform::replaceControls(utf8, '?', platform::TextForm::kUtf8);
+}
 
 std::string jsonText(const std::string& cp1252) { return platform::cp1252ToUtf8(cp1252); }
 

@@ -47,10 +47,11 @@ std::string timestamp() {
 
 // Reads the file's groups; nullopt with `problem` set when the text is not
 // a configuration file of ours. A value longer than kMaxValueBytes is
-// dropped, and said so on stderr when the caller asks for the problem (the
-// load; the re-read before a save stays quiet).
+// dropped, and said so on stderr when `sayDropped` (the load; the re-read
+// before a save has said it already).
 std::optional<std::map<std::string, ConfigStore::GroupValues>> parseGroups(const std::string& text,
-                                                                          std::string* problem) {
+                                                                          std::string* problem,
+                                                                          bool sayDropped) {
   std::map<std::string, ConfigStore::GroupValues> groups;
   try {
     nlohmann::json doc = nlohmann::json::parse(text);
@@ -66,7 +67,7 @@ std::optional<std::map<std::string, ConfigStore::GroupValues>> parseGroups(const
         std::string text = platform::utf8ToCp1252(value.get<std::string>());
         if (text.size() > ConfigStore::kMaxValueBytes) {
           // No setting needs that much; the item keeps its default.
-          if (problem != nullptr)
+          if (sayDropped)
             std::fprintf(stderr, "qomhost: stored value of %s is longer than %zu bytes; default kept\n",
                          item.c_str(), ConfigStore::kMaxValueBytes);
           continue;
@@ -133,7 +134,7 @@ bool ConfigStore::load() {
     writable_ = false;
     return false;
   }
-  if (auto groups = file.ok ? parseGroups(file.text, &problem) : std::nullopt) {
+  if (auto groups = file.ok ? parseGroups(file.text, &problem, true) : std::nullopt) {
     groups_ = std::move(*groups);
     return true;
   }
@@ -209,7 +210,7 @@ bool ConfigStore::save(const std::string& changedGroup, const std::string& chang
   {
     const platform::SmallFile file = platform::readSmallFile(path_, kMaxFileBytes);
     std::optional<std::map<std::string, GroupValues>> onDisk;
-    if (file.ok) onDisk = parseGroups(file.text, nullptr);
+    if (file.ok) onDisk = parseGroups(file.text, nullptr, false);
     if (onDisk) {
       const GroupValues& mine = groups_[changedGroup];
       GroupValues& merged = (*onDisk)[changedGroup];

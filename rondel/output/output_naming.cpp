@@ -50,12 +50,8 @@ void replaceToken(MarkedText& marked, const std::string& token, const std::strin
 
 // A control character in a value would reach the file system (or cut the
 // path at a NUL): it becomes a space.
-std::string withoutControlChars(std::string value) {
-  for (char& c : value) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = ' ';
-  }
-  return value;
+std::string withoutControlChars(const std::string& value) {
+  return platform::replaceControls(value, ' ', platform::TextForm::kCp1252);
 }
 
 MarkedText collapseMarked(const MarkedText& in) {
@@ -300,11 +296,8 @@ std::string replaceIllegalChars(std::string text) {
 }
 
 std::string collapseBackslashes(std::string text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text)
-    if (c != '\\' || out.empty() || out.back() != '\\') out.push_back(c);
-  return out;
+  std::vector<bool> marks(text.size(), false);
+  return collapseMarked(MarkedText{std::move(text), std::move(marks)}).text;
 }
 
 std::string trimPath(std::string text) {
@@ -328,9 +321,9 @@ NamedOutput nameOutputPath(const std::string& pattern, std::uint32_t trackNumber
   std::snprintf(number, sizeof number, "%02u", static_cast<unsigned>(trackNumber));
   const std::array<std::pair<const char*, std::string>, 4> tokens{{
       {"<number>", number},
-      {"<artist>", withoutControlChars(std::move(artist))},
-      {"<album>", withoutControlChars(std::move(album))},
-      {"<track>", withoutControlChars(std::move(title))}}};
+      {"<artist>", withoutControlChars(artist)},
+      {"<album>", withoutControlChars(album)},
+      {"<track>", withoutControlChars(title)}}};
   MarkedText marked{pattern, std::vector<bool>(pattern.size(), false)};
   for (const auto& [token, value] : tokens) replaceToken(marked, token, value);
 

@@ -18,6 +18,7 @@
 
 #include "main_window_fixture.h"
 #include "support/background_process.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace testing_support {
@@ -120,5 +121,12 @@ class LookupWindow : public MainWindowFixture {
  private:
   ScopedEnv timeouts_;
 };
+
+// qomhost as a process of its own, keeping its configuration in
+// dir/config.
+inline CommandResult runQomhost(const TempDir& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), {binDir() + "/qomhost", "--config-dir", dir.file("config")});
+  return runCommand(args);
+}
 
 }  // namespace testing_support

@@ -173,8 +173,7 @@ TEST(HostileLookup, ControlCharactersInTitlesNeverReachTheTerminal) {
   ScopedEnv drivesConfig("CDR_CONFIG", dir.write("cdr.json", oneDrive().text));
   ScopedEnv timeouts("RONDEL_LOOKUP_TIMEOUTS", kTimeouts);
   const auto qomhost = [&](std::vector<std::string> args) {
-    args.insert(args.begin(), {binDir() + "/qomhost", "--config-dir", dir.file("config")});
-    return runCommand(args);
+    return testing_support::runQomhost(dir, std::move(args));
   };
   ASSERT_EQ(qomhost({"config", "set", "Freedb Server", responder.address()}).exitCode, 0);
   auto r = qomhost({"disc"});

@@ -32,8 +32,7 @@ TEST(QomhostLookup, DiscShowsTheFetchedEntriesAndAppliesThePickedOne) {
         {"type": "simulated", "name": "First Drive", "tracks": [{"sectors": 750}]},
         {"type": "image", "name": "Made Image", "path": ")" + layout["cue"].get<std::string>() + R"("}]})"));
   const auto qomhost = [&](std::vector<std::string> args) {
-    args.insert(args.begin(), {binDir() + "/qomhost", "--config-dir", dir.file("config")});
-    return runCommand(args);
+    return testing_support::runQomhost(dir, std::move(args));
   };
   // Settings stored by earlier processes: the server, the drive, the e-mail.
   for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
@@ -104,8 +103,7 @@ TEST(QomhostLookup, RipKeepsEveryTitleInsideTheFolderAndEveryTrackItsOwnFile) {
                                                .text));
   testing_support::ScopedEnv timeouts("RONDEL_LOOKUP_TIMEOUTS", "1000,1000,5000");
   const auto qomhost = [&](std::vector<std::string> args) {
-    args.insert(args.begin(), {binDir() + "/qomhost", "--config-dir", dir.file("config")});
-    return runCommand(args);
+    return testing_support::runQomhost(dir, std::move(args));
   };
   for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
            {"Freedb Server", server.address()}, {"Use Freedb", "1"}, {"EMail", "t@example.org"}})

@@ -86,28 +86,12 @@ std::string forReply(std::string_view stored, bool storedUtf8, bool replyUtf8) {
 }
 
 // Text from an entry made safe for one reply line: no byte of it can end
-// or split the line, or reach a terminal as a control. Control bytes (C0,
-// DEL, and in UTF-8 text the C1 range U+0080..U+009F) become spaces; tabs
-// stay when `keepTabs` (the offsets list of an entry is written with them).
+// or split the line, or reach a terminal as a control (they become
+// spaces); tabs stay when `keepTabs` (the offsets list of an entry is
+// written with them).
 std::string lineSafe(const std::string& text, bool utf8, bool keepTabs) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\t' && keepTabs) {
-      out += '\t';
-    } else if (c < 0x20 || c == 0x7F) {
-      out += ' ';
-    } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
-               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-      out += ' ';
-      ++i;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
+  return platform::replaceControls(
+      text, ' ', utf8 ? platform::TextForm::kUtf8 : platform::TextForm::kCp1252, keepTabs);
 }
 
 std::string matchTitle(const std::string& entry, bool replyUtf8) {

@@ -134,7 +134,7 @@ void ConnectionLoop::readFrom(int fd) {
   for (;;) {
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;  // the head goes on later
     if (n <= 0) {  // closed by the client, or broken
       closeWaiting(fd);
       return;
@@ -151,7 +151,7 @@ void ConnectionLoop::readFrom(int fd) {
       return;
     }
   }
-  if (!findHeadEnd(pending)) return;
+  // The head is complete: the connection leaves the wait for a worker.
   std::unique_ptr<Connection> connection = std::move(waiting.connection);
   deadlines_.erase({waiting.deadline, fd});
   waiting_.erase(found);

@@ -57,4 +57,12 @@ typedef std::int32_t (*ACD2_Compress_t)(const void* data, std::uint32_t bytes, A
 typedef std::int32_t (*ACD2_DeinitCompress_t)(std::int32_t finished, char* name,
                                               AcdStream stream);
 
+// Optional (looked up by name; a library may lack it): why this thread's
+// last ACD2_InitCompress* that failed did so, such as "cannot create
+// /music/a.mp3: Permission denied", as UTF-8 into `text` (`bytes` bytes,
+// cut there, always NUL-terminated). Answers the length written; 0 with ""
+// when the library gave no reason. Meaningful right after a failed open on
+// the same thread; the text is for people, not to be parsed.
+typedef std::uint32_t (*ACD2_LastError_t)(char* text, std::uint32_t bytes);
+
 }  // extern "C"

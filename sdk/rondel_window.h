@@ -106,10 +106,22 @@ constexpr const char* kPolledDriveProperty = "drive.polled";
 // a lookup for the disc shown).
 constexpr const char* kDiscIdProperty = "freedb.discid";
 constexpr const char* kQueryProperty = "freedb.query";
+// Why the last lookup found nothing though one should have come (no such
+// host, refused, timed out, an HTTP error: the request's own text); "" when
+// it worked, found nothing, or has not ended. The status line says "Ready"
+// either way.
+constexpr const char* kLookupErrorProperty = "freedb.error";
+// A listed track's length in sectors (75 a second), as the disc's table of
+// contents gives it.
+inline std::string trackSectorsProperty(std::uint32_t track) { return "track.sectors." + std::to_string(track); }
 // A track's latest status text, kept when its row is gone (a disc pulled,
 // an eject at the end), and the Windows-form path of the file written.
 inline std::string ripStatusProperty(std::uint32_t track) { return "rip.status." + std::to_string(track); }
 inline std::string ripFileProperty(std::uint32_t track) { return "rip.file." + std::to_string(track); }
+// Why the track's job failed, beside its status text, when the encoder
+// library said why ("cannot create PATH: REASON"); "" otherwise. Cleared
+// when the track is queued again.
+inline std::string ripErrorProperty(std::uint32_t track) { return "rip.error." + std::to_string(track); }
 
 }  // namespace window
 }  // namespace rondel

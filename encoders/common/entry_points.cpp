@@ -1,8 +1,10 @@
 #include "encoders/common/entry_points.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "encoders/common/cdda.h"
+#include "encoders/common/last_error.h"
 #include "encoders/common/stream_table.h"
 #include "platform/winpath.h"
 
@@ -10,6 +12,7 @@ namespace encoders {
 
 std::int32_t openStream(const char* path, std::string_view extension, const StreamMaker& make,
                         AcdStream* stream) noexcept {
+  clearLastError();
   return guarded([&]() -> std::int32_t {
     if (stream == nullptr) return kBadArgument;
     *stream = 0;
@@ -30,6 +33,13 @@ std::int32_t openStream(const char* path, std::string_view extension, const Stre
     *stream = handle;
     return kOk;
   });
+}
+
+std::int32_t refuseSetting(std::uint32_t setting) noexcept {
+  char reason[64];
+  std::snprintf(reason, sizeof reason, "no encoder setting %u", static_cast<unsigned>(setting));
+  setLastError(reason);
+  return kBadSetting;
 }
 
 std::int32_t compressStream(const void* data, std::uint32_t bytes, AcdStream stream) noexcept {

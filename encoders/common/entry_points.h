@@ -32,6 +32,9 @@ using StreamMaker = std::function<std::unique_ptr<EncoderStream>(
 std::int32_t openStream(const char* path, std::string_view extension, const StreamMaker& make,
                         AcdStream* stream) noexcept;
 
+// kBadSetting, with the setting named as the reason (ACD2_LastError).
+std::int32_t refuseSetting(std::uint32_t setting) noexcept;
+
 // Checks the arguments and encodes. Any refused call marks the stream failed:
 // a later finished close then reports failure instead of publishing a file
 // with a gap in its audio.

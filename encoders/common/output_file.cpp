@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "encoders/common/last_error.h"
 #include "encoders/common/result.h"
 #include "encoders/common/unique_token.h"
 #include "platform/codepage.h"
@@ -59,22 +61,33 @@ std::unique_ptr<OutputFile> OutputFile::create(std::string_view windowsBase,
                                                std::string_view extension,
                                                std::int32_t* result) {
   *result = kBadPath;
+  const auto unusable = [&windowsBase](const char* why) {
+    setLastError("cannot use the path " +
+                 platform::cp1252ToUtf8(windowsBase.substr(0, platform::kMaxPath)) + ": " + why);
+    return nullptr;
+  };
   if (windowsBase.empty() || isSeparator(windowsBase.back()) ||
       windowsBase.size() > platform::kMaxPath) {
-    return nullptr;
+    return unusable("no file name, or longer than 260 characters");
   }
   std::string windowsName = fittingBase(windowsBase, extension);
-  if (windowsName.empty()) return nullptr;
+  if (windowsName.empty()) return unusable("its folders leave no room for a name");
   windowsName += extension;
   const std::optional<std::string> native = platform::toNativePath(windowsName);
-  if (!native) return nullptr;
+  if (!native) return unusable("it maps to no folder here");
   const std::size_t slash = native->rfind('/');
-  if (slash == std::string::npos || native->size() - slash - 1 > kMaxNameBytes) return nullptr;
+  if (slash == std::string::npos || native->size() - slash - 1 > kMaxNameBytes)
+    return unusable("its name is too long");
   const std::string folder = native->substr(0, slash);
 
   *result = kFileError;
+  // The final name is what the user knows; the temporary one is ours.
+  const auto cannotCreate = [&native](int error) {
+    setLastError("cannot create " + *native + ": " + std::strerror(error));
+    return nullptr;
+  };
   struct stat info {};
-  if (::stat(native->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return nullptr;
+  if (::stat(native->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return cannotCreate(EISDIR);
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     std::string temp = temporaryName(folder);
     // 0666 less the umask: the finished file gets the permissions any new
@@ -85,9 +98,9 @@ std::unique_ptr<OutputFile> OutputFile::create(std::string_view windowsBase,
       return std::unique_ptr<OutputFile>(
           new OutputFile(std::move(windowsName), *native, std::move(temp), fd));
     }
-    if (errno != EEXIST) break;
+    if (errno != EEXIST) return cannotCreate(errno);
   }
-  return nullptr;
+  return cannotCreate(EEXIST);
 }
 
 OutputFile::OutputFile(std::string windowsName, std::string finalPath, std::string tempPath,

@@ -25,7 +25,7 @@ ACD2_EXPORT std::int32_t ACD2_InitCompress2(const char* path, std::uint32_t /*re
                                             AcdStream* stream) {
   if (stream != nullptr) *stream = 0;
   const int kbps = lameBitrateForSetting(setting);
-  if (kbps == 0) return kBadSetting;
+  if (kbps == 0) return refuseSetting(setting);
   // Bytes that are not one whole ID3v2 tag are left out rather than written
   // in front of the audio, where players would take them for music; the rip
   // itself goes on without the tag. Bytes past the tag's declared end are

@@ -35,7 +35,7 @@ ACD2_EXPORT std::int32_t ACD2_InitCompress3(
     const char* /*extra1*/, const char* /*extra2*/, const char* /*extra3*/, AcdStream* stream) {
   if (stream != nullptr) *stream = 0;
   const int kbps = vorbisBitrateForSetting(setting);
-  if (kbps == 0) return kBadSetting;
+  if (kbps == 0) return refuseSetting(setting);
   return guarded([&] {
     TagTexts tags;
     tags.title = boundedText(title, kMaxTagText);

@@ -12,6 +12,32 @@
 #include "host/core/host_session.h"
 
 namespace qomhost {
+namespace {
+
+// The first word that is no option nor the value of --config-dir names a
+// command; when no command takes that name, says so with the list of
+// commands and answers true.
+bool unknownCommand(CLI::App& app, int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--config-dir") {
+      ++i;
+      continue;
+    }
+    if (word.empty() || word[0] == '-') continue;
+    const std::vector<CLI::App*> commands = app.get_subcommands({});
+    for (const CLI::App* command : commands)
+      if (command->get_name() == word) return false;
+    std::cerr << "qomhost: unknown command \"" << outNative(word) << "\"; the commands are:\n";
+    for (const CLI::App* command : commands)
+      std::cerr << "  " << command->get_name() << "  " << command->get_description() << "\n";
+    std::cerr << "See qomhost --help.\n";
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int runCommandLine(int argc, char** argv) {
   CLI::App app{"qomhost: the host for .qom components (CD ripping with Rondel).\n"
@@ -49,17 +75,20 @@ int runCommandLine(int argc, char** argv) {
   addDriveOptions(rip, ripOptions, "One JSON object at the end instead of text",
                   "Apply database entry N (0 = first) before copying");
   auto* ripAll = rip->add_flag("--all", ripOptions.all, "Copy All (the default)");
-  rip->add_option("--tracks", ripOptions.tracks, "Copy Selected with these tracks, e.g. 1,3,5")
-      ->excludes(ripAll);
+  auto* ripTracks =
+      rip->add_option("--tracks", ripOptions.tracks, "Copy Selected with these tracks, e.g. 1-3,5")
+          ->excludes(ripAll);
   rip->add_option("--output", ripOptions.output,
                   "Folder for the files, when \"Use Output Folder\" is 0");
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (unknownCommand(app, argc, argv)) return kExitUsage;
     int code = app.exit(e);
     return code == 0 ? 0 : kExitUsage;
   }
+  ripOptions.tracksGiven = ripTracks->count() > 0;
 
   if (desktop->parsed()) {
     if (!geometry.empty() && !parseGeometry(geometry, &desktopOptions.width, &desktopOptions.height)) {

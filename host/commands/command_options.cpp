@@ -4,14 +4,42 @@
 #include <algorithm>
 #include <iostream>
 
+#include "host/commands/interrupts.h"
 #include "host/core/text_list.h"
 #include "platform/codepage.h"
+#include "sdk/rondel_window.h"
 
 namespace qomhost {
 namespace {
 
 bool allDigits(const std::string& s) {
   return !s.empty() && s.size() < 4 && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// HeadlessWindow::waitSettled, which also ends at a signal: the status
+// line ready or "Cannot Read Disc", or no disc / not ready held for 2 s.
+bool waitForDisc(HeadlessWindow& window, std::chrono::milliseconds timeout) {
+  using Clock = std::chrono::steady_clock;
+  constexpr std::chrono::seconds kQuiet(2);  // a drive may still be spinning up
+  std::string last;
+  Clock::time_point since = Clock::now();
+  bool settled = false;
+  window.driver().runUntil(
+      [&] {
+        if (interruptCount() > 0) return true;
+        const std::string status = window.read().status;
+        if (status != last) {
+          last = status;
+          since = Clock::now();
+        }
+        namespace w = rondel::window;
+        settled = status == w::kStatusReady || status == w::kStatusCannotReadDisc ||
+                  ((status == w::kStatusNoDisc || status == w::kStatusNotReady) &&
+                   Clock::now() - since >= kQuiet);
+        return settled;
+      },
+      timeout);
+  return settled;
 }
 
 }  // namespace
@@ -28,7 +56,8 @@ std::string jsonText(const std::string& cp1252) { return platform::cp1252ToUtf8(
 
 void addDriveOptions(CLI::App* command, DriveOptions& options, const char* jsonHelp,
                      const char* entryHelp) {
-  command->add_option("--drive", options.drive, "Drive index or exact name (becomes \"Device\")");
+  command->add_option("--drive", options.drive,
+                      "Drive index or exact name, for this command only (the saved \"Device\" stays)");
   command->add_flag("--json", options.json, jsonHelp);
   command->add_option("--timeout", options.timeoutSeconds, "Seconds to wait for the drive and the lookup")
       ->check(CLI::Range(1, 3600));
@@ -57,6 +86,9 @@ int chooseDrive(HostSession& session, const std::string& drive) {
     if (names.empty()) std::cerr << "  (none)\n";
     return -1;
   }
+  // The window polls the drive "Device" names; the option sets it for this
+  // run only (`config set Device` changes the setting).
+  session.store().keepUnsaved("Device");
   qom::ConfigItem* device = session.findItem("Device");
   return device != nullptr && device->setText(names[chosen].c_str()) ? chosen : -1;
 }
@@ -91,7 +123,12 @@ std::optional<int> openDisc(HeadlessWindow& window, const DriveOptions& options,
   }
   // A disc with a lookup settles only once the lookup has offered its
   // entries and applied the first.
-  settled = window.waitSettled(std::chrono::seconds(options.timeoutSeconds));
+  settled = waitForDisc(window, std::chrono::seconds(options.timeoutSeconds));
+  if (interruptCount() > 0) {
+    std::cerr << "qomhost: interrupted while waiting for the disc (status: \""
+              << out(window.read().status) << "\")\n";
+    return std::nullopt;
+  }
   if (settled && options.entry >= 0 && !window.pickEntry(options.entry)) {
     std::cerr << "qomhost: no entry " << options.entry << "; the disc has "
               << window.read().entries.size() << " (counted from 0)\n";

@@ -46,8 +46,9 @@ void addDriveOptions(CLI::App* command, DriveOptions& options, const char* jsonH
 std::vector<std::string> driveNames(HostSession& session);
 
 // Picks the drive named by `drive` (an index into the drive list or an
-// exact name) by setting "Device". Answers its index, or -1 with a message
-// on stderr when it names no drive.
+// exact name) by setting "Device" for this run only: the stored setting
+// stays. Answers its index, or -1 with a message on stderr when it names no
+// drive.
 int chooseDrive(HostSession& session, const std::string& drive);
 
 // The name of the drive the window polls ("" when unknown), to print above
@@ -59,7 +60,9 @@ bool driveInUse(HostSession& session, const ShownDisc& disc, int chosen, std::st
 // Opens the component's window, runs it until the drive has settled (within
 // --timeout) and applies --entry. Answers the exit code to end with (the
 // message on stderr), or nothing to go on; `settled` tells whether the
-// drive settled in time.
+// drive settled in time. A signal counted by a live InterruptGuard ends the
+// wait with a message and nothing: the caller prints what is known and
+// ends with kExitInterrupted.
 std::optional<int> openDisc(HeadlessWindow& window, const DriveOptions& options, bool& settled);
 
 }  // namespace qomhost

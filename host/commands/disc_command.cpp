@@ -2,14 +2,39 @@
 
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
+
+#include "host/commands/interrupts.h"
 
 #include "sdk/rondel_window.h"
 
 namespace qomhost {
 namespace {
 
-void printText(const ShownDisc& disc, const std::string& drive) {
+namespace window = rondel::window;
+
+// What the window tells beside its controls: why the lookup failed, and
+// each track's length in sectors (nothing for a track it gave none).
+struct DiscExtras {
+  std::string lookupError;  // Windows-1252; "" when none
+  std::map<std::uint32_t, std::uint32_t> sectors;
+};
+
+DiscExtras readExtras(const HeadlessWindow& headless, const ShownDisc& disc) {
+  DiscExtras extras;
+  const qom::ui::Window* owner = headless.componentWindow();
+  if (owner == nullptr) return extras;
+  extras.lookupError = owner->property(window::kLookupErrorProperty);
+  for (const ShownTrack& t : disc.tracks) {
+    const std::string text = owner->property(window::trackSectorsProperty(t.number));
+    if (!text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos)
+      extras.sectors[t.number] = static_cast<std::uint32_t>(std::stoul(text));
+  }
+  return extras;
+}
+
+void printText(const ShownDisc& disc, const DiscExtras& extras, const std::string& drive) {
   std::cout << "Drive:  " << out(drive) << "\n"
             << "Status: " << out(disc.status) << "\n"
             << "Artist: " << out(disc.artist) << "\n"
@@ -19,6 +44,7 @@ void printText(const ShownDisc& disc, const std::string& drive) {
   if (!disc.discId.empty())
     std::cout << "Disc id: " << out(disc.discId) << "\n"
               << "Query:  " << out(disc.queryUrl) << "\n";
+  if (!extras.lookupError.empty()) std::cout << "Lookup failed: " << out(extras.lookupError) << "\n";
   for (std::size_t i = 0; i < disc.entries.size(); ++i)
     std::cout << (i == 0 ? "Entries:" : "        ") << " " << i << "  " << out(disc.entries[i])
               << (static_cast<int>(i) == disc.entryIndex ? "  (applied)" : "") << "\n";
@@ -36,14 +62,19 @@ void printText(const ShownDisc& disc, const std::string& drive) {
   }
 }
 
-void printJson(const ShownDisc& disc, const std::string& drive) {
+void printJson(const ShownDisc& disc, const DiscExtras& extras, const std::string& drive) {
   nlohmann::json tracks = nlohmann::json::array();
-  for (const ShownTrack& t : disc.tracks)
-    tracks.push_back({{"number", t.number},
-                      {"artist", jsonText(t.artist)},
-                      {"title", jsonText(t.title)},
-                      {"length", jsonText(t.length)},
-                      {"status", jsonText(t.status)}});
+  for (const ShownTrack& t : disc.tracks) {
+    nlohmann::json track = {{"number", t.number},
+                            {"artist", jsonText(t.artist)},
+                            {"title", jsonText(t.title)},
+                            {"length", jsonText(t.length)},
+                            {"status", jsonText(t.status)}};
+    const auto sectors = extras.sectors.find(t.number);
+    track["sectors"] = sectors != extras.sectors.end() ? nlohmann::json(sectors->second) : nlohmann::json();
+    track["seconds"] = sectors != extras.sectors.end() ? nlohmann::json(sectors->second / 75.0) : nlohmann::json();
+    tracks.push_back(std::move(track));
+  }
   nlohmann::json entries = nlohmann::json::array();
   for (const std::string& e : disc.entries) entries.push_back(jsonText(e));
   nlohmann::json doc = {{"drive", jsonText(drive)},   {"status", jsonText(disc.status)},
@@ -53,6 +84,8 @@ void printJson(const ShownDisc& disc, const std::string& drive) {
                         {"entry", jsonText(disc.entryShown)}, {"entryIndex", disc.entryIndex},
                         {"discId", jsonText(disc.discId)},
                         {"queryUrl", jsonText(disc.queryUrl)}};
+  doc["lookup_error"] =
+      extras.lookupError.empty() ? nlohmann::json() : nlohmann::json(jsonText(extras.lookupError));
   std::cout << doc.dump(2) << "\n";
 }
 
@@ -65,27 +98,42 @@ int discCommand(HostSession& session, const DiscOptions& options) {
     std::cerr << "qomhost: no drives (see CDR_CONFIG in the README)\n";
     return kExitFailed;
   }
-  HeadlessWindow window(session);
+  HeadlessWindow headless(session);
+  InterruptGuard interrupts;
   bool settled = false;
-  if (auto exit = openDisc(window, options, settled)) return *exit;
-  const ShownDisc disc = window.read();
+  if (auto exit = openDisc(headless, options, settled)) return *exit;
+  const ShownDisc disc = headless.read();
+  const DiscExtras extras = readExtras(headless, disc);
   std::string drive;
+  if (interruptCount() > 0) {
+    // What is known so far, as asked for.
+    driveInUse(session, disc, -1, drive);
+    if (options.json)
+      printJson(disc, extras, drive);
+    else
+      printText(disc, extras, drive);
+    return kExitInterrupted;
+  }
   if (!driveInUse(session, disc, chosen, drive)) return kExitFailed;
   if (!settled) {
     std::cerr << "qomhost: the drive did not settle within " << options.timeoutSeconds
               << " s (status: \"" << out(disc.status) << "\")\n";
     return kExitFailed;
   }
-  if (disc.status == rondel::window::kStatusCannotReadDisc) {
-    std::cerr << "qomhost: " << rondel::window::kStatusCannotReadDisc
+  if (disc.status == window::kStatusCannotReadDisc) {
+    std::cerr << "qomhost: " << window::kStatusCannotReadDisc
               << ": the drive's table of contents could not be read (drive \"" << out(drive)
               << "\")\n";
     return kExitFailed;
   }
+  if (disc.status == window::kStatusNoDisc) {
+    std::cerr << "qomhost: " << window::kStatusNoDisc << " in drive \"" << out(drive) << "\"\n";
+    return kExitFailed;
+  }
   if (options.json)
-    printJson(disc, drive);
+    printJson(disc, extras, drive);
   else
-    printText(disc, drive);
+    printText(disc, extras, drive);
   return kExitOk;
 }
 

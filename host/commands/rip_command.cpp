@@ -1,7 +1,9 @@
 #include "host/commands/rip_command.h"
 
-#include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,7 +11,10 @@
 #include <sstream>
 #include <vector>
 
+#include "host/commands/interrupts.h"
+#include "host/commands/output_folder.h"
 #include "host/commands/rip_progress.h"
+#include "host/commands/track_list.h"
 #include "host/core/folder_browser_service.h"
 #include "host/view/headless_window.h"
 #include "platform/winpath.h"
@@ -21,34 +26,6 @@ namespace qomhost {
 namespace {
 
 namespace window = rondel::window;
-
-// SIGINT and SIGTERM during the copy: the handler only counts; the window
-// thread clicks the cancel button and waits for the worker to end. A second
-// signal does the same (nothing is killed mid-block); written by the
-// handler, read by the window thread.
-volatile sig_atomic_t g_interrupts = 0;
-extern "C" void onInterrupt(int) { g_interrupts = g_interrupts + 1; }
-
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_interrupts = 0;
-    struct sigaction action {};
-    action.sa_handler = &onInterrupt;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, &savedInt_);
-    ::sigaction(SIGTERM, &action, &savedTerm_);
-  }
-  ~InterruptGuard() {
-    ::sigaction(SIGINT, &savedInt_, nullptr);
-    ::sigaction(SIGTERM, &savedTerm_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction savedInt_ {}, savedTerm_ {};
-};
 
 // The folder browser answers with --output while the command runs; the
 // handler goes when the command ends, whichever way.
@@ -77,23 +54,6 @@ struct CopyControls {
   qom::ui::PushButton* cancel = nullptr;
   qom::ui::Window* owner = nullptr;  // the component's window, which keeps the properties
 };
-
-// "1,3,5" -> {1, 3, 5}; false for anything that is not a list of numbers
-// 1..99.
-bool parseTracks(const std::string& text, std::vector<std::uint32_t>& numbers) {
-  std::stringstream in(text);
-  std::string item;
-  while (std::getline(in, item, ',')) {
-    if (item.empty() || item.size() > 2 || item.find_first_not_of("0123456789") != std::string::npos)
-      return false;
-    const std::uint32_t n = static_cast<std::uint32_t>(std::stoul(item));
-    if (n < 1 || n > 99) return false;
-    numbers.push_back(n);
-  }
-  std::sort(numbers.begin(), numbers.end());
-  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-  return !numbers.empty() && text.back() != ',';
-}
 
 // Step 1, the folder: "Use Output Folder" on takes the configured one; else
 // the folder browser is answered with --output. Answers the absolute
@@ -124,6 +84,37 @@ std::optional<std::string> chooseFolder(HostSession& session, const RipOptions& 
   return options.output.empty() ? "" : std::filesystem::absolute(options.output, ignored).string();
 }
 
+// Before the first track: the folder the files go below can be made and
+// written, so a copy does not fail track by track for one reason. False
+// after a message naming the folder and the system's reason.
+bool checkFolder(HostSession& session, const std::string& outputFolder) {
+  std::string native = outputFolder;
+  if (native.empty()) {
+    qom::ConfigItem* configured = session.findItem("Output Folder");
+    const std::string windows = configured != nullptr ? configured->text() : "";
+    const std::optional<std::string> mapped = platform::toNativePath(windows);
+    if (!mapped) {
+      std::cerr << "qomhost: \"Output Folder\" (" << out(windows)
+                << ") names no folder here; set it with qomhost config set \"Output Folder\" DIR\n";
+      return false;
+    }
+    native = *mapped;
+  }
+  const std::string problem = folderWriteProblem(native);
+  if (problem.empty()) return true;
+  std::cerr << "qomhost: cannot write to the output folder " << outNative(native) << ": " << problem << "\n";
+  return false;
+}
+
+// The terminal's width: what the terminal says, else $COLUMNS, else 80.
+std::size_t terminalColumns(int fd) {
+  struct winsize size {};
+  if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  const char* columns = std::getenv("COLUMNS");
+  const long fromEnvironment = columns != nullptr ? std::strtol(columns, nullptr, 10) : 0;
+  return fromEnvironment > 0 && fromEnvironment <= 10000 ? static_cast<std::size_t>(fromEnvironment) : 80;
+}
+
 bool findControls(const HeadlessWindow& headless, CopyControls& controls) {
   controls.list = qom::ui::windowAs<qom::ui::ListView>(headless.control(window::kTrackList));
   controls.copySelected =
@@ -141,7 +132,7 @@ bool selectTracks(const ShownDisc& shown, const std::vector<std::uint32_t>& want
                   std::vector<RipTrack>& tracks) {
   for (const ShownTrack& t : shown.tracks)
     if (wanted.empty() || std::find(wanted.begin(), wanted.end(), t.number) != wanted.end())
-      tracks.push_back({t.number, t.title, "", ""});
+      tracks.push_back({t.number, t.title, "", "", ""});
   if (tracks.size() == (wanted.empty() ? shown.tracks.size() : wanted.size())) return true;
   std::cerr << "qomhost: the disc has no such track; its tracks are:";
   for (const ShownTrack& t : shown.tracks) std::cerr << " " << t.number;
@@ -191,11 +182,12 @@ bool startCopy(const CopyControls& controls, const std::vector<std::uint32_t>& w
 int watchCopy(HeadlessWindow& headless, const CopyControls& controls, std::vector<RipTrack>& tracks,
               bool json) {
   std::ostream& progressStream = json ? std::cerr : std::cout;
-  RipProgress progress(progressStream, ::isatty(json ? STDERR_FILENO : STDOUT_FILENO) != 0);
+  const int fd = json ? STDERR_FILENO : STDOUT_FILENO;
+  RipProgress progress(progressStream, ::isatty(fd) != 0, [fd] { return terminalColumns(fd); });
   int interruptsSeen = 0;
   const auto step = [&] {
-    if (g_interrupts != interruptsSeen) {
-      interruptsSeen = g_interrupts;
+    if (interruptCount() != interruptsSeen) {
+      interruptsSeen = interruptCount();
       std::cerr << (interruptsSeen == 1 ? "qomhost: cancelling; the current track stops at its next block\n"
                                         : "qomhost: still waiting for the rip to stop cleanly\n");
       controls.cancel->userClick();
@@ -229,6 +221,7 @@ bool reportCopy(const CopyControls& controls, std::vector<RipTrack>& tracks, con
     if (controls.owner != nullptr) {
       const std::string windowsFile = controls.owner->property(window::ripFileProperty(t.number));
       if (auto native = platform::toNativePath(windowsFile)) t.file = *native;
+      t.error = controls.owner->property(window::ripErrorProperty(t.number));
     }
     allCopied = allCopied && t.status == window::kStatusCopied;
   }
@@ -240,19 +233,36 @@ bool reportCopy(const CopyControls& controls, std::vector<RipTrack>& tracks, con
 
 int ripCommand(HostSession& session, const RipOptions& options) {
   std::vector<std::uint32_t> wanted;
-  if (!options.tracks.empty() && !parseTracks(options.tracks, wanted)) {
-    std::cerr << "qomhost: --tracks takes track numbers 1..99 separated by commas, e.g. 1,3,5\n";
+  std::string badItem;
+  if (options.tracksGiven && !parseTrackList(options.tracks, wanted, badItem)) {
+    if (options.tracks.empty())
+      std::cerr << "qomhost: --tracks is empty; give track numbers 1..99 and ranges, e.g. 1-3,5\n";
+    else
+      std::cerr << "qomhost: --tracks: \"" << outNative(badItem)
+                << "\" is no track number 1..99 nor a range of them (e.g. 1-3,5)\n";
     return kExitUsage;
   }
   const int chosen = options.drive.empty() ? -1 : chooseDrive(session, options.drive);
   if (!options.drive.empty() && chosen < 0) return kExitUsage;
   const std::optional<std::string> folder = chooseFolder(session, options);
   if (!folder) return kExitUsage;
+  if (!checkFolder(session, *folder)) return kExitFailed;
   FolderAnswer answer(session, *folder);
 
   HeadlessWindow headless(session);
+  InterruptGuard interrupts;
   bool settled = false;
   if (auto exit = openDisc(headless, options, settled)) return *exit;
+  if (interruptCount() > 0) {
+    // Nothing was copied; under --json the tracks the disc lists, untouched.
+    const ShownDisc known = headless.read();
+    std::string drive;
+    driveInUse(session, known, -1, drive);
+    std::vector<RipTrack> listed;
+    if (!known.tracks.empty()) selectTracks(known, wanted, listed);
+    if (options.json) printRipResults(listed, drive, true);
+    return kExitInterrupted;
+  }
   CopyControls controls;
   if (!findControls(headless, controls)) {
     std::cerr << "qomhost: the window lacks the track list or the copy buttons\n";
@@ -269,7 +279,6 @@ int ripCommand(HostSession& session, const RipOptions& options) {
   std::vector<RipTrack> tracks;
   if (!selectTracks(shown, wanted, tracks)) return kExitUsage;
 
-  InterruptGuard interrupts;
   if (!startCopy(controls, wanted, tracks)) return kExitFailed;
   const int interruptsSeen = watchCopy(headless, controls, tracks, options.json);
   const bool allCopied = reportCopy(controls, tracks, drive, options.json);

@@ -14,7 +14,8 @@ namespace qomhost {
 // The drive, --json, --timeout and --entry work as for `qomhost disc`.
 struct RipOptions : DriveOptions {
   bool all = false;    // the default when no --tracks is given
-  std::string tracks;  // "1,3,5": track numbers as the disc numbers them
+  std::string tracks;  // "1-3,5": track numbers as the disc numbers them, and ranges
+  bool tracksGiven = false;  // --tracks was given (an empty list is refused)
   std::string output;  // native folder for the folder browser
 };
 

@@ -188,9 +188,17 @@ void ConfigStore::attach(qom::ConfigGroup* group) {
 
 void ConfigStore::detach(qom::ConfigGroup* group) { group->setObserver(nullptr); }
 
+void ConfigStore::keepUnsaved(const std::string& item) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  unsaved_.insert(item);
+}
+
 void ConfigStore::itemChanged(qom::ConfigGroup* group, qom::ConfigItem* item) {
   if (group == nullptr || item == nullptr) return;
   std::lock_guard<std::mutex> lock(mutex_);
+  // Not even this process's picture of the file changes, so a later save of
+  // another item writes the stored value back unchanged.
+  if (unsaved_.count(item->name()) != 0) return;
   GroupValues& values = groups_[group->guid().toString()];
   values.name = group->name();
   values.values[item->name()] = item->text();

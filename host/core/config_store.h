@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "sdk/config.h"
@@ -39,6 +40,11 @@ class ConfigStore final : public qom::ConfigObserver {
   // aside, so nothing is written this session).
   bool changesSaved() const;
 
+  // Changes of the item named `item` (in any group) are applied but never
+  // written from now on, so an option can set it for one command without
+  // changing the stored setting.
+  void keepUnsaved(const std::string& item);
+
   int dispatch(int message, void* result, void** args, int argCount) override;
 
   // group GUID text -> (group name, item -> value in Windows-1252)
@@ -59,6 +65,7 @@ class ConfigStore final : public qom::ConfigObserver {
   // What this process knows of the file: loaded at start, refreshed from
   // the file at each save. Guarded by mutex_.
   std::map<std::string, GroupValues> groups_;
+  std::set<std::string> unsaved_;  // keepUnsaved; guarded by mutex_
   bool writable_ = true;  // false after a file could not be set aside
   bool lastSaveOk_ = true;
 };

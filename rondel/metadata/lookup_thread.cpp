@@ -74,9 +74,12 @@ FetchLimits FetchLimits::fromEnvironment() {
 }
 
 std::string fetchText(HttpGetRequest& request, const std::string& url, const FetchLimits& limits,
-                      const std::function<bool()>& stopRequested, Clock::time_point deadline) {
+                      const std::function<bool()>& stopRequested, Clock::time_point deadline,
+                      std::string* failure) {
+  if (failure != nullptr) failure->clear();
   // Every way out names its outcome in the debug log.
-  const auto failed = [&url](const char* why, long long ms = -1) {
+  const auto failed = [&url, failure](const char* why, long long ms = -1) {
+    if (failure != nullptr) *failure = why;
     if (!platform::debugLogEnabled()) return std::string();
     if (ms >= 0)
       platform::debugLog("lookup", "GET %s failed: %s (%lld ms)", loggedUrl(url).c_str(), why, ms);
@@ -147,13 +150,15 @@ void lookupThread(std::unique_ptr<LookupStart> start) {
     // One deadline for the whole lookup: past it no request is started and
     // the one under way ends; the entries offered so far stay.
     const Clock::time_point deadline = Clock::now() + job.limits.lookup;
-    const std::string reply = fetchText(request, queryUrl, job.limits, stopRequested, deadline);
+    std::string failure;
+    const std::string reply =
+        fetchText(request, queryUrl, job.limits, stopRequested, deadline, &failure);
     int firstId = -1;
     for (const LookupMatch& match : parseQueryMatches(reply)) {
       if (stopRequested() || Clock::now() >= deadline) break;
       std::string entryText = fetchText(
           request, buildReadUrl(server, match.category, match.discId, hello), job.limits,
-          stopRequested, deadline);
+          stopRequested, deadline, &failure);
       // Only the entry that was asked for: its first line names the category
       // and disc id, and it reads as an xmcd entry.
       if (!isEntryReply(entryText, match.category, match.discId)) continue;
@@ -166,6 +171,10 @@ void lookupThread(std::unique_ptr<LookupStart> start) {
     // This lookup's own first item: items of an earlier lookup may have
     // taken id 0 after the window emptied the drop-down.
     if (firstId >= 0) owner.chooseEntry(generation, firstId);
+    // Nothing offered, and the last request failed: the database may well
+    // hold the disc, so the user hears why, not only "No freedb entries".
+    else if (!failure.empty() && !stopRequested())
+      owner.lookupFailed(generation, failure);
   }
   owner.lookupEnded(generation);
 }

@@ -37,6 +37,12 @@ class LookupOwner {
   // Chooses the item (its pick, which applies the entry, runs on the window
   // thread).
   virtual void chooseEntry(std::uint64_t generation, int id) = 0;
+  // Why the lookup offers nothing though the database should have answered:
+  // its query (or every entry it read) failed with `reason`, the request's
+  // own text (a name not found, a refused connection, a time-out, an HTTP
+  // status line). Comes before lookupEnded; not for a lookup that was
+  // stopped or whose database simply lacks the disc.
+  virtual void lookupFailed(std::uint64_t /*generation*/, const std::string& /*reason*/) {}
   // The lookup has ended, however it ended.
   virtual void lookupEnded(std::uint64_t generation) = 0;
 };
@@ -86,11 +92,13 @@ struct LookupStart {
 // it waits on the socket for at most `limits.turn`. `stopRequested` is
 // checked at every turn; a stop gives "". Each request leaves one line in
 // the debug log: its URL and its outcome (bytes received, or why it failed:
-// which bound ran out, the stop, or the request's own error text).
+// which bound ran out, the stop, or the request's own error text); that
+// reason also goes into `*failure` when given ("" after a success).
 std::string fetchText(HttpGetRequest& request, const std::string& url, const FetchLimits& limits,
                       const std::function<bool()>& stopRequested,
                       std::chrono::steady_clock::time_point deadline =
-                          std::chrono::steady_clock::time_point::max());
+                          std::chrono::steady_clock::time_point::max(),
+                      std::string* failure = nullptr);
 
 // The thread's body: queries `start->settings.freedbServer` (through the
 // proxy when one is to be used) and reads every entry it offers.

@@ -4,6 +4,16 @@
 
 namespace rondel {
 
+std::string ACDILastError(std::uint32_t index) {
+  const EncoderEntry e = encoderEntry(index);
+  if (e.LastError == nullptr) return {};
+  // A reason is a line for people: a path and the system's words.
+  char text[1024] = {};
+  e.LastError(text, sizeof text);
+  text[sizeof text - 1] = '\0';  // whatever the library wrote, the text ends in the buffer
+  return text;
+}
+
 bool ACDIHasInitCompress2(std::uint32_t index) {
   return index != kNoEncoder && encoderEntry(index).InitCompress2 != nullptr;
 }

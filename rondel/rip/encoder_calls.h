@@ -9,6 +9,7 @@
 // Threads: the rip worker thread (one stream at a time); the table they read
 // is fixed before any worker starts.
 #include <cstdint>
+#include <string>
 
 #include "sdk/encoder_api.h"
 
@@ -35,6 +36,11 @@ std::int32_t ACDIInitCompress(std::uint32_t index, const char* path, std::uint32
                               const char* year, const char* genre, const char* comment,
                               const char* extra1, const char* extra2, const char* extra3,
                               AcdStream* stream);
+
+// ACD2_LastError: why this thread's last failed open failed (UTF-8), cut
+// to a bounded length; "" when the library has no such function or gave no
+// reason.
+std::string ACDILastError(std::uint32_t index);
 
 // ACD2_Compress. More than kAcdMaxCompressBytes, or a null pointer with a
 // nonzero count, breaks the contract and is refused without a call.

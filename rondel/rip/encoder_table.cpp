@@ -66,6 +66,7 @@ void loadOne(const std::string& folder, const char* name, EncoderSlot& slot) {
   const bool hasInitCompress = library->resolve(e.InitCompress, "ACD2_InitCompress");
   library->resolve(e.InitCompress2, "ACD2_InitCompress2");
   library->resolve(e.InitCompress3, "ACD2_InitCompress3");
+  library->resolve(e.LastError, "ACD2_LastError");
   const bool hasCompress = library->resolve(e.Compress, "ACD2_Compress");
   const bool hasDeinit = library->resolve(e.DeinitCompress, "ACD2_DeinitCompress");
   if (!(hasInitialize && hasInitCompress && hasCompress && hasDeinit)) {

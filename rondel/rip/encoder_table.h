@@ -28,13 +28,15 @@ constexpr std::array<const char*, 3> kEncoderLibraryNames{{"lame.dll", "ogg.dll"
 
 // One slot. Filled all or nothing: either the library loaded, had every
 // required name and its ACD2_Initialize said yes, or every field is null.
-// InitCompress2 and InitCompress3 are optional even in a filled slot.
+// InitCompress2, InitCompress3 and LastError are optional even in a filled
+// slot.
 struct EncoderEntry {
   ACD2_InitCompress_t InitCompress = nullptr;
   ACD2_InitCompress2_t InitCompress2 = nullptr;
   ACD2_InitCompress3_t InitCompress3 = nullptr;
   ACD2_Compress_t Compress = nullptr;
   ACD2_DeinitCompress_t DeinitCompress = nullptr;
+  ACD2_LastError_t LastError = nullptr;  // optional: why an open failed
   void* module = nullptr;  // the dlopen handle; owned by the table
 
   bool filled() const { return module != nullptr; }

@@ -31,6 +31,8 @@ class RipSessionListener {
   // The file a job wrote, as the encoder named it (Windows form); only for
   // a job that ends "Copied". Worker thread.
   virtual void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) = 0;
+  // Why a job failed, when its encoder library said (UTF-8). Worker thread.
+  virtual void trackFailureReason(std::uint32_t /*trackNumber*/, const std::string& /*reason*/) {}
   // The copy has ended: every job ran, or it was cancelled. On the thread
   // that ended it (the last worker's, or start()'s). Never after close().
   virtual void copyEnded() = 0;
@@ -69,6 +71,9 @@ class RipSession final : private RipOwner {
   void setTrackStatus(std::uint32_t trackNumber, const char* text) override;
   bool cancelRequested() const override { return cancel_.load(); }
   void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
+  void trackFailureReason(std::uint32_t trackNumber, const std::string& reason) override {
+    listener_.trackFailureReason(trackNumber, reason);
+  }
   bool pathWrittenBefore(const std::string& windowsPath) override;
   void ripWorkerEnded() override;
 

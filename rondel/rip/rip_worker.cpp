@@ -123,6 +123,12 @@ const char* runJob(const RipWorkerContext& job) {
   }
   EncoderStream stream(job.encoderIndex);
   if (!stream.open(job, path)) {
+    // Asked on this thread, right after the refusal, as the contract wants.
+    const std::string reason = ACDILastError(job.encoderIndex);
+    if (!reason.empty()) {
+      platform::debugLog("rip", "track %u: %s", job.trackNumber, reason.c_str());
+      owner.trackFailureReason(job.trackNumber, reason);
+    }
     stopReader(reader);
     return kStatusInitCompressFailed;
   }

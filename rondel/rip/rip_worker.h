@@ -25,6 +25,9 @@ class RipOwner {
   // The file the job wrote, as the encoder named it on its finished close
   // (Windows form); called only for a job that ends "Copied".
   virtual void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) = 0;
+  // Why the job failed, beside its status, when the encoder library said
+  // (UTF-8, "cannot create PATH: REASON"); only for a failed job.
+  virtual void trackFailureReason(std::uint32_t /*trackNumber*/, const std::string& /*reason*/) {}
   // True when an earlier job of this copy wrote a file at this output path
   // (Windows form, without extension): the worker then numbers its own
   // name rather than overwrite that file.

@@ -2,8 +2,8 @@
 // into rip jobs for the rip session, and what the session reports becomes
 // status cells, window properties and button states.
 //
-// Threads: the commands run on the window thread. trackStatus and
-// trackFileWritten come from a rip worker's thread and write only through
+// Threads: the commands run on the window thread. trackStatus,
+// trackFileWritten and trackFailureReason come from a rip worker's thread and write only through
 // the models, which are safe from any thread; the button states are set on
 // the window thread only.
 #include <vector>
@@ -92,6 +92,7 @@ void MainWindow::queueAndStart(const std::vector<int>& rows, const std::string& 
   for (const RipJob& job : jobs) {
     setProperty(window::ripFileProperty(job.trackNumber), "");
     setProperty(window::ripStatusProperty(job.trackNumber), "");
+    setProperty(window::ripErrorProperty(job.trackNumber), "");
   }
   if (!rip_.start(std::move(jobs))) return;
   updateCopyButtons();
@@ -120,6 +121,10 @@ void MainWindow::trackStatus(std::uint32_t trackNumber, const std::string& text)
 
 void MainWindow::trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) {
   setProperty(window::ripFileProperty(trackNumber), windowsPath);
+}
+
+void MainWindow::trackFailureReason(std::uint32_t trackNumber, const std::string& reason) {
+  setProperty(window::ripErrorProperty(trackNumber), reason);
 }
 
 void MainWindow::copyEnded() {

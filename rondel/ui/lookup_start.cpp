@@ -25,6 +25,7 @@ void MainWindow::supersedeLookups() {
     ++lookupGeneration_;
     setProperty(kDiscIdProperty, "");
     setProperty(kQueryProperty, "");
+    setProperty(window::kLookupErrorProperty, "");
   }
   // After the bump no earlier lookup adds an item: what it added goes.
   clearEntries();
@@ -85,6 +86,13 @@ void MainWindow::chooseEntry(std::uint64_t generation, int id) {
   // Should a newer disc have come meanwhile, the entry's table of contents
   // keeps it from being applied.
   entries_->selectItem(id);
+}
+
+void MainWindow::lookupFailed(std::uint64_t generation, const std::string& reason) {
+  std::lock_guard<std::mutex> lock(entriesMutex_);
+  if (!windowAlive() || lookupStopRequested(generation)) return;
+  // A status line of a hostile server could be long; the reason needs little.
+  setProperty(window::kLookupErrorProperty, reason.substr(0, 512));
 }
 
 void MainWindow::lookupEnded(std::uint64_t generation) {

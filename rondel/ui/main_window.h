@@ -93,6 +93,7 @@ class MainWindow final : public qom::ui::Container, private RipSessionListener, 
                       const std::string& queryUrl) override;
   int offerEntry(std::uint64_t generation, const std::string& caption, FreedbEntry entry) override;
   void chooseEntry(std::uint64_t generation, int id) override;
+  void lookupFailed(std::uint64_t generation, const std::string& reason) override;
   void lookupEnded(std::uint64_t generation) override;
 
  private:
@@ -126,6 +127,7 @@ class MainWindow final : public qom::ui::Container, private RipSessionListener, 
   // RipSessionListener: cells, properties and buttons from the session.
   void trackStatus(std::uint32_t trackNumber, const std::string& text) override;
   void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
+  void trackFailureReason(std::uint32_t trackNumber, const std::string& reason) override;
   void copyEnded() override;
   bool ejectWhenFinished() override;
 

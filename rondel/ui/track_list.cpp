@@ -36,6 +36,7 @@ void MainWindow::fillTrackList() {
     trackList_->setCell(row, kColumnArtist, kUnknownArtist);
     trackList_->setCell(row, kColumnTrack, format("Track %02u", t));
     trackList_->setCell(row, kColumnLength, format("%u:%02u", entry.lengthMinute, entry.lengthSecond));
+    setProperty(window::trackSectorsProperty(t), std::to_string(entry.lengthSectors));
   }
   if (trackList_->rowCount() > 0) {
     trackList_->selectOnly(0);

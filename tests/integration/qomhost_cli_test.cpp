@@ -1,4 +1,7 @@
 // qomhost's command line, run as a separate process.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -37,13 +40,15 @@ struct Cli {
 // drive listing in configuration order: QomhostDrives.EveryDriveHasItsOwn...)
 TEST(QomhostCli, ConfigListShowsTheFourteenDefaultsInOrder_DrivesWithNoDriveSaysSo) {
   Cli cli;
+  // The folder as the component names it (C:\ is $HOME), shown native.
+  const char* home = std::getenv("HOME");
   auto r = cli.run({"config", "list"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out,
             "Format = 1: MPEG Layer-3 [.mp3] - 112 kbit/s\n"
             "Eject = 0\n"
             "Use Output Folder = 0\n"
-            "Output Folder = C:\\My Audio Files\n"
+            "Output Folder = " + std::string(home != nullptr ? home : "") + "/My Audio Files\n"
             "Output Filename 1 = <artist> - <track>\n"
             "Output Filename 2 = <artist> - <album>\\<number>. <track>\n"
             "Output Filename 3 = <album>\\<number>. <artist> - <track>\n"
@@ -78,7 +83,12 @@ TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
   EXPECT_NE(unknown.err.find("unknown configuration key"), std::string::npos) << unknown.err;
   EXPECT_EQ(cli.run({"config", "set", "Nope", "1"}).exitCode, 2);
   EXPECT_NE(cli.run({"config"}).exitCode, 0);
-  EXPECT_NE(cli.run({"frobnicate"}).exitCode, 0);
+  // An unknown command is named, and the commands are listed.
+  auto bogus = cli.run({"frobnicate"});
+  EXPECT_EQ(bogus.exitCode, 2);
+  EXPECT_NE(bogus.err.find("unknown command \"frobnicate\""), std::string::npos) << bogus.err;
+  for (const char* command : {"config", "drives", "disc", "rip", "desktop"})
+    EXPECT_NE(bogus.err.find(std::string("\n  ") + command + " "), std::string::npos) << command << bogus.err;
 
   EXPECT_EQ(cli.run({"config", "set", "Eject", "1"}).exitCode, 0);
   EXPECT_EQ(cli.run({"config", "get", "Eject"}).out, "1\n");
@@ -95,9 +105,23 @@ TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
     EXPECT_EQ(known.err.find("not one of the values"), std::string::npos) << known.err;
   }
 
-  // Texts travel as UTF-8 outside and come back unchanged.
-  EXPECT_EQ(cli.run({"config", "set", "Output Folder", "C:\\Musique é"}).exitCode, 0);
-  EXPECT_EQ(cli.run({"config", "get", "Output Folder"}).out, "C:\\Musique é\n");
+  // "Output Folder" takes a native folder (stored in the component's form,
+  // shown back native) or a Windows-form one; texts travel as UTF-8.
+  const std::string music = cli.dir.file("Musique é");
+  EXPECT_EQ(cli.run({"config", "set", "Output Folder", music}).exitCode, 0);
+  EXPECT_EQ(cli.run({"config", "get", "Output Folder"}).out, music + "\n");
+  const std::string stored = testing_support::readFile(cli.dir.file("config/config.json"));
+  EXPECT_NE(stored.find("\"Z:\\\\"), std::string::npos) << stored;
+  EXPECT_NE(cli.run({"config", "list"}).out.find("Output Folder = " + music + "\n"), std::string::npos);
+  EXPECT_EQ(cli.run({"config", "set", "Output Folder", "Z:\\tmp\\Musique é"}).exitCode, 0);
+  EXPECT_EQ(cli.run({"config", "get", "Output Folder"}).out, "/tmp/Musique é\n");
+  // A folder the component cannot name is refused, the value kept.
+  for (const std::string& bad : {cli.dir.file("\xE6\x97\xA5"), "/" + std::string(300, 'x'), std::string("Q:\\x")}) {
+    auto refused = cli.run({"config", "set", "Output Folder", bad});
+    EXPECT_EQ(refused.exitCode, 2) << bad;
+    EXPECT_NE(refused.err.find("cannot name"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(cli.run({"config", "get", "Output Folder"}).out, "/tmp/Musique é\n");
 
   auto help = cli.run({"--help"});
   EXPECT_EQ(help.exitCode, 0);
@@ -179,7 +203,9 @@ TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
                                  {"type": "image", "path": ")" +
                                     layout["cue"].get<std::string>() + R"("},
                                  {"type": "simulated", "name": "Bad TOC",
-                                  "tracks": [{"sectors": 750}], "toc_failures": 5}]})");
+                                  "tracks": [{"sectors": 750}], "toc_failures": 5},
+                                 {"type": "simulated", "name": "Empty",
+                                  "tracks": [{"sectors": 750}], "disc": false}]})");
   ASSERT_EQ(cli.run({"config", "set", "Use Freedb", "0"}).exitCode, 0);
 
   auto r = cli.run({"disc", "--drive", "1", "--json"});
@@ -198,13 +224,23 @@ TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
                     seconds % 60);
       expected.push_back(row);
     }
-  for (const auto& t : disc["tracks"])
+  std::size_t audio = 0;
+  for (const auto& t : disc["tracks"]) {
     rows.push_back(std::to_string(t["number"].get<int>()) + "|" + t["artist"].get<std::string>() +
                    "|" + t["title"].get<std::string>() + "|" + t["length"].get<std::string>());
+    // The length as numbers too: the sectors mkdisc laid out, and seconds.
+    while (audio < layout["tracks"].size() && layout["tracks"][audio]["type"] != "audio") ++audio;
+    ASSERT_LT(audio, layout["tracks"].size());
+    EXPECT_EQ(t["sectors"], layout["tracks"][audio]["sectors"]) << t;
+    EXPECT_DOUBLE_EQ(t["seconds"].get<double>(), layout["tracks"][audio++]["sectors"].get<double>() / 75) << t;
+  }
   EXPECT_EQ(rows, expected);
   EXPECT_LT(rows.size(), layout["tracks"].size());
-  // The choice of drive is kept.
-  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "data-first.cue\n");
+  // --drive applies to its own command: "Device" stays as it was.
+  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "Never Ready\n");
+  ASSERT_EQ(cli.run({"config", "set", "Device", "Bad TOC"}).exitCode, 0);
+  EXPECT_EQ(cli.run({"disc", "--drive", "1"}).exitCode, 0);
+  EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "Bad TOC\n");
 
   // A drive that never settles ends with a clear message; an unknown drive
   // is a usage error that names the drives.
@@ -224,6 +260,35 @@ TEST(QomhostCli, DiscListsTheAudioTracksOfAMadeDataFirstImage) {
   auto unknown = cli.run({"disc", "--drive", "7"});
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("Never Ready"), std::string::npos) << unknown.err;
+
+  // An empty drive is a failure that says so.
+  auto empty = cli.run({"disc", "--drive", "Empty"});
+  EXPECT_EQ(empty.exitCode, 1) << empty.out;
+  EXPECT_NE(empty.err.find("No Disc"), std::string::npos) << empty.err;
+
+  // Ctrl-C while waiting for a lookup that never answers: said, exit 130,
+  // and the JSON of what is known (the listed tracks) still comes.
+  testing_support::TempDir silent;
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);  // never accepted: the server stays silent
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  ASSERT_EQ(cli.run({"config", "set", "Use Freedb", "1"}).exitCode, 0);
+  ASSERT_EQ(cli.run({"config", "set", "Freedb Server", "127.0.0.1:" + std::to_string(ntohs(address.sin_port))})
+                .exitCode, 0);
+  auto interrupted = runCommand({testing_support::findProgram("timeout"), "--preserve-status", "-s", "INT", "3",
+                              cli.host, "--config-dir", cli.dir.file("config"), "disc", "--drive", "1", "--json"});
+  ::close(listener);
+  EXPECT_EQ(interrupted.exitCode, 130) << interrupted.err;
+  EXPECT_NE(interrupted.err.find("interrupted"), std::string::npos) << interrupted.err;
+  const auto known = nlohmann::json::parse(interrupted.out, nullptr, false);
+  ASSERT_FALSE(known.is_discarded()) << interrupted.out;
+  EXPECT_EQ(known["status"], "Querying freedb...");
+  EXPECT_EQ(known["tracks"].size(), expected.size());
 }
 
 TEST(QomhostCli, RipChecksItsArgumentsAndReportsEveryJob) {
@@ -238,7 +303,7 @@ TEST(QomhostCli, RipChecksItsArgumentsAndReportsEveryJob) {
 
   // A failing job gives exit 1, and the others still run.
   const std::string out = cli.dir.file("rips");
-  const auto r = cli.run({"rip", "--tracks", "1,2,3", "--output", out, "--json"});
+  const auto r = cli.run({"rip", "--tracks", "1-2,3", "--output", out, "--json"});
   EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
   const auto doc = nlohmann::json::parse(r.out, nullptr, false);
   ASSERT_FALSE(doc.is_discarded()) << r.out;
@@ -260,4 +325,48 @@ TEST(QomhostCli, RipChecksItsArgumentsAndReportsEveryJob) {
   const auto unknown = cli.run({"rip", "--tracks", "4", "--output", out});
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("its tracks are: 1 2 3"), std::string::npos) << unknown.err;
+  // An empty list is no list; a bad item is named.
+  for (const auto& [list, named] : std::vector<std::pair<std::string, std::string>>{
+           {"", "empty"}, {"0,99,a", "\"0\""}, {"1,a", "\"a\""}, {"3-1", "\"3-1\""}, {"1,,2", "\"\""},
+           {"2-", "\"2-\""}, {"1-100", "\"1-100\""}}) {
+    const auto bad = cli.run({"rip", "--tracks", list, "--output", out});
+    EXPECT_EQ(bad.exitCode, 2) << list;
+    EXPECT_NE(bad.err.find(named), std::string::npos) << list << ": " << bad.err;
+  }
+
+  // An output folder that cannot be made is named with the reason before
+  // any track starts.
+  cli.dir.write("file", "x");
+  const auto notFolder = cli.run({"rip", "--output", cli.dir.file("file/sub")});
+  EXPECT_EQ(notFolder.exitCode, 1);
+  EXPECT_NE(notFolder.err.find(cli.dir.file("file/sub") + ": Not a directory"), std::string::npos) << notFolder.err;
+  EXPECT_EQ(notFolder.out.find("Copying"), std::string::npos) << notFolder.out;
+  if (::geteuid() != 0) {  // the superuser writes anywhere
+    std::filesystem::create_directories(cli.dir.file("locked"));
+    ::chmod(cli.dir.file("locked").c_str(), 0555);
+    const auto locked = cli.run({"rip", "--output", cli.dir.file("locked")});
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_NE(locked.err.find(cli.dir.file("locked") + ": Permission denied"), std::string::npos) << locked.err;
+  }
+
+  // A file standing where Copy All's album folder goes: the encoder cannot
+  // create its file, and the reason reaches the track's line, the JSON and
+  // the debug log.
+  const std::string blocked = cli.dir.file("blocked");
+  std::filesystem::create_directories(blocked);
+  cli.dir.write("blocked/Unknown Artist - Unknown Album", "x");
+  testing_support::ScopedEnv log("RONDEL_DEBUG_LOG", cli.dir.file("debug.log"));
+  const std::string reason = "cannot create " + blocked + "/Unknown Artist - Unknown Album/01. Track 01.mp3: ";
+  const auto all = cli.run({"rip", "--output", blocked, "--json"});
+  EXPECT_EQ(all.exitCode, 1);
+  const auto failed = nlohmann::json::parse(all.out, nullptr, false);
+  ASSERT_FALSE(failed.is_discarded()) << all.out;
+  EXPECT_EQ(failed["tracks"][0]["status"], "Error: ACDIInitCompress() failed!");
+  EXPECT_EQ(failed["tracks"][0]["error"], reason + "Not a directory") << failed;
+  EXPECT_EQ(failed["tracks"][0]["file"], "");
+  EXPECT_EQ(failed["tracks"][2]["error"].get<std::string>().substr(0, 14), "cannot create ") << failed;
+  EXPECT_NE(testing_support::readFile(cli.dir.file("debug.log")).find(reason), std::string::npos);
+  const auto line = cli.run({"rip", "--output", blocked});
+  EXPECT_NE(line.out.find(" 1  Error: ACDIInitCompress() failed!  " + reason + "Not a directory\n"), std::string::npos)
+      << line.out;
 }

@@ -44,8 +44,10 @@ NetConnection::NetConnection(NameResolver* resolver, int sendSize, int receiveSi
 // The socket closes before the owned resolver waits for its worker.
 NetConnection::~NetConnection() { socket_.reset(); }
 
-void NetConnection::setError(const char* text) {
+void NetConnection::setError(const char* text, int error) {
   errorText_ = text;
+  // The system's words tell a refused connection from an unreachable host.
+  if (error != 0) errorText_ += std::string(": ") + std::strerror(error);
   state_ = State::kError;
 }
 
@@ -90,7 +92,7 @@ void NetConnection::startConnect() {
   } else if (errno == EINPROGRESS || errno == EAGAIN || errno == EINTR) {
     state_ = State::kConnecting;
   } else {
-    setError(kErrorConnecting);
+    setError(kErrorConnecting, errno);
   }
 }
 
@@ -111,7 +113,7 @@ void NetConnection::pollConnect() {
   if (pending == 0 && (p.revents & POLLOUT) != 0 && (p.revents & POLLERR) == 0)
     state_ = State::kConnected;
   else if (pending != 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
-    setError(kErrorConnecting);
+    setError(kErrorConnecting, pending);
 }
 
 void NetConnection::step(int maxSend, int maxReceive, int* sent, int* received) {

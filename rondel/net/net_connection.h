@@ -88,7 +88,7 @@ class NetConnection {
   void feedClose();
 
   State getState() const { return state_; }
-  const char* getErrorText() const { return errorText_; }
+  const char* getErrorText() const { return errorText_.c_str(); }
 
   // For waiting on the connection (poll): the descriptor, -1 without one.
   int socketHandle() const { return socket_.get(); }
@@ -100,7 +100,9 @@ class NetConnection {
   int sendSize() const { return sendSize_; }
 
  private:
-  void setError(const char* text);
+  // `error`: the errno behind it, whose text is added ("connecting to host:
+  // Connection refused"); 0 for none.
+  void setError(const char* text, int error = 0);
   void startConnect();
   void pollConnect();
   void sendQueued(int& allowance, int& sentTotal);
@@ -126,7 +128,7 @@ class NetConnection {
   NameResolver* resolver_ = nullptr;
   std::unique_ptr<NameResolver> ownResolver_;
   State state_ = State::kIdle;
-  const char* errorText_ = "";  // one of the fixed texts above, or ""
+  std::string errorText_;  // one of the fixed texts above (with the system's reason), or ""
 };
 
 }  // namespace rondel

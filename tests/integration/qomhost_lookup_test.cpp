@@ -1,6 +1,13 @@
 // `qomhost disc` with a lookup: a disc image and its freedb entry made by
 // mkdisc, the entry served by the real cddb-server, the titles applied;
 // the drive, server and e-mail are the ones earlier processes stored.
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -10,6 +17,58 @@
 
 using testing_support::binDir;
 using testing_support::runCommand;
+
+namespace {
+
+// Runs a program with stdout and stderr on a pseudo-terminal `columns`
+// wide; answers its exit code and what the terminal received.
+testing_support::CommandResult runOnTerminal(const std::vector<std::string>& argv,
+                                             unsigned short columns) {
+  testing_support::CommandResult result;
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return result;
+  winsize size{};
+  size.ws_col = columns;
+  size.ws_row = 50;
+  ::ioctl(master, TIOCSWINSZ, &size);
+  // Held open here too, so what the program wrote stays readable after it ends.
+  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, terminal, 1);
+  posix_spawn_file_actions_adddup2(&actions, terminal, 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+    bool ended = false;
+    for (;;) {
+      pollfd p{master, POLLIN, 0};
+      if (::poll(&p, 1, ended ? 0 : 100) > 0) {
+        char buffer[4096];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0) {
+          result.out.append(buffer, static_cast<std::size_t>(n));
+          continue;
+        }
+      }
+      if (ended) break;
+      int status = 0;
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        ended = true;
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+    }
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(terminal);
+  ::close(master);
+  return result;
+}
+
+}  // namespace
 
 TEST(QomhostLookup, DiscShowsTheFetchedEntriesAndAppliesThePickedOne) {
   testing_support::TempDir dir;
@@ -52,6 +111,7 @@ TEST(QomhostLookup, DiscShowsTheFetchedEntriesAndAppliesThePickedOne) {
   EXPECT_NE(disc["queryUrl"].get<std::string>().find("?cmd=cddb+query+" + id + "+"),
             std::string::npos);
   EXPECT_EQ(disc["entries"], nlohmann::json::array({caption}));
+  EXPECT_TRUE(disc["lookup_error"].is_null()) << disc["lookup_error"];
   EXPECT_EQ(disc["entry"], caption);
   EXPECT_EQ(disc["artist"], "The Rondel Ensemble");
   EXPECT_EQ(disc["album"], "Test Pressings, Vol. 1");
@@ -83,6 +143,26 @@ TEST(QomhostLookup, DiscShowsTheFetchedEntriesAndAppliesThePickedOne) {
   r = qomhost({"disc", "--entry", "5"});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("no entry 5"), std::string::npos) << r.err;
+
+  // A disc the database lacks: nothing found, and no error.
+  ASSERT_EQ(qomhost({"config", "set", "Device", "First Drive"}).exitCode, 0);
+  r = qomhost({"disc", "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  disc = nlohmann::json::parse(r.out);
+  EXPECT_EQ(disc["entry"], "No freedb entries");
+  EXPECT_TRUE(disc["lookup_error"].is_null()) << disc["lookup_error"];
+  // The server gone (its port closed): the window looks the same, and the
+  // reason comes beside it.
+  ASSERT_TRUE(server.kill());
+  ASSERT_EQ(qomhost({"config", "set", "Device", "Made Image"}).exitCode, 0);
+  r = qomhost({"disc", "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  disc = nlohmann::json::parse(r.out);
+  EXPECT_EQ(disc["status"], "Ready");
+  EXPECT_EQ(disc["entry"], "No freedb entries");
+  EXPECT_EQ(disc["lookup_error"], "connecting to host: Connection refused");
+  r = qomhost({"disc"});
+  EXPECT_NE(r.out.find("\nLookup failed: connecting to host: Connection refused\n"), std::string::npos) << r.out;
 }
 
 // `qomhost rip` of titles a database entry gives: a title that climbs with
@@ -177,4 +257,27 @@ TEST(QomhostLookup, RipKeepsEveryTitleInsideTheFolderAndEveryTrackItsOwnFile) {
   }
   EXPECT_EQ(folder.rfind("Art - BBBB", 0), 0u) << folder;
   EXPECT_EQ(filesBelow(dir.file("long")).size(), names.size());
+
+  // On an 80-column terminal no progress line wraps: a long title is cut
+  // with "…", so each redraw lands on the lines it replaces.
+  const std::string title(100, 'T');
+  ASSERT_EQ(qomhost({"config", "set", "Output Filename 1", "<artist> - <track>"}).exitCode, 0);
+  server.add("misc", id, testing_support::xmcdEntry(disc, id, "Art / Alb", {title, "Two", "Three", "Four", "Five"}));
+  const auto shown = runOnTerminal({binDir() + "/qomhost", "--config-dir", dir.file("config"), "rip", "--output",
+                                    dir.file("tty"), "--tracks", "1-2"},
+                                   80);
+  EXPECT_EQ(shown.exitCode, 0) << shown.out;
+  std::size_t drawn = 0, cut = 0;
+  for (std::size_t at = shown.out.find("\x1b[2K"); at != std::string::npos; at = shown.out.find("\x1b[2K", at + 1)) {
+    const std::size_t from = at + 4;
+    const std::string line = shown.out.substr(from, shown.out.find_first_of("\r\n", from) - from);
+    const auto characters = std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; });
+    EXPECT_LE(characters, 80) << line;
+    ++drawn;
+    if (line.size() >= 3 && line.compare(line.size() - 3, 3, "\u2026") == 0) ++cut;
+  }
+  EXPECT_GE(drawn, 4u) << shown.out;  // two lines, redrawn
+  EXPECT_GE(cut, 2u) << shown.out;
+  EXPECT_NE(shown.out.find("\x1b[2A"), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find(" 1  " + title.substr(0, 60)), std::string::npos) << shown.out;
 }

@@ -173,7 +173,7 @@ TEST(HttpGetRequest, RepliesThatFail) {
 
   f = fetch(request, "127.0.0.1:" + std::to_string(testing_support::freeTcpPort()) + "/");
   EXPECT_EQ(f.result, -1);
-  EXPECT_EQ(request.getErrorText(), "connecting to host");
+  EXPECT_EQ(request.getErrorText(), "connecting to host: Connection refused");
 
   NameResolver failing(4, [](const std::string&) { return std::uint32_t{INADDR_NONE}; });
   HttpGetRequest named(&failing, 4096);

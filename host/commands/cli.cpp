@@ -1,6 +1,7 @@
 #include "host/commands/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
 #include "host/commands/command_options.h"
@@ -29,8 +30,11 @@ bool unknownCommand(CLI::App& app, int argc, char** argv) {
     for (const CLI::App* command : commands)
       if (command->get_name() == word) return false;
     std::cerr << "qomhost: unknown command \"" << outNative(word) << "\"; the commands are:\n";
+    std::size_t width = 0;
+    for (const CLI::App* command : commands) width = std::max(width, command->get_name().size());
     for (const CLI::App* command : commands)
-      std::cerr << "  " << command->get_name() << "  " << command->get_description() << "\n";
+      std::cerr << "  " << command->get_name() << std::string(width - command->get_name().size() + 2, ' ')
+                << command->get_description() << "\n";
     std::cerr << "See qomhost --help.\n";
     return true;
   }

@@ -3,12 +3,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <sstream>
 #include <vector>
 
 #include "host/commands/interrupts.h"

@@ -106,6 +106,7 @@ class EncoderBindingTest : public ::testing::Test {
     rondel::ACDIDeinitCompress(index, 1, name, stream);
     EXPECT_STREQ(name, "") << "an unanswered close must not leave a stale name";
     EXPECT_EQ(stream, 77u);
+    EXPECT_EQ(rondel::ACDILastError(index), "");
   }
 };
 

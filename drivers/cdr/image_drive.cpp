@@ -15,6 +15,7 @@
 #include <cdio/logging.h>
 #include <nlohmann/json.hpp>
 
+#include "drivers/cdr/cue_sessions.h"
 #include "drivers/cdr/image_check.h"
 #include "drivers/cdr/image_probe.h"
 #include "drivers/cdr/temp_copy.h"
@@ -143,6 +144,7 @@ std::string ImageDrive::insert() {
   std::string key = std::to_string(static_cast<int>(settings_.format)) + ";";
   std::string dataFile;
   TempCopy tocCopy;
+  int secondSessionTrack = 0;  // of a CUE sheet that marks sessions
   struct stat st {};
   if (settings_.format == ImageFormat::kNrg) {
     std::string tail;
@@ -155,6 +157,7 @@ std::string ImageDrive::insert() {
     key += fileIdentity(sheet.status);
     if (settings_.format == ImageFormat::kCue) {
       if (std::string why = checkCueText(sheet.text); !why.empty()) return path + ": " + why;
+      secondSessionTrack = lastSessionFirstTrack(sheet.text);
       dataFile = cueDataFile(path);
       if (dataFile.empty()) return path + " is not a CUE sheet libcdio can read";
       if (!regularFile(dataFile, key, st).empty())
@@ -195,6 +198,11 @@ std::string ImageDrive::insert() {
   std::vector<TrackLayout> tracks;
   if (std::string why = readLayout(cdio.get(), firstTrack, tracks); !why.empty())
     return path + ": " + why;
+  // The last audio track before a second session ends at the first
+  // session's lead-out, as a drive reports it.
+  if (secondSessionTrack >= static_cast<int>(firstTrack) &&
+      static_cast<std::size_t>(secondSessionTrack) - firstTrack < tracks.size())
+    trimSessionGap(tracks, tracks[static_cast<std::size_t>(secondSessionTrack) - firstTrack].start);
   if (std::none_of(tracks.begin(), tracks.end(), [](const TrackLayout& t) { return !t.data; }))
     return path + ": no audio tracks";
   CdToc toc;

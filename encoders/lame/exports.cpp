@@ -1,6 +1,6 @@
 // The C entry points of lame.dll. The setting is the MPEG-1 Layer III
-// bitrate index (8 = 112 kbit/s); ACD2_InitCompress2 puts the caller's ID3v2
-// tag at the start of the file. The file is "<path>.mp3".
+// bitrate index (8 = 112 kbit/s; 0, the free index, is that default too);
+// ACD2_InitCompress2 puts the caller's ID3v2 tag at the start of the file. The file is "<path>.mp3".
 #include <type_traits>
 
 #include <lame/lame.h>

@@ -65,9 +65,11 @@ class LameStream final : public EncoderStream {
 }  // namespace
 
 int lameBitrateForSetting(std::uint32_t setting) {
-  static constexpr int kBitrates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-  if (setting < 1 || setting > sizeof kBitrates / sizeof kBitrates[0]) return 0;
-  return kBitrates[setting - 1];
+  // Index 0 ("free" in the frame header) is what a job carries when no
+  // format label matched: it means this library's default, 112 kbit/s.
+  static constexpr int kBitrates[] = {112, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  if (setting >= sizeof kBitrates / sizeof kBitrates[0]) return 0;
+  return kBitrates[setting];
 }
 
 std::unique_ptr<EncoderStream> makeLameStream(std::unique_ptr<OutputFile> file, int kbps,

@@ -11,7 +11,8 @@ namespace encoders {
 
 // The MPEG-1 Layer III bitrate of a setting (the bitrate index of the frame
 // header), in kbit/s: 1..14 give 32, 40, 48, 56, 64, 80, 96, 112, 128, 160,
-// 192, 224, 256, 320. 0 for 0 (the "free" index) and for 15 and above.
+// 192, 224, 256, 320; 0 (the "free" index) gives the default, 112. 0 for 15
+// (reserved) and above.
 int lameBitrateForSetting(std::uint32_t setting);
 
 // Sets up the encoder, then writes the first tagBytes of tag (already checked

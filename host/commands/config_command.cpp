@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "host/commands/command_options.h"
+#include "host/commands/format_choice.h"
 #include "host/commands/output_folder.h"
 #include "host/core/config_store.h"
 #include "host/core/text_list.h"
@@ -71,6 +72,7 @@ int configSet(HostSession& session, const std::string& keyUtf8, const std::strin
     }
     value = *folder;
   }
+  if (!formatChoiceAllowed(session, key, value, valueUtf8)) return kExitUsage;
   if (item->type() == qom::kConfigTypeBool) {
     if (value != "0" && value != "1") {
       std::cerr << "qomhost: \"" << keyUtf8 << "\" is on or off: give 0 or 1, not \"" << valueUtf8

@@ -98,6 +98,15 @@ TEST(QomhostCli, ConfigSetChecksKeysAndBooleansAndPersists) {
   EXPECT_EQ(gone.exitCode, 0);
   EXPECT_NE(gone.err.find("not one of the values"), std::string::npos) << gone.err;
   EXPECT_EQ(cli.run({"config", "get", "Device"}).out, "Gone Drive\n");
+  // A format that is none of the labels would give every job setting 0:
+  // refused, with the labels listed.
+  for (const char* value : {"MP3", "", "1: MPEG Layer-3 [.mp3]", "2: Ogg Vorbis [.ogg] - 112 kbit/s "}) {
+    auto format = cli.run({"config", "set", "Format", value});
+    EXPECT_EQ(format.exitCode, 2) << value;
+    EXPECT_NE(format.err.find("1: MPEG Layer-3 [.mp3] - 112 kbit/s"), std::string::npos) << format.err;
+    EXPECT_NE(format.err.find("2: Ogg Vorbis [.ogg] - 112 kbit/s"), std::string::npos) << format.err;
+  }
+  EXPECT_EQ(cli.run({"config", "get", "Format"}).out, "1: MPEG Layer-3 [.mp3] - 112 kbit/s\n");
   for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
            {"Device", "SIM Drive B"}, {"Format", "2: Ogg Vorbis [.ogg] - 112 kbit/s"}}) {
     auto known = cli.run({"config", "set", key, value});

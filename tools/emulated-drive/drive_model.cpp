@@ -179,6 +179,8 @@ Answer Drive::readCd(std::uint32_t lba, std::uint32_t count, std::uint8_t* data,
   if (s != State::Ready) return notReady(s);
   if (std::uint64_t{lba} + count > disc_.leadOut) return failed(0x05, 0x21, 0x00);
   if (std::size_t{count} * kSector > room) return failed(0x05, 0x24, 0x00);
+  // Between sessions lie a lead-out and a lead-in, which hold no user data.
+  if (lba < disc_.gapEnd() && lba + count > disc_.gapStart()) return failed(0x05, 0x21, 0x00);
   ++reads_;
   if (pullAfterReads_ != 0 && reads_ >= pullAfterReads_) {
     pullAfterReads_ = 0;  // once
@@ -226,8 +228,11 @@ std::size_t Drive::toc(bool msf, std::uint8_t format, std::uint8_t* data, std::s
     for (std::uint8_t t = 1; t <= n; ++t) describe(t, disc_.tracks[t - 1].start, disc_.tracks[t - 1].data);
     describe(0xAA, disc_.leadOut, false);
   } else {
-    reply[2] = reply[3] = 1;  // one session, its first track is track 1
-    describe(1, disc_.tracks[0].start, disc_.tracks[0].data);
+    // The first and last complete sessions, and the first track of the last.
+    const std::size_t first = disc_.lastSessionFirstTrack();
+    reply[2] = 1;
+    reply[3] = static_cast<std::uint8_t>(disc_.sessions());
+    describe(static_cast<std::uint8_t>(first + 1), disc_.tracks[first].start, disc_.tracks[first].data);
   }
   reply[0] = static_cast<std::uint8_t>((length - 2) >> 8);
   reply[1] = static_cast<std::uint8_t>(length - 2);
@@ -414,10 +419,21 @@ long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
     }
     case CDROMMULTISESSION: {
       if (!ready(false)) return mediumError();
+      // As the kernel answers: the start of the last session's first track
+      // (0 on a disc of one session), in the address format asked for.
       auto* session = static_cast<cdrom_multisession*>(argument);
-      session->xa_flag = 0;
-      session->addr_format = CDROM_LBA;
-      session->addr.lba = 0;
+      const bool multi = disc_.sessions() > 1;
+      const std::uint32_t lba = multi ? disc_.tracks[disc_.lastSessionFirstTrack()].start : 0;
+      session->xa_flag = multi ? 1 : 0;
+      if (session->addr_format == CDROM_MSF) {
+        const std::uint32_t f = lba + 150;
+        session->addr.msf.minute = static_cast<std::uint8_t>(f / (60 * 75));
+        session->addr.msf.second = static_cast<std::uint8_t>(f / 75 % 60);
+        session->addr.msf.frame = static_cast<std::uint8_t>(f % 75);
+      } else {
+        session->addr_format = CDROM_LBA;
+        session->addr.lba = static_cast<int>(lba);
+      }
       return 0;
     }
     case CDROMEJECT:

@@ -208,7 +208,7 @@ Track parseTrack(const json& object, const std::string& where) {
   t.jitterFree = boolField(object, "jitter_free", where);
 
   if (const json* sections = find(object, "sections")) {
-    checkKeys(object, {"title", "comment", "jitter_free", "sections"}, where);
+    checkKeys(object, {"title", "comment", "jitter_free", "sections", "pregap"}, where);
     if (!sections->is_array() || sections->empty() || sections->size() > kMaxSections)
       fail(where, "\"sections\" must be a list of 1 to " + std::to_string(kMaxSections) + " objects");
     for (std::size_t i = 0; i < sections->size(); ++i) {
@@ -220,7 +220,8 @@ Track parseTrack(const json& object, const std::string& where) {
   } else {
     const Kind kind = kindOf(object, where, true);
     if (kind == Kind::Data) {
-      checkKeys(object, {"title", "comment", "kind", "seconds", "sectors", "gap_sectors"}, where);
+      checkKeys(object, {"title", "comment", "kind", "seconds", "sectors", "gap_sectors", "session"},
+                where);
       t.data = true;
       Section s;
       s.kind = Kind::Data;
@@ -230,9 +231,21 @@ Track parseTrack(const json& object, const std::string& where) {
       t.gapSectors = gap ? static_cast<std::uint32_t>(unsignedValue(*gap, "\"gap_sectors\"", 0,
                                                                     kMaxDataGapSectors, where))
                          : kDefaultDataGapSectors;
+      if (const json* session = find(object, "session")) {
+        t.session = static_cast<int>(unsignedValue(*session, "\"session\"", 1, 2, where));
+        if (t.session == 2 && gap)
+          fail(where, "a second session's gap is fixed; leave out \"gap_sectors\"");
+        if (t.session == 2) t.gapSectors = kSessionGapSectors;
+      }
     } else {
-      t.sections.push_back(audioSection(object, kind, where, {"title", "comment", "jitter_free"}));
+      t.sections.push_back(
+          audioSection(object, kind, where, {"title", "comment", "jitter_free", "pregap"}));
     }
+  }
+  if (const json* pregap = find(object, "pregap")) {
+    const std::string at = where + "pregap: ";
+    if (!pregap->is_object()) fail(at, "must be an object");
+    t.pregap.push_back(audioSection(*pregap, kindOf(*pregap, at, false), at, {}));
   }
   if (t.jitterFree)
     for (const Section& s : t.sections)
@@ -280,11 +293,19 @@ Disc parseDisc(const json& root) {
       fail("track " + std::to_string(i + 1) + ": ", "a data track must be the first or the last");
   }
   if (dataTracks > 1) fail("", "at most one data track");
+  for (std::size_t i = 0; i < disc.tracks.size(); ++i) {
+    const std::string where = "track " + std::to_string(i + 1) + ": ";
+    if (disc.tracks[i].session == 2 && (i == 0 || i + 1 != disc.tracks.size()))
+      fail(where, "only a data track last, after audio, can be in a second session");
+    // After a data track the gap is that track's "gap_sectors".
+    if (!disc.tracks[i].pregap.empty() && i > 0 && disc.tracks[i - 1].data)
+      fail(where, "a track after a data track has the data track's gap, not a \"pregap\"");
+  }
 
   // Sum in 64 bits: 99 tracks of 32 sections each cannot overflow it.
   std::uint64_t total = kLeadInSectors;
   for (const Track& t : disc.tracks) {
-    total += t.gapSectors;
+    total += t.gapSectors + t.pregapSectors();
     for (const Section& s : t.sections) total += s.sectors;
   }
   if (total > kMaxDiscSectors)

@@ -20,6 +20,10 @@ constexpr std::size_t kMaxTextBytes = 256;      // per text, in Windows-1252 byt
 constexpr std::size_t kMaxDescriptionBytes = 1 << 20;
 constexpr std::uint32_t kDefaultDataGapSectors = 150;
 constexpr std::uint32_t kMaxDataGapSectors = 750;
+// Between the first session's last track and the second session's first:
+// the first session's lead-out (6750), the second's lead-in (4500) and the
+// data track's 2-second pregap (150).
+constexpr std::uint32_t kSessionGapSectors = 11400;
 constexpr int kDefaultDither = 4;
 constexpr int kMaxDither = 1024;
 
@@ -46,11 +50,19 @@ struct Track {
   // Only for a data track: digital zeros between it and its audio
   // neighbour, held as INDEX 00 of whichever of the two comes second.
   std::uint32_t gapSectors = 0;
+  // Only for a data track last: 2 puts it in a second session (an enhanced
+  // CD), kSessionGapSectors after the audio session's end.
+  int session = 1;
+  // Audio held as INDEX 00 before the track's INDEX 01: part of the track
+  // before in the table of contents, before track 1 a hidden track. Empty,
+  // or one section.
+  std::vector<Section> pregap;
   // Content must be unambiguous for overlapped reads (checked when written).
   bool jitterFree = false;
   std::vector<Section> sections;  // at least one; their sum is the length
 
   std::uint32_t sectors() const;
+  std::uint32_t pregapSectors() const { return pregap.empty() ? 0 : pregap.front().sectors; }
 };
 
 struct Disc {

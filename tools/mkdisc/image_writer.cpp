@@ -18,7 +18,12 @@ std::string cueTime(std::uint32_t sectors) {
 std::string makeCue(const DiscLayout& layout, const std::string& binName, const std::string& discId) {
   std::string cue = "REM DISCID " + discId + "\nREM COMMENT \"mkdisc 1.0\"\n";
   cue += "FILE \"" + binName + "\" BINARY\n";
+  // Sessions as CUE sheets for multi-session discs mark them; readers that
+  // know no sessions see the gap as the data track's INDEX 00.
+  const bool sessions = layout.firstSessionLeadout != 0;
   for (const TrackLayout& t : layout.tracks) {
+    if (sessions && (t.number == 1 || t.session != 1))
+      cue += "  REM SESSION 0" + std::to_string(t.session) + "\n";
     char line[64];
     std::snprintf(line, sizeof line, "  TRACK %02d %s\n", t.number, t.data ? "MODE1/2352" : "AUDIO");
     cue += line;

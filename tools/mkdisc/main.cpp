@@ -129,6 +129,7 @@ void printJson(const mkdisc::Disc& disc, const mkdisc::DiscLayout& layout, const
                              {"start", t.start},
                              {"sectors", t.tocSectors},
                              {"content_sectors", t.contentSectors},
+                             {"session", t.session},
                              {"offset", t.start + mkdisc::kLeadInSectors},
                              {"title", platform::cp1252ToUtf8(
                                            disc.tracks[static_cast<std::size_t>(t.number - 1)].title)}});

@@ -65,7 +65,8 @@ double toneValue(const Section& s, std::uint64_t frame) {
 
 void renderAudio(const Track& track, const SectorPlace& place, std::uint64_t seed,
                  std::uint8_t* out) {
-  const Section& s = track.sections[static_cast<std::size_t>(place.section)];
+  const Section& s = place.section < 0 ? track.pregap.front()
+                                       : track.sections[static_cast<std::size_t>(place.section)];
   if (s.kind == Kind::Silence) return;  // already zero
   Random random = sectorRandom(seed, place);
   const int noiseRange = static_cast<int>(std::floor(s.amplitude * 32767.0));
@@ -116,7 +117,7 @@ void renderData(const SectorPlace& place, std::uint32_t lba, std::uint64_t seed,
 void renderSector(const Disc& disc, const DiscLayout& layout, std::uint32_t lba, SectorBytes& out) {
   out.fill(0);
   const SectorPlace place = placeOf(disc, layout, lba);
-  if (place.track < 0) return;  // a gap between data and audio: digital zeros
+  if (place.track < 0) return;  // a gap between data and audio or sessions: digital zeros
   const Track& track = disc.tracks[static_cast<std::size_t>(place.track)];
   if (track.data)
     renderData(place, lba, disc.seed, out.data());

@@ -5,7 +5,11 @@
 // bytes the component was handed.
 #include <gtest/gtest.h>
 
+#include <discid/discid.h>
+
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "support/preload.h"
@@ -150,6 +154,115 @@ TEST_F(EmulatedRoad, ADiscPulledMidTrackEndsTheRip) {
   const auto r = run({{"pull_after_reads", 5}}, {"rip", "--all", "--output", dir.file("rips")});
   EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
   EXPECT_NE(r.out.find("Error: ReadCDDA() failed!"), std::string::npos) << r.out;
+}
+
+// Three layouts real discs have, each read through the emulated drive and
+// as an image drive: pre-gaps before tracks 2 and 3 (silence, and audio),
+// which belong to the track before; a hidden track in track 1's pre-gap,
+// which is no part of track 1; and an Enhanced CD, whose audio session ends
+// 11400 sectors before the data track of its second session. Both drives
+// show the starts and the disc id libdiscid computes for the layout, and a
+// rip of each track is exactly its sectors of the image.
+struct Layout {
+  const char* name;
+  const char* tracks;  // mkdisc's description of the tracks
+  std::vector<std::uint32_t> starts, sectors;  // every track; sectors of audio tracks
+  std::uint32_t leadOut;
+};
+
+void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
+
+class EmulatedLayout : public EmulatedRoad, public ::testing::WithParamInterface<Layout> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Discs, EmulatedLayout,
+    ::testing::Values(
+        Layout{"pregaps",
+               R"([{"kind": "noise", "sectors": 40},
+                   {"kind": "noise", "sectors": 30, "pregap": {"kind": "silence", "sectors": 20}},
+                   {"kind": "tone", "frequency": 700, "sectors": 25,
+                    "pregap": {"kind": "noise", "sectors": 15}}])",
+               {0, 60, 105}, {60, 45, 25}, 130},
+        Layout{"hidden",
+               R"([{"kind": "noise", "sectors": 30,
+                    "pregap": {"kind": "tone", "frequency": 500, "sectors": 45}},
+                   {"kind": "noise", "sectors": 20}])",
+               {45, 75}, {30, 20}, 95},
+        Layout{"enhanced",
+               R"([{"kind": "noise", "sectors": 30}, {"kind": "noise", "sectors": 20},
+                   {"kind": "data", "sectors": 40, "session": 2}])",
+               {0, 30, 11450}, {30, 20}, 11490}),
+    [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
+
+TEST_P(EmulatedLayout, ReadsTheSameFromDriveAndImage) {
+  const Layout& layout = GetParam();
+  set("Use Freedb", "1");  // the disc id and the query are shown only for a lookup
+  set("Freedb Server", "127.0.0.1:1");  // which is refused at once
+  const fs::path made = dir.file(layout.name);
+  const std::string description = dir.write(
+      std::string(layout.name) + ".json", std::string(R"({"seed": 7, "tracks": )") + layout.tracks + "}");
+  const auto mk = runCommand({testing_support::binDir() + "/mkdisc", description, "--out",
+                              made.string(), "--name", "disc", "--json"});
+  ASSERT_EQ(mk.exitCode, 0) << mk.err;
+  const json disc = json::parse(mk.out);
+  const std::size_t count = layout.starts.size();
+  ASSERT_EQ(disc["tracks"].size(), count);
+  EXPECT_EQ(disc["leadout"], layout.leadOut);
+  for (std::size_t t = 0; t < count; ++t) {
+    EXPECT_EQ(disc["tracks"][t]["start"], layout.starts[t]) << t + 1;
+    if (t < layout.sectors.size()) {
+      EXPECT_EQ(disc["tracks"][t]["sectors"], layout.sectors[t]) << t + 1;
+    }
+  }
+  const std::string image = testing_support::readFile((made / "disc.bin").string());
+  ASSERT_EQ(image.size(), std::size_t{layout.leadOut} * kSector);
+
+  // The disc id and the query as a CDDB client computes them: every track
+  // of the table of contents, the data track too, and the disc's lead-out.
+  std::unique_ptr<DiscId, decltype(&discid_free)> id(discid_new(), &discid_free);
+  int offsets[100] = {static_cast<int>(layout.leadOut + 150)};
+  std::string query = std::to_string(count);
+  for (std::size_t t = 0; t < count; ++t) {
+    offsets[t + 1] = static_cast<int>(layout.starts[t] + 150);
+    query += "+" + std::to_string(offsets[t + 1]);
+  }
+  query += "+" + std::to_string((layout.leadOut + 150) / 75) + "&";
+  ASSERT_EQ(discid_put(id.get(), 1, static_cast<int>(count), offsets), 1);
+  const std::string discId = discid_get_freedb_id(id.get());
+  EXPECT_EQ(disc["discid"], discId);
+
+  const json imageDrive = {
+      {"drives", json::array({{{"type", "image"}, {"path", (made / "disc.cue").string()}}})}};
+  for (const bool fromImage : {false, true}) {
+    SCOPED_TRACE(fromImage ? "image" : "emulated drive");
+    const json script = {{"cue", (made / "disc.cue").string()}};
+    std::optional<testing_support::ScopedEnv> config;
+    // An image drive instead of the device: the same disc through libcdio's image driver.
+    if (fromImage) config.emplace("CDR_CONFIG", dir.write("cdr.json", imageDrive.dump()));
+    const auto shown = fromImage ? runCommand({host, "--config-dir", dir.file("config"), "disc",
+                                               "--json", "--timeout", "20"})
+                                 : run(script, {"disc", "--json", "--timeout", "20"});
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    const json listed = json::parse(shown.out);
+    EXPECT_EQ(listed["tracks"].size(), layout.sectors.size());
+    EXPECT_EQ(listed["discId"], discId);
+    EXPECT_NE(listed["queryUrl"].get<std::string>().find("+" + discId + "+" + query),
+              std::string::npos)
+        << listed["queryUrl"];
+
+    fs::remove_all(dir.file("rips"));
+    const std::vector<std::string> rip = {"rip", "--all", "--output", dir.file("rips"),
+                                          "--timeout", "20"};
+    std::vector<std::string> args = {host, "--config-dir", dir.file("config")};
+    args.insert(args.end(), rip.begin(), rip.end());
+    const auto copy = fromImage ? runCommand(args) : run(script, rip);
+    ASSERT_EQ(copy.exitCode, 0) << copy.out << copy.err;
+    for (std::size_t t = 0; t < layout.sectors.size(); ++t) {
+      const std::string expected = image.substr(std::size_t{layout.starts[t]} * kSector,
+                                                std::size_t{layout.sectors[t]} * kSector);
+      EXPECT_TRUE(ripped(static_cast<int>(t + 1)) == expected) << "track " << t + 1;
+    }
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "drivers/cdr/cue_sessions.h"
 #include "drivers/cdr/device_drive.h"
 #include "drivers/cdr/device_status.h"
 #include "drivers/cdr/drive_names.h"
@@ -140,6 +141,16 @@ TEST(DiscLayout, ReportedTracksAreCheckedBeforeUse) {
   EXPECT_EQ(tracks[0].sectors, 20000u);
   trimSessionGap(tracks, -1);
   EXPECT_EQ(tracks[1].sectors, 30000u - kSessionGapSectors);
+
+  // Which track of a CUE sheet begins its last session.
+  EXPECT_EQ(lastSessionFirstTrack("FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n"), 0);
+  EXPECT_EQ(lastSessionFirstTrack("REM SESSION 01\nTRACK 01 AUDIO\nREM SESSION 02\nTRACK 02 MODE1/2352\n"), 2);
+  EXPECT_EQ(lastSessionFirstTrack("TRACK 01 AUDIO\nREM SESSION 02\nTRACK 05 AUDIO\nTRACK 06 AUDIO\n"
+                                  "REM SESSION 03\nTRACK 07 MODE1/2352\n"), 7);
+  for (const char* none : {"TRACK 01 AUDIO\nREM SESSION 02\n", "TRACK 01 AUDIO\nREM SESSION 2\nTRACK 0 AUDIO\n",
+                           "TRACK 01 AUDIO\nREM SESSION 02\nTRACK 100 AUDIO\n",
+                           "TRACK 01 AUDIO\nREM SESSION -9\nTRACK 02 AUDIO\n", "REM SESSION"})
+    EXPECT_EQ(lastSessionFirstTrack(none), 0) << none;
 }
 
 TEST(TocFile, RelativeFileNamesBecomeAbsolute) {

@@ -2,6 +2,11 @@
 // (tools/emulated-drive): libcdio's Linux driver and the backend's MMC
 // commands unchanged, the drive's behaviour scripted per test.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -113,6 +118,65 @@ TEST_F(EmulatedDevice, TocAndAudioAreTheImages) {
     EXPECT_TRUE(out == counterBytes(lba, count)) << "sectors " << lba << "+" << count;
   }
   EXPECT_NE(read(0, 299, 2, out), 0);
+}
+
+// An Enhanced CD: two audio tracks in session 1, the data track of session 2
+// 11400 sectors after the audio's end. The drive answers as a real one (READ
+// TOC format 1 and the multisession ioctl name session 2's first track; the
+// gap between the sessions cannot be read), and the backend and the image
+// drive both end track 2 at the first session's lead-out.
+TEST_F(EmulatedDevice, AnEnhancedCdEndsItsAudioAtTheFirstSessionsLeadOut) {
+  constexpr std::uint32_t kDataStart = 200 + 11400;
+  cdr_test::writeCounterBin(dir / "disc.bin", kDataStart + 50);
+  cdr_test::writeText(dir / "disc.cue", "FILE \"disc.bin\" BINARY\n  REM SESSION 01\n"
+                                        "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    INDEX 01 00:01:25\n  REM SESSION 02\n"
+                                        "  TRACK 03 MODE1/2352\n    INDEX 00 00:02:50\n"
+                                        "    INDEX 01 02:34:50\n");
+  script();
+  ASSERT_EQ(init(json{{"drives", json::array({{{"type", "device"}, {"path", "/dev/sr0"}},
+                                              {{"type", "image"}, {"path", "disc.cue"}}})}}
+                     .dump()),
+            2u)
+      << warnings;
+  CdToc fromDevice{}, fromImage{};
+  ASSERT_EQ(cd->ReadTOC(0, &fromDevice), 0);
+  ASSERT_EQ(cd->ReadTOC(1, &fromImage), 0);
+  EXPECT_EQ(std::memcmp(&fromDevice, &fromImage, sizeof fromDevice), 0);
+  EXPECT_EQ(cdr_test::field(fromDevice.entries[2].lengthSectors), 100u);
+  EXPECT_EQ(cdr_test::field(fromDevice.entries[3].startSector), kDataStart);
+  EXPECT_EQ(cdr_test::field(fromDevice.entries[0].startSector), kDataStart + 50);
+  std::vector<std::uint8_t> out;
+  EXPECT_EQ(read(0, 199, 1, out), 0);
+  EXPECT_NE(read(0, 199, 2, out), 0) << "the first session's lead-out is no audio";
+
+  const int fd = ::open("/dev/sr0", O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  std::uint8_t cdb[10] = {0x43, 0x00, 0x01, 0, 0, 0, 0, 0, 12, 0};  // READ TOC format 1, LBA
+  std::uint8_t reply[12] = {};
+  std::uint8_t sense[32] = {};
+  sg_io_hdr_t io{};
+  io.interface_id = 'S';
+  io.dxfer_direction = SG_DXFER_FROM_DEV;
+  io.cmd_len = sizeof cdb;
+  io.cmdp = cdb;
+  io.dxfer_len = sizeof reply;
+  io.dxferp = reply;
+  io.mx_sb_len = sizeof sense;
+  io.sbp = sense;
+  io.timeout = 1000;
+  ASSERT_EQ(::ioctl(fd, SG_IO, &io), 0);
+  EXPECT_EQ(io.status, 0);
+  EXPECT_EQ(reply[2], 1) << "first session";
+  EXPECT_EQ(reply[3], 2) << "last session";
+  EXPECT_EQ(reply[6], 3) << "its first track";
+  EXPECT_EQ(std::uint32_t{reply[8]} << 24 | reply[9] << 16 | reply[10] << 8 | reply[11], kDataStart);
+  cdrom_multisession ms{};
+  ms.addr_format = CDROM_MSF;
+  ASSERT_EQ(::ioctl(fd, CDROMMULTISESSION, &ms), 0);
+  EXPECT_EQ(ms.xa_flag, 1);
+  EXPECT_EQ((ms.addr.msf.minute * 60 + ms.addr.msf.second) * 75 + ms.addr.msf.frame, kDataStart + 150);
+  ::close(fd);
 }
 
 TEST_F(EmulatedDevice, TrayLockEjectLoadAndSpeed) {

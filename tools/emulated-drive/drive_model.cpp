@@ -1,5 +1,6 @@
 #include "drive_model.h"
 
+#include "disc_information.h"
 #include "mode_pages.h"
 #include "sub_channel.h"
 #include "toc_from_track.h"
@@ -56,6 +57,7 @@ void putAddress(std::uint8_t* p, std::uint32_t lba, bool msf) {
 const char* commandName(std::uint8_t op) {
   switch (op) {
     case 0x00: return "TEST UNIT READY";
+    case 0x01: return "REZERO UNIT";
     case 0x03: return "REQUEST SENSE";
     case 0x12: return "INQUIRY";
     case 0x15: return "MODE SELECT (6)";
@@ -64,9 +66,16 @@ const char* commandName(std::uint8_t op) {
     case 0x1E: return "PREVENT ALLOW MEDIUM REMOVAL";
     case 0x42: return "READ SUB-CHANNEL";
     case 0x43: return "READ TOC/PMA/ATIP";
+    case 0x45: return "PLAY AUDIO (10)";
+    case 0x47: return "PLAY AUDIO MSF";
     case 0x4A: return "GET EVENT STATUS NOTIFICATION";
+    case 0x4B: return "PAUSE/RESUME";
+    case 0x4E: return "STOP PLAY/SCAN";
+    case 0x51: return "READ DISC INFORMATION";
     case 0x55: return "MODE SELECT (10)";
     case 0x5A: return "MODE SENSE (10)";
+    case 0xA5: return "PLAY AUDIO (12)";
+    case 0xAD: return "READ DVD STRUCTURE";
     case 0xBB: return "SET CD SPEED";
     case 0xBD: return "MECHANISM STATUS";
     case 0xBE: return "READ CD";
@@ -181,6 +190,28 @@ void Drive::readDisc(std::int64_t byteOffset, std::uint8_t* out, std::size_t byt
   std::ifstream bin(disc_.bin, std::ios::binary);
   bin.seekg(from);
   bin.read(reinterpret_cast<char*>(out + (from - byteOffset)), to - from);
+}
+
+// Audio play is not heard: it completes at once, leaving the head on the
+// last sector played for READ SUB-CHANNEL to report.
+Answer Drive::play(std::uint32_t lba, std::uint32_t length) {
+  const State s = stateAt(false);
+  if (s != State::Ready) return notReady(s);
+  if (length == 0) return {};
+  if (std::uint64_t{lba} + length > disc_.leadOut) return failed(0x05, 0x21, 0x00);
+  for (std::uint32_t sector = lba; sector < lba + length; ++sector)
+    if (dataSector(sector)) return failed(0x05, 0x64, 0x00);
+  head_ = lba + length - 1;
+  played_ = true;
+  return {};
+}
+
+Answer Drive::fullTocAnswer(std::size_t allocation, std::uint8_t* data, std::size_t room) {
+  const State s = stateAt(false);
+  if (s != State::Ready) return notReady(s);
+  Answer ok;
+  ok.bytes = fullToc(disc_, data, std::min(room, allocation));
+  return ok;
 }
 
 bool Drive::dataSector(std::uint32_t lba) const {
@@ -331,6 +362,7 @@ Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_
       case 0x1E: locked_ = (at(4) & 0x01) != 0; return {};
       case 0x43: {  // READ TOC/PMA/ATIP
         const std::uint8_t format = at(2) & 0x0F;
+        if (format == 2) return fullTocAnswer(std::size_t{at(7)} << 8 | at(8), data, room);
         if (format > 1) return failed(0x05, 0x24, 0x00);
         const State s = stateAt(false);
         if (s != State::Ready) return notReady(s);
@@ -375,6 +407,42 @@ Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_
         if (count == 0) return {};
         return readCd(lba, count, data, room, expectedType, fields);
       }
+      case 0x01: {  // REZERO UNIT: a seek to the start
+        const State s = stateAt(false);
+        if (s != State::Ready) return notReady(s);
+        head_ = 0;
+        return {};
+      }
+      case 0x45:  // PLAY AUDIO (10)
+        return play(std::uint32_t{at(2)} << 24 | at(3) << 16 | at(4) << 8 | at(5),
+                    std::uint32_t{at(7)} << 8 | at(8));
+      case 0xA5:  // PLAY AUDIO (12)
+        return play(std::uint32_t{at(2)} << 24 | at(3) << 16 | at(4) << 8 | at(5),
+                    std::uint32_t{at(6)} << 24 | at(7) << 16 | at(8) << 8 | at(9));
+      case 0x47: {  // PLAY AUDIO MSF
+        const auto frames = [](std::uint8_t m, std::uint8_t sec, std::uint8_t f) {
+          return (std::uint32_t{m} * 60 + sec) * 75 + f;
+        };
+        const std::uint32_t from = frames(at(3), at(4), at(5)), to = frames(at(6), at(7), at(8));
+        if (from < 150 || to < from) return failed(0x05, 0x24, 0x00);
+        return play(from - 150, to - from);
+      }
+      case 0x4B:  // PAUSE/RESUME
+      case 0x4E:  // STOP PLAY/SCAN: playing ends at once here
+        return {};
+      case 0x51: {  // READ DISC INFORMATION, standard disc information only
+        if ((at(1) & 0x07) != 0) return failed(0x05, 0x24, 0x00);
+        const State s = stateAt(false);
+        if (s != State::Ready) return notReady(s);
+        Answer ok;
+        ok.bytes = discInformation(disc_, data, std::min(room, std::size_t{at(7)} << 8 | at(8)));
+        return ok;
+      }
+      case 0xAD: {  // READ DVD STRUCTURE: a CD holds none
+        const State s = stateAt(false);
+        if (s != State::Ready) return notReady(s);
+        return failed(0x05, 0x30, 0x02);  // cannot read medium, incompatible format
+      }
       case 0x1A:
       case 0x5A:  // MODE SENSE (6) and (10)
         return modeSense(cdb, cdbLength, data, room, {locked_, speedKbs_}, modes_);
@@ -384,7 +452,9 @@ Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_
       case 0x42: {  // READ SUB-CHANNEL
         const State s = stateAt(false);
         if (s != State::Ready) return notReady(s);
-        return readSubChannel(cdb, cdbLength, disc_, codes_, head_, data, room);
+        const std::uint8_t status = played_ ? 0x13 : 0x15;  // play completed, said once; else none
+        played_ = false;
+        return readSubChannel(cdb, cdbLength, disc_, codes_, head_, status, data, room);
       }
       default:  // invalid command operation code
         unanswered(cdb[0]);
@@ -515,6 +585,14 @@ long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
         q->cdsc_absaddr.lba = static_cast<int>(at.absolute);
         q->cdsc_reladdr.lba = at.relative;
       }
+      return 0;
+    }
+    case DVD_READ_STRUCT:  // READ DVD STRUCTURE, refused for a CD as below
+      return hasDisc_ ? -EIO : -ENOMEDIUM;
+    case CDROMVOLREAD: {  // the kernel reads the audio control page: full volume
+      auto* volume = static_cast<cdrom_volctrl*>(argument);
+      volume->channel0 = volume->channel1 = 0xFF;
+      volume->channel2 = volume->channel3 = 0;
       return 0;
     }
     case CDROMEJECT:

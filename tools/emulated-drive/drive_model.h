@@ -81,6 +81,8 @@ class Drive {
                 std::uint8_t expectedType, const SectorFields& fields);
   bool dataSector(std::uint32_t lba) const;
   void unanswered(std::uint8_t op);
+  Answer play(std::uint32_t lba, std::uint32_t length);
+  Answer fullTocAnswer(std::size_t allocation, std::uint8_t* data, std::size_t room);
   void readDisc(std::int64_t byteOffset, std::uint8_t* out, std::size_t bytes);
   std::size_t toc(bool msf, std::uint8_t format, std::uint8_t* data, std::size_t room) const;
   void insert();
@@ -91,7 +93,8 @@ class Drive {
   DiscImage disc_;
   DiscCodes codes_;           // its catalogue number and ISRCs
   ModeSettings modes_;        // what MODE SELECT set
-  std::uint32_t head_ = 0;    // where the last read left the head
+  std::uint32_t head_ = 0;    // where the last read or play left the head
+  bool played_ = false;       // a play completed and was not yet reported
   bool hasDisc_ = false;      // a disc is in the tray
   bool trayOpen_ = false;
   bool locked_ = false;

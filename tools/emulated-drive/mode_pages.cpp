@@ -30,6 +30,10 @@ std::vector<std::uint8_t> page(std::uint8_t code, Control control, const Mechani
         put16(&p[6], 75);  // F units per S
       }
       break;
+    case 0x0E:  // CD audio control: both output ports at full volume, each its own channel
+      p = {0x0E, 0x0E, 0x04, 0, 0, 0, 0, 0, 0x01, 0xFF, 0x02, 0xFF, 0, 0, 0, 0};
+      if (control == Control::Changeable) p = {0x0E, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+      break;
     case 0x2A: {  // capabilities and mechanical status, no write speed descriptors
       p.assign(32, 0);
       p[0] = 0x2A;
@@ -37,11 +41,13 @@ std::vector<std::uint8_t> page(std::uint8_t code, Control control, const Mechani
       if (control == Control::Changeable) break;
       p[2] = 0x1F;  // reads CD-R, CD-RW, method 2, DVD-ROM, DVD-R
       p[3] = 0x00;  // writes nothing
-      p[4] = 0x70;  // mode 2 form 1 and form 2, multi-session
+      p[4] = 0x71;  // audio play, mode 2 form 1 and form 2, multi-session
       p[5] = 0x63;  // CD-DA commands, accurate CD-DA stream, ISRC and UPC readable
       const bool locked = control == Control::Current && state.locked;
       p[6] = static_cast<std::uint8_t>(0x20 | 0x08 | 0x01 | (locked ? 0x02 : 0));  // tray, eject, lock
+      p[7] = 0x03;  // separate volume and mute per channel
       put16(&p[8], kMaxReadKbs);
+      put16(&p[10], 256);  // volume levels
       put16(&p[12], 2048);  // buffer, KB
       const std::uint32_t current = control == Control::Current && state.speedKbs != 0
                                         ? std::min(state.speedKbs, kMaxReadKbs)
@@ -80,7 +86,7 @@ Answer modeSense(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* d
     reply.insert(reply.end(), descriptor, descriptor + 8);
   }
   const std::size_t beforePages = reply.size();
-  for (const std::uint8_t code : {0x01, 0x0D, 0x2A}) {
+  for (const std::uint8_t code : {0x01, 0x0D, 0x0E, 0x2A}) {
     if (pageCode != 0x3F && pageCode != code) continue;
     const std::vector<std::uint8_t> p = page(code, control, state);
     reply.insert(reply.end(), p.begin(), p.end());
@@ -119,7 +125,8 @@ Answer modeSelect(const std::uint8_t* cdb, std::size_t cdbLength, const std::uin
     if (p + 2 > length) return invalid();
     const std::uint8_t code = list[p] & 0x3F;
     const std::size_t pageLength = std::size_t{list[p + 1]} + 2;
-    if ((code != 0x01 && code != 0x0D && code != 0x2A) || p + pageLength > length) return invalid();
+    if ((code != 0x01 && code != 0x0D && code != 0x0E && code != 0x2A) || p + pageLength > length)
+      return invalid();
     p += pageLength;
   }
   settings = next;

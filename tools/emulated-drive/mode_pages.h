@@ -1,8 +1,9 @@
 #pragma once
 // MODE SENSE and MODE SELECT, (6) and (10), as a current read-only CD/DVD
 // drive answers them: the read error recovery page (01h), the CD device
-// parameters page (0Dh) and the capabilities and mechanical status page
-// (2Ah, what MMC clients check for CD-DA reading), alone or all together
+// parameters page (0Dh), the CD audio control page (0Eh) and the
+// capabilities and mechanical status page (2Ah, what MMC clients check for
+// CD-DA reading), alone or all together
 // (3Fh); any other page is an invalid field. MODE SENSE (6) gives a block
 // descriptor unless the cdb disables them (older SCSI clients set and read
 // the block length there); MODE SENSE (10) gives none, as MMC drives do.

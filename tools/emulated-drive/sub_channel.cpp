@@ -37,14 +37,15 @@ QPosition positionAt(const DiscImage& disc, std::uint32_t lba) {
 }
 
 Answer readSubChannel(const std::uint8_t* cdb, std::size_t cdbLength, const DiscImage& disc,
-                      const DiscCodes& codes, std::uint32_t head, std::uint8_t* data, std::size_t room) {
+                      const DiscCodes& codes, std::uint32_t head, std::uint8_t audioStatus,
+                      std::uint8_t* data, std::size_t room) {
   const auto at = [&](std::size_t i) -> std::uint8_t { return i < cdbLength ? cdb[i] : 0; };
   const bool msf = (at(1) & 0x02) != 0;
   const bool subQ = (at(2) & 0x40) != 0;
   const std::uint8_t format = at(3);
   const std::uint8_t trackAsked = at(6);
   std::uint8_t reply[24] = {};
-  reply[1] = 0x15;  // no current audio status: nothing is playing
+  reply[1] = audioStatus;
   std::size_t length = 4;
   if (subQ) {
     switch (format) {

@@ -20,8 +20,10 @@ struct QPosition {
 QPosition positionAt(const DiscImage& disc, std::uint32_t lba);
 
 // The reply to the READ SUB-CHANNEL cdb, at most `room` bytes, for a drive
-// whose head is at `head` and that plays no audio.
+// whose head is at `head`, with the audio status given (13h a play just
+// completed, 15h nothing to say).
 Answer readSubChannel(const std::uint8_t* cdb, std::size_t cdbLength, const DiscImage& disc,
-                      const DiscCodes& codes, std::uint32_t head, std::uint8_t* data, std::size_t room);
+                      const DiscCodes& codes, std::uint32_t head, std::uint8_t audioStatus,
+                      std::uint8_t* data, std::size_t room);
 
 }  // namespace emulated_drive

@@ -37,6 +37,10 @@ bool SgDriver::ioctl(unsigned long request, void* argument, long& result) {
       }
       timeoutTicks_ = *value;
       return true;
+    case SG_GET_SG_TABLESIZE:  // the sg driver's alone; the block layer refuses it
+    case SG_GET_SCSI_ID:
+      result = -ENOTTY;
+      return true;
     default:
       return false;
   }

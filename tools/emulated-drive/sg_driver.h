@@ -1,8 +1,9 @@
 #pragma once
 // The SCSI generic ioctls the kernel's block layer answers itself for a
 // CD-ROM device (/dev/srN): version, reserved buffer size, time-out and
-// whether the host is emulated. Like the kernel, they reach no drive, so a
-// hung drive answers them at once. One set of values per device (the
+// whether the host is emulated; the sg driver's own ioctls (table size,
+// SCSI id) are refused as the block layer refuses them. Like the kernel,
+// they reach no drive, so a hung drive answers them at once. One set of values per device (the
 // kernel keeps them on the device's queue, not per descriptor). Used under
 // the emulation's lock.
 namespace emulated_drive {

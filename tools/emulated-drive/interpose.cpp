@@ -98,6 +98,9 @@ void writeSense(const emulated_drive::Sense& sense, std::uint8_t* out, std::size
 }
 
 long sendPacket(cdrom_generic_command* command) {
+  if (command == nullptr) return -EFAULT;
+  if (command->buffer == nullptr && command->buflen != 0) return -EFAULT;  // as the kernel's copy fails
+  if (command->buflen > static_cast<unsigned>(emulated_drive::SgDriver::kMaxTransferBytes)) return -EIO;
   Answer answer;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -119,7 +122,14 @@ long sendPacket(cdrom_generic_command* command) {
 }
 
 long sgIo(sg_io_hdr_t* header) {
+  if (header == nullptr) return -EFAULT;
   if (header->interface_id != 'S') return -ENOSYS;
+  // What the kernel refuses before a command reaches the drive.
+  if (header->cmdp == nullptr || header->cmd_len < 6 || header->cmd_len > 16) return -EINVAL;
+  if (header->dxfer_direction != SG_DXFER_NONE && header->dxfer_len != 0 && header->dxferp == nullptr)
+    return -EFAULT;
+  // More than the host adapter takes in one command.
+  if (header->dxfer_len > static_cast<unsigned>(emulated_drive::SgDriver::kMaxTransferBytes)) return -EIO;
   Answer answer;
   {
     std::lock_guard<std::mutex> lock(g_mutex);

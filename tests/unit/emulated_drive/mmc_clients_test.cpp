@@ -135,6 +135,10 @@ TEST_F(MmcClients, CdInfoReportsTheDriveAndTheCodes) {
         std::string("audio status: no status")})
     EXPECT_NE(r.out.find(said), std::string::npos) << said << "\n" << r.out;
   EXPECT_EQ(r.out.find("TRACK  2 ISRC"), std::string::npos) << r.out;
+  // The sheet mkdisc wrote, read by cd-info itself, names the same number.
+  const CommandResult sheet = runCommand({testing_support::findProgram("cd-info"), "--no-header", "--no-cddb",
+                                          "--cue-file", cue});
+  EXPECT_NE(sheet.out.find(std::string("Media Catalog Number (MCN): ") + kCatalog), std::string::npos) << sheet.out;
 }
 
 // One SCSI command through SG_IO on a descriptor; its status and sense.

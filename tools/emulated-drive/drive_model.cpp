@@ -34,12 +34,7 @@ State stateNamed(const std::string& name) {
   throw std::runtime_error("unknown state \"" + name + "\"");
 }
 
-Answer failed(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) {
-  Answer a;
-  a.good = false;
-  a.sense = {key, asc, ascq, true};
-  return a;
-}
+Answer failed(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) { return checkCondition(key, asc, ascq); }
 
 void put32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "disc_image.h"
-#include "sector_fields.h"
 #include "disc_codes.h"
+#include "disc_image.h"
 #include "mode_settings.h"
+#include "sector_fields.h"
 
 namespace emulated_drive {
 

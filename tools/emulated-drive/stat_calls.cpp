@@ -92,62 +92,27 @@ EXPORTED char* __realpath_chk(const char* path, char* resolved, size_t room);
 
 static_assert(sizeof(struct stat) == sizeof(struct stat64), "one layout for stat and stat64");
 
-extern "C" {
+namespace {
 
-EXPORTED int stat(const char* path, struct stat* st) noexcept {
+// Each form answers itself or goes to the next library's plain call, never
+// to another of the forms here by name: a sanitizer runtime in front
+// implements its own stat interceptors with the versioned forms, and a call
+// back into it would come round again.
+int pathStat(const char* path, struct stat* st, const char* next) {
   if (isDrivePath(path)) return fakeStat(st);
-  return real<int (*)(const char*, struct stat*)>("stat")(path, st);
+  return real<int (*)(const char*, struct stat*)>(next)(path, st);
 }
-EXPORTED int stat64(const char* path, struct stat64* st) noexcept {
-  if (isDrivePath(path)) return fakeStat(reinterpret_cast<struct stat*>(st));
-  return real<int (*)(const char*, struct stat64*)>("stat64")(path, st);
-}
-EXPORTED int lstat(const char* path, struct stat* st) noexcept {
-  if (isDrivePath(path)) return fakeStat(st);
-  return real<int (*)(const char*, struct stat*)>("lstat")(path, st);
-}
-EXPORTED int lstat64(const char* path, struct stat64* st) noexcept {
-  if (isDrivePath(path)) return fakeStat(reinterpret_cast<struct stat*>(st));
-  return real<int (*)(const char*, struct stat64*)>("lstat64")(path, st);
-}
-EXPORTED int fstat(int fd, struct stat* st) noexcept {
+int fdStat(int fd, struct stat* st, const char* next) {
   if (isDriveFd(fd)) return fakeStat(st);
-  return real<int (*)(int, struct stat*)>("fstat")(fd, st);
+  return real<int (*)(int, struct stat*)>(next)(fd, st);
 }
-EXPORTED int fstat64(int fd, struct stat64* st) noexcept {
-  if (isDriveFd(fd)) return fakeStat(reinterpret_cast<struct stat*>(st));
-  return real<int (*)(int, struct stat64*)>("fstat64")(fd, st);
-}
-EXPORTED int fstatat(int dirfd, const char* path, struct stat* st, int flags) noexcept {
+int atStat(int dirfd, const char* path, struct stat* st, int flags, const char* next) {
   if (atDrive(dirfd, path, flags)) return fakeStat(st);
-  return real<int (*)(int, const char*, struct stat*, int)>("fstatat")(dirfd, path, st, flags);
+  return real<int (*)(int, const char*, struct stat*, int)>(next)(dirfd, path, st, flags);
 }
-EXPORTED int fstatat64(int dirfd, const char* path, struct stat64* st, int flags) noexcept {
-  if (atDrive(dirfd, path, flags)) return fakeStat(reinterpret_cast<struct stat*>(st));
-  return real<int (*)(int, const char*, struct stat64*, int)>("fstatat64")(dirfd, path, st, flags);
-}
-EXPORTED int statx(int dirfd, const char* path, int flags, unsigned mask, struct statx* st) noexcept {
-  if (atDrive(dirfd, path, flags)) return fakeStatx(mask, st);
-  return real<int (*)(int, const char*, int, unsigned, struct statx*)>("statx")(dirfd, path, flags, mask, st);
-}
+struct stat* plain(struct stat64* st) { return reinterpret_cast<struct stat*>(st); }
 
-EXPORTED int __xstat(int, const char* path, struct stat* st) { return stat(path, st); }
-EXPORTED int __xstat64(int, const char* path, struct stat64* st) { return stat64(path, st); }
-EXPORTED int __lxstat(int, const char* path, struct stat* st) { return lstat(path, st); }
-EXPORTED int __lxstat64(int, const char* path, struct stat64* st) { return lstat64(path, st); }
-EXPORTED int __fxstat(int, int fd, struct stat* st) { return fstat(fd, st); }
-EXPORTED int __fxstat64(int, int fd, struct stat64* st) { return fstat64(fd, st); }
-EXPORTED int __fxstatat(int, int dirfd, const char* path, struct stat* st, int flags) {
-  return fstatat(dirfd, path, st, flags);
-}
-EXPORTED int __fxstatat64(int, int dirfd, const char* path, struct stat64* st, int flags) {
-  return fstatat64(dirfd, path, st, flags);
-}
-
-// The node is a real one under /dev, its own canonical name. The C
-// library's realpath checks each part with its internal lstat, which this
-// library cannot see, so the device path is answered here.
-EXPORTED char* realpath(const char* path, char* resolved) noexcept {
+char* resolve(const char* path, char* resolved) {
   if (isDrivePath(path) && !emulated_drive::nodeGone()) {
     const std::size_t length = std::strlen(path);
     if (length >= PATH_MAX) {
@@ -164,9 +129,48 @@ EXPORTED char* realpath(const char* path, char* resolved) noexcept {
   }
   return real<char* (*)(const char*, char*)>("realpath")(path, resolved);
 }
+
+}  // namespace
+
+extern "C" {
+
+EXPORTED int stat(const char* path, struct stat* st) noexcept { return pathStat(path, st, "stat"); }
+EXPORTED int stat64(const char* path, struct stat64* st) noexcept { return pathStat(path, plain(st), "stat64"); }
+EXPORTED int lstat(const char* path, struct stat* st) noexcept { return pathStat(path, st, "lstat"); }
+EXPORTED int lstat64(const char* path, struct stat64* st) noexcept { return pathStat(path, plain(st), "lstat64"); }
+EXPORTED int fstat(int fd, struct stat* st) noexcept { return fdStat(fd, st, "fstat"); }
+EXPORTED int fstat64(int fd, struct stat64* st) noexcept { return fdStat(fd, plain(st), "fstat64"); }
+EXPORTED int fstatat(int dirfd, const char* path, struct stat* st, int flags) noexcept {
+  return atStat(dirfd, path, st, flags, "fstatat");
+}
+EXPORTED int fstatat64(int dirfd, const char* path, struct stat64* st, int flags) noexcept {
+  return atStat(dirfd, path, plain(st), flags, "fstatat64");
+}
+EXPORTED int statx(int dirfd, const char* path, int flags, unsigned mask, struct statx* st) noexcept {
+  if (atDrive(dirfd, path, flags)) return fakeStatx(mask, st);
+  return real<int (*)(int, const char*, int, unsigned, struct statx*)>("statx")(dirfd, path, flags, mask, st);
+}
+
+EXPORTED int __xstat(int, const char* path, struct stat* st) { return pathStat(path, st, "stat"); }
+EXPORTED int __xstat64(int, const char* path, struct stat64* st) { return pathStat(path, plain(st), "stat64"); }
+EXPORTED int __lxstat(int, const char* path, struct stat* st) { return pathStat(path, st, "lstat"); }
+EXPORTED int __lxstat64(int, const char* path, struct stat64* st) { return pathStat(path, plain(st), "lstat64"); }
+EXPORTED int __fxstat(int, int fd, struct stat* st) { return fdStat(fd, st, "fstat"); }
+EXPORTED int __fxstat64(int, int fd, struct stat64* st) { return fdStat(fd, plain(st), "fstat64"); }
+EXPORTED int __fxstatat(int, int dirfd, const char* path, struct stat* st, int flags) {
+  return atStat(dirfd, path, st, flags, "fstatat");
+}
+EXPORTED int __fxstatat64(int, int dirfd, const char* path, struct stat64* st, int flags) {
+  return atStat(dirfd, path, plain(st), flags, "fstatat64");
+}
+
+// The node is a real one under /dev, its own canonical name. The C
+// library's realpath checks each part with its internal lstat, which this
+// library cannot see, so the device path is answered here.
+EXPORTED char* realpath(const char* path, char* resolved) noexcept { return resolve(path, resolved); }
 EXPORTED char* __realpath_chk(const char* path, char* resolved, size_t room) {
   if (resolved != nullptr && room < PATH_MAX) std::abort();  // as the checked form does
-  return realpath(path, resolved);
+  return resolve(path, resolved);
 }
 
 EXPORTED int access(const char* path, int mode) noexcept {

@@ -8,8 +8,6 @@
 #include <linux/cdrom.h>
 #include <scsi/sg.h>
 #include <stdarg.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdio>

@@ -1,5 +1,10 @@
 #include "drive_model.h"
 
+#include "disc_information.h"
+#include "mode_pages.h"
+#include "sub_channel.h"
+#include "toc_from_track.h"
+
 #include <linux/cdrom.h>
 #include <scsi/scsi.h>
 
@@ -29,12 +34,7 @@ State stateNamed(const std::string& name) {
   throw std::runtime_error("unknown state \"" + name + "\"");
 }
 
-Answer failed(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) {
-  Answer a;
-  a.good = false;
-  a.sense = {key, asc, ascq, true};
-  return a;
-}
+Answer failed(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) { return checkCondition(key, asc, ascq); }
 
 void put32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
@@ -52,12 +52,25 @@ void putAddress(std::uint8_t* p, std::uint32_t lba, bool msf) {
 const char* commandName(std::uint8_t op) {
   switch (op) {
     case 0x00: return "TEST UNIT READY";
+    case 0x01: return "REZERO UNIT";
     case 0x03: return "REQUEST SENSE";
     case 0x12: return "INQUIRY";
+    case 0x15: return "MODE SELECT (6)";
+    case 0x1A: return "MODE SENSE (6)";
     case 0x1B: return "START STOP UNIT";
     case 0x1E: return "PREVENT ALLOW MEDIUM REMOVAL";
+    case 0x42: return "READ SUB-CHANNEL";
     case 0x43: return "READ TOC/PMA/ATIP";
+    case 0x45: return "PLAY AUDIO (10)";
+    case 0x47: return "PLAY AUDIO MSF";
     case 0x4A: return "GET EVENT STATUS NOTIFICATION";
+    case 0x4B: return "PAUSE/RESUME";
+    case 0x4E: return "STOP PLAY/SCAN";
+    case 0x51: return "READ DISC INFORMATION";
+    case 0x55: return "MODE SELECT (10)";
+    case 0x5A: return "MODE SENSE (10)";
+    case 0xA5: return "PLAY AUDIO (12)";
+    case 0xAD: return "READ DVD STRUCTURE";
     case 0xBB: return "SET CD SPEED";
     case 0xBD: return "MECHANISM STATUS";
     case 0xBE: return "READ CD";
@@ -83,6 +96,7 @@ std::string Drive::load(const std::string& scriptPath) {
       if (cue.front() != '/') cue = folder + "/" + cue;
       const std::string why = loadCue(cue, disc_);
       if (!why.empty()) return why;
+      codes_ = loadCodes(cue);
     }
     hasDisc_ = script.contains("cue") && script.value("disc", true);
     trayOpen_ = !script.value("disc", true);
@@ -173,14 +187,50 @@ void Drive::readDisc(std::int64_t byteOffset, std::uint8_t* out, std::size_t byt
   bin.read(reinterpret_cast<char*>(out + (from - byteOffset)), to - from);
 }
 
+// Audio play is not heard: it completes at once, leaving the head on the
+// last sector played for READ SUB-CHANNEL to report.
+Answer Drive::play(std::uint32_t lba, std::uint32_t length) {
+  const State s = stateAt(false);
+  if (s != State::Ready) return notReady(s);
+  if (length == 0) return {};
+  if (std::uint64_t{lba} + length > disc_.leadOut) return failed(0x05, 0x21, 0x00);
+  for (std::uint32_t sector = lba; sector < lba + length; ++sector)
+    if (dataSector(sector)) return failed(0x05, 0x64, 0x00);
+  head_ = lba + length - 1;
+  played_ = true;
+  return {};
+}
+
+Answer Drive::fullTocAnswer(std::size_t allocation, std::uint8_t* data, std::size_t room) {
+  const State s = stateAt(false);
+  if (s != State::Ready) return notReady(s);
+  Answer ok;
+  ok.bytes = fullToc(disc_, data, std::min(room, allocation));
+  return ok;
+}
+
+bool Drive::dataSector(std::uint32_t lba) const {
+  bool data = !disc_.tracks.empty() && disc_.tracks.front().data;
+  for (const DiscTrack& t : disc_.tracks)
+    if (t.start <= lba) data = t.data;
+  return data;
+}
+
 Answer Drive::readCd(std::uint32_t lba, std::uint32_t count, std::uint8_t* data, std::size_t room,
-                     bool audioOnly) {
+                     std::uint8_t expectedType, const SectorFields& fields) {
   const State s = stateAt(false);
   if (s != State::Ready) return notReady(s);
   if (std::uint64_t{lba} + count > disc_.leadOut) return failed(0x05, 0x21, 0x00);
-  if (std::size_t{count} * kSector > room) return failed(0x05, 0x24, 0x00);
   // Between sessions lie a lead-out and a lead-in, which hold no user data.
   if (lba < disc_.gapEnd() && lba + count > disc_.gapStart()) return failed(0x05, 0x21, 0x00);
+  std::size_t bytes = 0;
+  bool plain = true;  // every sector whole: the raw bytes as they are
+  for (std::uint32_t sector = lba; sector < lba + count; ++sector) {
+    const std::size_t n = sectorBytes(fields, dataSector(sector));
+    bytes += n;
+    plain = plain && n == kSector;
+  }
+  if (bytes > room) return failed(0x05, 0x24, 0x00);
   ++reads_;
   if (pullAfterReads_ != 0 && reads_ >= pullAfterReads_) {
     pullAfterReads_ = 0;  // once
@@ -194,20 +244,30 @@ Answer Drive::readCd(std::uint32_t lba, std::uint32_t count, std::uint8_t* data,
     if (it->second > 0) --it->second;
     return failed(0x03, 0x11, 0x05);
   }
-  if (audioOnly)
-    for (std::size_t t = 0; t < disc_.tracks.size(); ++t) {
-      const std::uint32_t end = t + 1 < disc_.tracks.size() ? disc_.tracks[t + 1].start : disc_.leadOut;
-      if (disc_.tracks[t].data && lba < end && lba + count > disc_.tracks[t].start)
-        return failed(0x05, 0x64, 0x00);
-    }
+  // Expected sector type: 0 any, 1 CD-DA only, 2 to 5 the data modes only.
+  if (expectedType != 0)
+    for (std::uint32_t sector = lba; sector < lba + count; ++sector)
+      if (dataSector(sector) == (expectedType == 1)) return failed(0x05, 0x64, 0x00);
   std::int64_t shift = -std::int64_t{offsetSamples_} * 4;
   if (jitterBytes_ > 0) {
     const std::int64_t frames = jitterBytes_ / 4;
     shift += 4 * std::uniform_int_distribution<std::int64_t>(-frames, frames)(jitter_);
   }
-  readDisc(std::int64_t{lba} * kSector + shift, data, std::size_t{count} * kSector);
+  if (plain) {
+    readDisc(std::int64_t{lba} * kSector + shift, data, bytes);
+  } else {
+    std::vector<std::uint8_t> raw(std::size_t{count} * kSector);
+    readDisc(std::int64_t{lba} * kSector + shift, raw.data(), raw.size());
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const bool isData = dataSector(lba + i);
+      copyFields(raw.data() + std::size_t{i} * kSector, isData, fields, data + at);
+      at += sectorBytes(fields, isData);
+    }
+  }
+  head_ = lba + count - 1;
   Answer a;
-  a.bytes = std::size_t{count} * kSector;
+  a.bytes = bytes;
   return a;
 }
 
@@ -242,7 +302,7 @@ std::size_t Drive::toc(bool msf, std::uint8_t format, std::uint8_t* data, std::s
 }
 
 Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* data,
-                     std::size_t room, unsigned timeoutMs) {
+                     std::size_t room, unsigned timeoutMs, const std::uint8_t* out, std::size_t sent) {
   if (cdbLength == 0) return failed(0x05, 0x20, 0x00);
   ++counts_[commandName(cdb[0])];
   if (unplugged_) {  // the descriptor of a device that went away
@@ -251,7 +311,15 @@ Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_
     return a;
   }
   if (deadAfterCommands_ != 0 && ++commands_ > deadAfterCommands_) dead_ = true;
-  if (std::getenv("EMULATED_DRIVE_TRACE")) std::fprintf(stderr, "emulated drive: %02x timeout %u\n", cdb[0], timeoutMs);
+  if (std::getenv("EMULATED_DRIVE_TRACE")) {
+    std::string bytes;
+    char hex[4];
+    for (std::size_t i = 0; i < std::min<std::size_t>(cdbLength, 16); ++i) {
+      std::snprintf(hex, sizeof hex, " %02x", cdb[i]);
+      bytes += hex;
+    }
+    std::fprintf(stderr, "emulated drive:%s timeout %u\n", bytes.c_str(), timeoutMs);
+  }
   if (dead_) {
     Answer a;
     a.good = false;
@@ -294,11 +362,20 @@ Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_
       case 0x1E: locked_ = (at(4) & 0x01) != 0; return {};
       case 0x43: {  // READ TOC/PMA/ATIP
         const std::uint8_t format = at(2) & 0x0F;
+        if (format == 2) return fullTocAnswer(std::size_t{at(7)} << 8 | at(8), data, room);
         if (format > 1) return failed(0x05, 0x24, 0x00);
         const State s = stateAt(false);
         if (s != State::Ready) return notReady(s);
         Answer ok;
         const std::size_t allocation = std::size_t{at(7)} << 8 | at(8);
+        if (format == 0 && at(6) > 1) {  // from a later track on
+          std::vector<std::uint8_t> whole(4 + 8 * 102);
+          const std::size_t kept = keepFromTrack(whole.data(), toc((at(1) & 0x02) != 0, 0, whole.data(), whole.size()), at(6));
+          if (kept == 0) return failed(0x05, 0x24, 0x00);
+          ok.bytes = std::min({room, allocation, kept});
+          std::memcpy(data, whole.data(), ok.bytes);
+          return ok;
+        }
         ok.bytes = toc((at(1) & 0x02) != 0, format, data, std::min(room, allocation));
         return ok;
       }
@@ -324,10 +401,64 @@ Answer Drive::packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_
       case 0xBE: {  // READ CD
         const std::uint32_t lba = std::uint32_t{at(2)} << 24 | at(3) << 16 | at(4) << 8 | at(5);
         const std::uint32_t count = std::uint32_t{at(6)} << 16 | at(7) << 8 | at(8);
+        const std::uint8_t expectedType = (at(1) >> 2) & 0x07;
+        SectorFields fields;
+        if (expectedType > 5 || !fieldsAsked(at(9), at(10), fields)) return failed(0x05, 0x24, 0x00);
         if (count == 0) return {};
-        return readCd(lba, count, data, room, ((at(1) >> 2) & 0x07) == 1);
+        return readCd(lba, count, data, room, expectedType, fields);
       }
-      default: return failed(0x05, 0x20, 0x00);  // invalid command operation code
+      case 0x01: {  // REZERO UNIT: a seek to the start
+        const State s = stateAt(false);
+        if (s != State::Ready) return notReady(s);
+        head_ = 0;
+        return {};
+      }
+      case 0x45:  // PLAY AUDIO (10)
+        return play(std::uint32_t{at(2)} << 24 | at(3) << 16 | at(4) << 8 | at(5),
+                    std::uint32_t{at(7)} << 8 | at(8));
+      case 0xA5:  // PLAY AUDIO (12)
+        return play(std::uint32_t{at(2)} << 24 | at(3) << 16 | at(4) << 8 | at(5),
+                    std::uint32_t{at(6)} << 24 | at(7) << 16 | at(8) << 8 | at(9));
+      case 0x47: {  // PLAY AUDIO MSF
+        const auto frames = [](std::uint8_t m, std::uint8_t sec, std::uint8_t f) {
+          return (std::uint32_t{m} * 60 + sec) * 75 + f;
+        };
+        const std::uint32_t from = frames(at(3), at(4), at(5)), to = frames(at(6), at(7), at(8));
+        if (from < 150 || to < from) return failed(0x05, 0x24, 0x00);
+        return play(from - 150, to - from);
+      }
+      case 0x4B:  // PAUSE/RESUME
+      case 0x4E:  // STOP PLAY/SCAN: playing ends at once here
+        return {};
+      case 0x51: {  // READ DISC INFORMATION, standard disc information only
+        if ((at(1) & 0x07) != 0) return failed(0x05, 0x24, 0x00);
+        const State s = stateAt(false);
+        if (s != State::Ready) return notReady(s);
+        Answer ok;
+        ok.bytes = discInformation(disc_, data, std::min(room, std::size_t{at(7)} << 8 | at(8)));
+        return ok;
+      }
+      case 0xAD: {  // READ DVD STRUCTURE: a CD holds none
+        const State s = stateAt(false);
+        if (s != State::Ready) return notReady(s);
+        return failed(0x05, 0x30, 0x02);  // cannot read medium, incompatible format
+      }
+      case 0x1A:
+      case 0x5A:  // MODE SENSE (6) and (10)
+        return modeSense(cdb, cdbLength, data, room, {locked_, speedKbs_}, modes_);
+      case 0x15:
+      case 0x55:  // MODE SELECT (6) and (10)
+        return modeSelect(cdb, cdbLength, out, sent, modes_);
+      case 0x42: {  // READ SUB-CHANNEL
+        const State s = stateAt(false);
+        if (s != State::Ready) return notReady(s);
+        const std::uint8_t status = played_ ? 0x13 : 0x15;  // play completed, said once; else none
+        played_ = false;
+        return readSubChannel(cdb, cdbLength, disc_, codes_, head_, status, data, room);
+      }
+      default:  // invalid command operation code
+        unanswered(cdb[0]);
+        return failed(0x05, 0x20, 0x00);
     }
   }();
   a.wait += slow_;
@@ -436,6 +567,45 @@ long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
       }
       return 0;
     }
+    case CDROM_GET_MCN: {  // the kernel asks READ SUB-CHANNEL for it
+      if (!ready(false)) return mediumError();
+      auto* mcn = static_cast<cdrom_mcn*>(argument);
+      std::memset(mcn->medium_catalog_number, 0, sizeof mcn->medium_catalog_number);
+      std::memcpy(mcn->medium_catalog_number, codes_.catalog.data(), codes_.catalog.size());
+      return 0;
+    }
+    case CDROMSUBCHNL: {  // the same, current position
+      if (!ready(false)) return mediumError();
+      auto* q = static_cast<cdrom_subchnl*>(argument);
+      const QPosition at = positionAt(disc_, head_);
+      q->cdsc_audiostatus = CDROM_AUDIO_NO_STATUS;
+      q->cdsc_adr = 1;
+      q->cdsc_ctrl = at.control;
+      q->cdsc_trk = at.track;
+      q->cdsc_ind = at.index;
+      if (q->cdsc_format == CDROM_MSF) {
+        const auto msf = [](std::uint32_t f, cdrom_msf0& out) {
+          out.minute = static_cast<std::uint8_t>(f / (60 * 75));
+          out.second = static_cast<std::uint8_t>(f / 75 % 60);
+          out.frame = static_cast<std::uint8_t>(f % 75);
+        };
+        msf(at.absolute + 150, q->cdsc_absaddr.msf);
+        msf(static_cast<std::uint32_t>(at.relative < 0 ? -at.relative : at.relative), q->cdsc_reladdr.msf);
+      } else {
+        q->cdsc_format = CDROM_LBA;
+        q->cdsc_absaddr.lba = static_cast<int>(at.absolute);
+        q->cdsc_reladdr.lba = at.relative;
+      }
+      return 0;
+    }
+    case DVD_READ_STRUCT:  // READ DVD STRUCTURE, refused for a CD as below
+      return hasDisc_ ? -EIO : -ENOMEDIUM;
+    case CDROMVOLREAD: {  // the kernel reads the audio control page: full volume
+      auto* volume = static_cast<cdrom_volctrl*>(argument);
+      volume->channel0 = volume->channel1 = 0xFF;
+      volume->channel2 = volume->channel3 = 0;
+      return 0;
+    }
     case CDROMEJECT:
       ++counts_["CDROMEJECT"];
       if (locked_) return -EBUSY;
@@ -467,14 +637,27 @@ long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
         lba = f - 150;
       }
       const auto count = static_cast<std::uint32_t>(read->nframes);
-      const Answer a = readCd(lba, count, read->buf, std::size_t{count} * kSector, true);
+      SectorFields samples;
+      samples.userData = true;
+      const Answer a = readCd(lba, count, read->buf, std::size_t{count} * kSector, 1, samples);
       if (a.good) return 0;
       return a.sense.key == 0x02 ? -ENOMEDIUM : -EIO;
     }
     default:
       ++counts_["other ioctl"];
+      if (std::getenv("EMULATED_DRIVE_TRACE")) std::fprintf(stderr, "emulated drive: unanswered ioctl %#lx\n", request);
       return -ENOTTY;
   }
+}
+
+// A command this drive does not have: counted by its operation code, and
+// said in the trace, so a test running an outside client can tell which it
+// asked.
+void Drive::unanswered(std::uint8_t op) {
+  char name[16];
+  std::snprintf(name, sizeof name, "unanswered %02x", op);
+  ++counts_[name];
+  if (std::getenv("EMULATED_DRIVE_TRACE")) std::fprintf(stderr, "emulated drive: %s\n", name);
 }
 
 bool Drive::control(const std::string& what) {

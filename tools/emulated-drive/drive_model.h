@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "disc_codes.h"
 #include "disc_image.h"
+#include "mode_settings.h"
+#include "sector_fields.h"
 
 namespace emulated_drive {
 
@@ -38,6 +41,14 @@ struct Answer {
   bool timedOut = false;                       // the drive did not answer
 };
 
+// A command that ends in CHECK CONDITION with this sense.
+inline Answer checkCondition(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) {
+  Answer a;
+  a.good = false;
+  a.sense = {key, asc, ascq, true};
+  return a;
+}
+
 class Drive {
  public:
   // Reads the script (JSON); "" on success, otherwise why not.
@@ -45,9 +56,11 @@ class Drive {
   const std::string& path() const { return path_; }
 
   // One MMC command: cdb of cdbLength bytes, data buffer of `room` bytes
-  // (read direction), timeoutMs as the caller set it.
+  // (read direction), timeoutMs as the caller set it, and the data sent to
+  // the drive (write direction, `sent` bytes at `out`).
   Answer packet(const std::uint8_t* cdb, std::size_t cdbLength, std::uint8_t* data,
-                std::size_t room, unsigned timeoutMs);
+                std::size_t room, unsigned timeoutMs, const std::uint8_t* out = nullptr,
+                std::size_t sent = 0);
   // A CD-ROM ioctl by request number: the result (>= 0) or -errno, and the
   // wait it costs.
   long ioctl(unsigned long request, void* argument, std::chrono::milliseconds& wait);
@@ -62,8 +75,14 @@ class Drive {
   bool trayShowsOpen() const;  // what GET EVENT STATUS and MECHANISM STATUS report
   State stateAt(bool countCall);
   Answer notReady(State s) const;
+  // READ CD of `count` sectors from `lba`: expected sector type as in the
+  // cdb (0 any, 1 CD-DA, 2-5 data), the fields asked of each sector.
   Answer readCd(std::uint32_t lba, std::uint32_t count, std::uint8_t* data, std::size_t room,
-                bool audioOnly);
+                std::uint8_t expectedType, const SectorFields& fields);
+  bool dataSector(std::uint32_t lba) const;
+  void unanswered(std::uint8_t op);
+  Answer play(std::uint32_t lba, std::uint32_t length);
+  Answer fullTocAnswer(std::size_t allocation, std::uint8_t* data, std::size_t room);
   void readDisc(std::int64_t byteOffset, std::uint8_t* out, std::size_t bytes);
   std::size_t toc(bool msf, std::uint8_t format, std::uint8_t* data, std::size_t room) const;
   void insert();
@@ -72,6 +91,10 @@ class Drive {
   std::string path_ = "/dev/sr0";
   std::string vendor_ = "RONDEL", model_ = "EMULATED CD", revision_ = "1.0";
   DiscImage disc_;
+  DiscCodes codes_;           // its catalogue number and ISRCs
+  ModeSettings modes_;        // what MODE SELECT set
+  std::uint32_t head_ = 0;    // where the last read or play left the head
+  bool played_ = false;       // a play completed and was not yet reported
   bool hasDisc_ = false;      // a disc is in the tray
   bool trayOpen_ = false;
   bool locked_ = false;

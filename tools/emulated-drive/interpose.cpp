@@ -8,8 +8,6 @@
 #include <linux/cdrom.h>
 #include <scsi/sg.h>
 #include <stdarg.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,10 +21,15 @@
 #include <vector>
 
 #include "drive_model.h"
+#include "interpose.h"
+#include "sg_driver.h"
 
 namespace {
 
 using emulated_drive::Answer;
+using emulated_drive::isDriveFd;
+using emulated_drive::isDrivePath;
+using emulated_drive::real;
 
 // The drive, its script's path and the descriptors open on it; all under
 // g_mutex. A command's wait is slept after the mutex is released.
@@ -37,11 +40,7 @@ std::vector<std::unique_ptr<emulated_drive::Drive>>* g_made =
     new std::vector<std::unique_ptr<emulated_drive::Drive>>;
 std::string g_loaded;                      // the script it was made from
 std::set<int> g_fds;
-
-template <class F>
-F real(const char* name) {
-  return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
+emulated_drive::SgDriver g_sg;  // the block layer's SCSI generic settings
 
 // A drive from a script, kept for ever; null (said on stderr) when the
 // script cannot be used. Under g_mutex.
@@ -65,34 +64,6 @@ emulated_drive::Drive* drive() {
   g_loaded = script;
   g_drive = make(script);
   return g_drive;
-}
-
-bool isDrivePath(const char* path) {
-  if (path == nullptr) return false;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  emulated_drive::Drive* d = drive();
-  return d != nullptr && d->path() == path;
-}
-
-bool isDriveFd(int fd) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return g_fds.count(fd) != 0;
-}
-
-// stat of the device node: a CD-ROM block device (major 11), or gone.
-int fakeStat(struct stat* st) {
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_drive->unplugged()) {
-      errno = ENOENT;
-      return -1;
-    }
-  }
-  std::memset(st, 0, sizeof *st);
-  st->st_mode = S_IFBLK | 0660;
-  st->st_rdev = makedev(11, 0);
-  st->st_blksize = 2048;
-  return 0;
 }
 
 int openDrive() {
@@ -125,12 +96,17 @@ void writeSense(const emulated_drive::Sense& sense, std::uint8_t* out, std::size
 }
 
 long sendPacket(cdrom_generic_command* command) {
+  if (command == nullptr) return -EFAULT;
+  if (command->buffer == nullptr && command->buflen != 0) return -EFAULT;  // as the kernel's copy fails
+  if (command->buflen > static_cast<unsigned>(emulated_drive::SgDriver::kMaxTransferBytes)) return -EIO;
   Answer answer;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     const bool reading = command->data_direction == CGC_DATA_READ;
+    const bool writing = command->data_direction == CGC_DATA_WRITE;
     answer = g_drive->packet(command->cmd, sizeof command->cmd, reading ? command->buffer : nullptr,
-                             reading ? command->buflen : 0, static_cast<unsigned>(command->timeout));
+                             reading ? command->buflen : 0, static_cast<unsigned>(command->timeout),
+                             writing ? command->buffer : nullptr, writing ? command->buflen : 0);
   }
   std::this_thread::sleep_for(answer.wait);
   if (command->sense != nullptr)
@@ -144,14 +120,27 @@ long sendPacket(cdrom_generic_command* command) {
 }
 
 long sgIo(sg_io_hdr_t* header) {
+  if (header == nullptr) return -EFAULT;
   if (header->interface_id != 'S') return -ENOSYS;
+  // What the kernel refuses before a command reaches the drive.
+  if (header->cmdp == nullptr || header->cmd_len < 6 || header->cmd_len > 16) return -EINVAL;
+  if (header->dxfer_direction != SG_DXFER_NONE && header->dxfer_len != 0 && header->dxferp == nullptr)
+    return -EFAULT;
+  // More than the host adapter takes in one command.
+  if (header->dxfer_len > static_cast<unsigned>(emulated_drive::SgDriver::kMaxTransferBytes)) return -EIO;
   Answer answer;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    const bool reading = header->dxfer_direction == SG_DXFER_FROM_DEV;
+    // TO_FROM_DEV is a read too: the kernel copies the buffer in first and
+    // the device's data over it.
+    const bool reading = header->dxfer_direction == SG_DXFER_FROM_DEV ||
+                         header->dxfer_direction == SG_DXFER_TO_FROM_DEV;
+    const bool writing = header->dxfer_direction == SG_DXFER_TO_DEV;
     answer = g_drive->packet(header->cmdp, header->cmd_len,
                              reading ? static_cast<std::uint8_t*>(header->dxferp) : nullptr,
-                             reading ? header->dxfer_len : 0, header->timeout);
+                             reading ? header->dxfer_len : 0, header->timeout,
+                             writing ? static_cast<const std::uint8_t*>(header->dxferp) : nullptr,
+                             writing ? header->dxfer_len : 0);
   }
   std::this_thread::sleep_for(answer.wait);
   header->sb_len_wr = 0;
@@ -172,7 +161,7 @@ long sgIo(sg_io_hdr_t* header) {
     }
     return 0;
   }
-  if (header->dxfer_direction == SG_DXFER_FROM_DEV)
+  if (header->dxfer_direction == SG_DXFER_FROM_DEV || header->dxfer_direction == SG_DXFER_TO_FROM_DEV)
     header->resid = static_cast<int>(header->dxfer_len - answer.bytes);
   return 0;
 }
@@ -185,6 +174,7 @@ long emulatedIoctl(int fd, unsigned long request, void* argument) {
   long result;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
+    if (!g_drive->unplugged() && g_sg.ioctl(request, argument, result)) return result;
     result = g_drive->ioctl(request, argument, wait);
   }
   std::this_thread::sleep_for(wait);
@@ -197,6 +187,27 @@ int openCommon(const char* path, int flags, mode_t mode, const char* name) {
 }
 
 }  // namespace
+
+namespace emulated_drive {
+
+bool isDrivePath(const char* path) {
+  if (path == nullptr) return false;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  emulated_drive::Drive* d = drive();
+  return d != nullptr && d->path() == path;
+}
+
+bool isDriveFd(int fd) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_fds.count(fd) != 0;
+}
+
+bool nodeGone() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_drive == nullptr || g_drive->unplugged();
+}
+
+}  // namespace emulated_drive
 
 // The project builds with hidden symbols; these must be seen by the
 // dynamic linker, ahead of the C library's.
@@ -259,6 +270,43 @@ EXPORTED int close(int fd) {
   return real<int (*)(int)>("close")(fd);
 }
 
+// A copy of a descriptor is open on the same device; a descriptor that a
+// copy replaces is closed first.
+int adoptCopy(int from, int copy) {
+  if (copy < 0) return copy;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_fds.count(from) != 0) g_fds.insert(copy);
+  else g_fds.erase(copy);
+  return copy;
+}
+
+EXPORTED int dup(int fd) noexcept { return adoptCopy(fd, real<int (*)(int)>("dup")(fd)); }
+EXPORTED int dup2(int fd, int to) noexcept {
+  return adoptCopy(fd, real<int (*)(int, int)>("dup2")(fd, to));
+}
+EXPORTED int dup3(int fd, int to, int flags) noexcept {
+  return adoptCopy(fd, real<int (*)(int, int, int)>("dup3")(fd, to, flags));
+}
+EXPORTED int fcntl(int fd, int command, ...) {
+  va_list args;
+  va_start(args, command);
+  // Every command's third argument fits a pointer-sized word.
+  void* argument = va_arg(args, void*);
+  va_end(args);
+  const int result = real<int (*)(int, int, ...)>("fcntl")(fd, command, argument);
+  return command == F_DUPFD || command == F_DUPFD_CLOEXEC ? adoptCopy(fd, result) : result;
+}
+EXPORTED int fcntl64(int fd, int command, ...) {
+  va_list args;
+  va_start(args, command);
+  void* argument = va_arg(args, void*);
+  va_end(args);
+  auto next = real<int (*)(int, int, ...)>("fcntl64");
+  if (next == nullptr) next = real<int (*)(int, int, ...)>("fcntl");  // older C libraries
+  const int result = next(fd, command, argument);
+  return command == F_DUPFD || command == F_DUPFD_CLOEXEC ? adoptCopy(fd, result) : result;
+}
+
 EXPORTED int ioctl(int fd, unsigned long request, ...) noexcept {
   va_list args;
   va_start(args, request);
@@ -273,23 +321,6 @@ EXPORTED int ioctl(int fd, unsigned long request, ...) noexcept {
     return static_cast<int>(result);
   }
   return real<int (*)(int, unsigned long, ...)>("ioctl")(fd, request, argument);
-}
-
-EXPORTED int stat(const char* path, struct stat* st) noexcept {
-  if (isDrivePath(path)) return fakeStat(st);
-  return real<int (*)(const char*, struct stat*)>("stat")(path, st);
-}
-EXPORTED int stat64(const char* path, struct stat64* st) noexcept {
-  if (isDrivePath(path)) return fakeStat(reinterpret_cast<struct stat*>(st));
-  return real<int (*)(const char*, struct stat64*)>("stat64")(path, st);
-}
-EXPORTED int lstat(const char* path, struct stat* st) noexcept {
-  if (isDrivePath(path)) return fakeStat(st);
-  return real<int (*)(const char*, struct stat*)>("lstat")(path, st);
-}
-EXPORTED int lstat64(const char* path, struct stat64* st) noexcept {
-  if (isDrivePath(path)) return fakeStat(reinterpret_cast<struct stat*>(st));
-  return real<int (*)(const char*, struct stat64*)>("lstat64")(path, st);
 }
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/codepage.h"
+#include "tools/mkdisc/disc_codes.h"
 
 namespace mkdisc {
 namespace {
@@ -206,9 +207,14 @@ Track parseTrack(const json& object, const std::string& where) {
   t.title = textField(object, "title", where);
   t.comment = textField(object, "comment", where);
   t.jitterFree = boolField(object, "jitter_free", where);
+  if (const json* isrc = find(object, "isrc")) {
+    if (!isrc->is_string() || !isIsrc(isrc->get_ref<const std::string&>()))
+      fail(where, "\"isrc\" must be 12 characters: 2 capital letters, 3 capital letters or digits, 7 digits");
+    t.isrc = isrc->get<std::string>();
+  }
 
   if (const json* sections = find(object, "sections")) {
-    checkKeys(object, {"title", "comment", "jitter_free", "sections", "pregap"}, where);
+    checkKeys(object, {"title", "comment", "jitter_free", "isrc", "sections", "pregap"}, where);
     if (!sections->is_array() || sections->empty() || sections->size() > kMaxSections)
       fail(where, "\"sections\" must be a list of 1 to " + std::to_string(kMaxSections) + " objects");
     for (std::size_t i = 0; i < sections->size(); ++i) {
@@ -239,7 +245,7 @@ Track parseTrack(const json& object, const std::string& where) {
       }
     } else {
       t.sections.push_back(
-          audioSection(object, kind, where, {"title", "comment", "jitter_free", "pregap"}));
+          audioSection(object, kind, where, {"title", "comment", "jitter_free", "isrc", "pregap"}));
     }
   }
   if (const json* pregap = find(object, "pregap")) {
@@ -256,7 +262,7 @@ Track parseTrack(const json& object, const std::string& where) {
 
 Disc parseDisc(const json& root) {
   if (!root.is_object()) fail("", "the description must be a JSON object");
-  checkKeys(root, {"artist", "album", "year", "genre", "category", "comment", "seed", "tracks"}, "");
+  checkKeys(root, {"artist", "album", "year", "genre", "category", "comment", "catalog", "seed", "tracks"}, "");
   Disc disc;
   disc.artist = textField(root, "artist", "");
   disc.album = textField(root, "album", "");
@@ -273,6 +279,11 @@ Disc parseDisc(const json& root) {
       fail("", "\"category\" must be one of blues classical country data folk jazz misc newage "
                "reggae rock soundtrack");
     disc.category = category->get<std::string>();
+  }
+  if (const json* catalog = find(root, "catalog")) {
+    if (!catalog->is_string() || !isCatalog(catalog->get_ref<const std::string&>()))
+      fail("", "\"catalog\" must be 13 digits");
+    disc.catalog = catalog->get<std::string>();
   }
   if (const json* seed = find(root, "seed"))
     disc.seed = unsignedValue(*seed, "\"seed\"", 0, UINT64_MAX, "");

@@ -59,6 +59,7 @@ struct Track {
   std::vector<Section> pregap;
   // Content must be unambiguous for overlapped reads (checked when written).
   bool jitterFree = false;
+  std::string isrc;  // audio only: its ISRC, or empty for none
   std::vector<Section> sections;  // at least one; their sum is the length
 
   std::uint32_t sectors() const;
@@ -68,6 +69,7 @@ struct Track {
 struct Disc {
   std::string artist, album, year, genre, comment;  // Windows-1252
   std::string category = "misc";
+  std::string catalog;  // the media catalogue number, or empty for none
   std::uint64_t seed = 0;
   std::vector<Track> tracks;
 };

@@ -12,6 +12,7 @@
 #include "tools/mkdisc/alignment_check.h"
 #include "tools/mkdisc/atomic_file.h"
 #include "tools/mkdisc/description.h"
+#include "tools/mkdisc/disc_codes.h"
 #include "tools/mkdisc/freedb_entry.h"
 #include "tools/mkdisc/image_writer.h"
 #include "tools/mkdisc/layout.h"
@@ -169,7 +170,8 @@ int run(const Options& options) {
   const fs::path cue = outDir / (name + ".cue");
   // The BIN goes first, so a CUE sheet never names a missing file.
   if (!mkdisc::writeBin(disc, layout, bin.string(), why)) return error(kExitFailed, why);
-  if (!writeText(cue, mkdisc::makeCue(layout, name + ".bin", id), why)) return error(kExitFailed, why);
+  const std::string sheet = mkdisc::withCodes(mkdisc::makeCue(layout, name + ".bin", id), disc);
+  if (!writeText(cue, sheet, why)) return error(kExitFailed, why);
 
   std::optional<fs::path> entry;
   if (!options.freedbDir.empty()) {

@@ -76,6 +76,11 @@ TEST(Mkdisc, BadDescriptionsAreRefusedWithOneLine) {
       {R"({"tracks":[[[[[[[[[[[[1]]]]]]]]]]]]})", "nested deeper"},
       {R"({"seed":-1,"tracks":[{)" + tone + "}]}", "\"seed\" must be"},
       {R"({"year":"19\n99","tracks":[{)" + tone + "}]}", "control character"},
+      {R"({"catalog":"012345678901","tracks":[{)" + tone + "}]}", "\"catalog\" must be 13 digits"},
+      {R"({"catalog":1234567890123,"tracks":[{)" + tone + "}]}", "\"catalog\" must be 13 digits"},
+      {R"({"tracks":[{"isrc":"usrc17607839",)" + tone + "}]}", "\"isrc\" must be 12 characters"},
+      {R"({"tracks":[{"isrc":"USRC1760783X",)" + tone + "}]}", "\"isrc\" must be 12 characters"},
+      {R"({"tracks":[{"kind":"data","seconds":4,"isrc":"USRC17607839"}]})", "unknown key \"isrc\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.json.substr(0, 120));

@@ -1,22 +1,23 @@
 #include "encoders/common/last_error.h"
 
+#include <cstring>
+
 namespace encoders {
 namespace {
 
-thread_local std::string t_lastError;  // this thread's only
+constexpr std::size_t kReasonBytes = 1024;
+thread_local char t_lastError[kReasonBytes];  // this thread's only
 
 }  // namespace
 
 void setLastError(const std::string& reason) noexcept {
-  try {
-    t_lastError = reason;
-  } catch (...) {
-    t_lastError.clear();
-  }
+  const std::size_t n = reason.size() < kReasonBytes - 1 ? reason.size() : kReasonBytes - 1;
+  std::memcpy(t_lastError, reason.data(), n);
+  t_lastError[n] = '\0';
 }
 
-void clearLastError() noexcept { t_lastError.clear(); }
+void clearLastError() noexcept { t_lastError[0] = '\0'; }
 
-const std::string& lastError() noexcept { return t_lastError; }
+const char* lastError() noexcept { return t_lastError; }
 
 }  // namespace encoders

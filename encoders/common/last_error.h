@@ -2,7 +2,10 @@
 // Why the calling thread's last stream open failed, for ACD2_LastError: the
 // component only tells 0 from nonzero, so the reason travels beside the
 // result. One text a thread, so streams opened on other threads never see
-// each other's reasons.
+// each other's reasons. The text lives in a plain character array: a
+// thread_local object with a destructor would make the C library keep the
+// encoder loaded after its last dlclose, and an unload must remove the
+// temporary files of streams left open.
 #include <string>
 
 namespace encoders {
@@ -11,6 +14,7 @@ namespace encoders {
 // dropped.
 void setLastError(const std::string& reason) noexcept;
 void clearLastError() noexcept;
-const std::string& lastError() noexcept;
+// The reason, cut to the buffer's 1 KiB.
+const char* lastError() noexcept;
 
 }  // namespace encoders

@@ -20,9 +20,10 @@ ACD2_EXPORT std::int32_t ACD2_DeinitCompress(std::int32_t finished, char* name,
 
 ACD2_EXPORT std::uint32_t ACD2_LastError(char* text, std::uint32_t bytes) {
   if (text == nullptr || bytes == 0) return 0;
-  const std::string& reason = lastError();
-  const std::size_t length = reason.size() < bytes - 1 ? reason.size() : bytes - 1;
-  std::memcpy(text, reason.data(), length);
+  const char* reason = lastError();
+  const std::size_t size = std::strlen(reason);
+  const std::size_t length = size < bytes - 1 ? size : bytes - 1;
+  std::memcpy(text, reason, length);
   text[length] = '\0';
   return static_cast<std::uint32_t>(length);
 }

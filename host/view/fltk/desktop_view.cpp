@@ -55,7 +55,8 @@ class DesktopView::FrameWindow final : public Fl_Double_Window {
   }
   static void onClose(Fl_Widget*, void* self) {
     auto* frame = static_cast<FrameWindow*>(self);
-    // Hiding goes through the host so the launcher icon follows; the view
+    // Closing the frame only hides the window (its copy and edits go on);
+    // it goes through the host so the launcher icon follows, and the view
     // learns of it through the frame listener.
     frame->owner_.windows_.hide(frame->guid_);
   }
@@ -69,9 +70,10 @@ class DesktopView::FrameWindow final : public Fl_Double_Window {
 
 DesktopView::DesktopView(HostSession& session, WindowHost& windows, FltkLoop& loop)
     : session_(session), windows_(windows), loop_(loop), colors_(loadSkinColors(session.host())) {
-  windows_.setFrameListener([this](const qom::Guid& guid, qom::ui::Container* frame, bool shown) {
-    frameShown(guid, frame, shown);
-  });
+  windows_.setFrameListener(
+      [this](const qom::Guid& guid, qom::ui::Container* frame, WindowHost::FrameChange change) {
+        frameChanged(guid, frame, change);
+      });
   loop_.setSyncHandler([this] { sync(); });
   session_.host().setOpenPreferencesHandler([this](const std::string& guidText) {
     if (loop_.isWindowThread())
@@ -92,18 +94,31 @@ DesktopView::~DesktopView() {
   frames_.clear();
 }
 
-void DesktopView::frameShown(const qom::Guid& guid, qom::ui::Container* frame, bool shown) {
+void DesktopView::frameChanged(const qom::Guid& guid, qom::ui::Container* frame, WindowHost::FrameChange change) {
   const std::string key = guid.toString();
-  if (!shown) {
-    auto found = frames_.find(key);
-    if (found == frames_.end()) return;
-    found->second->detach();
-    // The close callback of this very window may be running.
-    Fl::delete_widget(found->second.release());
-    frames_.erase(found);
+  auto found = frames_.find(key);
+  switch (change) {
+    case WindowHost::FrameChange::Hidden:
+      // The models live on (a copy keeps running); their widgets wait in
+      // the hidden window.
+      if (found != frames_.end()) found->second->hide();
+      return;
+    case WindowHost::FrameChange::Closed:
+      if (found == frames_.end()) return;
+      found->second->detach();
+      // The close callback of this very window may be running.
+      Fl::delete_widget(found->second.release());
+      frames_.erase(found);
+      return;
+    case WindowHost::FrameChange::Shown:
+      break;
+  }
+  if (found != frames_.end()) {
+    // The same window as before, where it was.
+    found->second->show();
     return;
   }
-  if (frame == nullptr || frames_.count(key) != 0) return;
+  if (frame == nullptr) return;
   auto window = std::make_unique<FrameWindow>(*this, guid, *frame);
   // Below the launcher bar, cascading, for displays without a window
   // manager to place them.
@@ -113,9 +128,7 @@ void DesktopView::frameShown(const qom::Guid& guid, qom::ui::Container* frame, b
   frames_.emplace(key, std::move(window));
 }
 
-void DesktopView::closeAllFrames() {
-  for (const qom::Guid& guid : windows_.shownWindows()) windows_.hide(guid);
-}
+void DesktopView::closeAllFrames() { windows_.closeAll(); }
 
 void DesktopView::showLauncherBar() {
   qomhost::LauncherBar& bar = windows_.launcherBar();

@@ -5,7 +5,10 @@
 #include <algorithm>
 
 #include "host/view/fltk/bound.h"
+#include "host/view/fltk/folder_chooser.h"
 #include "host/view/fltk/preferences_window.h"
+#include "platform/winpath.h"
+#include "sdk/config.h"
 #include "sdk/ui/container.h"
 
 namespace qomhost::fltk {
@@ -75,6 +78,12 @@ DesktopView::DesktopView(HostSession& session, WindowHost& windows, FltkLoop& lo
         frameChanged(guid, frame, change);
       });
   loop_.setSyncHandler([this] { sync(); });
+  // Before any folder was chosen, the chooser opens in "Output Folder".
+  setChooserStart([this]() -> std::string {
+    qom::ConfigItem* item = session_.findItem("Output Folder");
+    if (item == nullptr) return {};
+    return platform::toNativePath(item->text()).value_or("");
+  });
   session_.host().setOpenPreferencesHandler([this](const std::string& guidText) {
     if (loop_.isWindowThread())
       openPreferences(guidText);
@@ -85,6 +94,7 @@ DesktopView::DesktopView(HostSession& session, WindowHost& windows, FltkLoop& lo
 
 DesktopView::~DesktopView() {
   session_.host().setOpenPreferencesHandler(nullptr);
+  setChooserStart(nullptr);
   loop_.setSyncHandler(nullptr);
   windows_.setFrameListener(nullptr);
   preferences_.reset();

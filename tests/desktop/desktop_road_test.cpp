@@ -124,6 +124,26 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   ASSERT_TRUE(models) << "the artist edit did not reach both rows: " << d.last.dump(1);
   d.screenshot("road-04-artist");
 
+  // The list's keys: Up and Down move the selection, Shift extends it from
+  // where it started; Tab reaches the list from the fields.
+  const auto selected = [&](const json& rows) {
+    return d.waitForModels([&](const json& m) { return (*findNamed(m, "Tracks"))["selected"] == rows; });
+  };
+  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 0)));
+  ASSERT_TRUE(selected({0}));
+  ASSERT_TRUE(d.keys({"Down"}));
+  EXPECT_TRUE(selected({1})) << d.last.dump(1);
+  ASSERT_TRUE(d.keys({"Up", "shift+Down", "shift+Down"}));
+  EXPECT_TRUE(selected({0, 1, 2})) << d.last.dump(1);
+  ASSERT_TRUE(d.keys({"Up"}));
+  EXPECT_TRUE(selected({1})) << d.last.dump(1);
+  // From the Genre field: the Preferences button, the entries, Copy
+  // Selected, Copy All (Cancel copying is off), then the list.
+  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Genre"))));
+  ASSERT_TRUE(d.keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Down"}));
+  EXPECT_TRUE(selected({2})) << "Tab did not reach the list: " << d.last.dump(1);
+  d.screenshot("road-05-keys");
+
   // Copy All: every job ends "Copied" (the window property keeps it once
   // the rows are gone), then the disc is ejected and the poll finds none.
   const json copyAll = *findNamed(*models, "Copy All");
@@ -137,7 +157,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
       },
       std::chrono::seconds(60));
   ASSERT_TRUE(models) << "not every track copied, or no eject: " << d.last.dump(1) << "\nqomhost said: " << d.hostSaid();
-  d.screenshot("road-05-copied");
+  d.screenshot("road-06-copied");
 
   // The artists differ, so "Output Filename 3" names the files with the
   // edited texts; nothing else (no temporary file) is left in the folder.
@@ -153,6 +173,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   const auto code = d.host->waitExit();
   ASSERT_TRUE(code) << "qomhost did not end within 30 s of SIGTERM";
   EXPECT_EQ(*code, 0) << d.hostSaid();
+  EXPECT_EQ(d.toolkitWarnings(), "");
 }
 
 // The empty part of the preferences window's page tree, below its pages: a
@@ -296,9 +317,13 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   EXPECT_EQ(prefs.control(*state, "Use Freedb")["value"], "0");
   EXPECT_EQ(prefs.control(*state, "Freedb Server")["value"], server);
+  // "Close" takes the preferences away; the button opens them again.
+  ASSERT_TRUE(d.clickIn(prefs.window, middleOf(json{{"rect", (*state)["preferences"]["close"]}})));
+  EXPECT_TRUE(d.waitForState([](const json& s) { return s["preferences"]["shown"] == false; }))
+      << d.last["preferences"].dump();
 
   // The launcher icon tells what it is while the pointer is over it; a
-  // click hides the main window and the next shows a fresh one.
+  // click hides the main window and the next shows the same one again.
   const std::string bar = d.findWindow("^qomhost$");
   ASSERT_FALSE(bar.empty());
   const json icon = d.last["launcherBar"]["children"][0];
@@ -324,6 +349,7 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   ASSERT_EQ(final["frames"].size(), 1u);
   EXPECT_NE(findNamed(final["frames"][0]["models"], "Tracks"), nullptr);
   EXPECT_EQ(final["config"]["Use Freedb"], "0");
+  EXPECT_EQ(d.toolkitWarnings(), "");
 }
 
 TEST(DesktopRoad, WithoutADisplaySaysSoAndExits2) {

@@ -352,6 +352,78 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   EXPECT_EQ(d.toolkitWarnings(), "");
 }
 
+// "Select output folder." at a copy command: the chooser opens in "Output
+// Folder" at first, and after that in the folder chosen last, even when
+// "Output Folder" changed meanwhile. Return takes the folder it shows, so
+// where the file lands says where it opened.
+TEST(DesktopRoad, TheFolderChooserOpensInOutputFolderThenInTheLastChosen) {
+  REQUIRE_TOOLS("Xvfb", "xdotool");
+  Desktop d;
+  const char* source = std::getenv("RONDEL_SOURCE_DIR");
+  const std::string description = std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json";
+  auto made = runCommand({binDir() + "/mkdisc", description, "--out", d.dir.file("disc"), "--json"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  testing_support::ScopedEnv drives(
+      "CDR_CONFIG", d.dir.write("cdr.json", R"({"drives":[{"type":"image","path":")" +
+                                                json::parse(made.out)["cue"].get<std::string>() + R"("}]})"));
+  const std::string configDir = d.dir.file("config");
+  const std::string setting = d.dir.file("setting"), other = d.dir.file("other");
+  std::filesystem::create_directories(setting);
+  std::filesystem::create_directories(other);
+  for (const auto& [item, value] : std::vector<std::pair<std::string, std::string>>{
+           {"Use Freedb", "0"}, {"Use Output Folder", "0"},
+           {"Output Folder", testing_support::RipFixture::windowsForm(setting)}}) {
+    auto set = runCommand({d.qomhost, "--config-dir", configDir, "config", "set", item, value});
+    ASSERT_EQ(set.exitCode, 0) << item << ": " << set.err;
+  }
+  ASSERT_TRUE(d.startX());
+  ASSERT_TRUE(d.startHost(configDir));
+  auto models = d.waitForModels([](const json& m) { return (*findNamed(m, "Tracks"))["rows"].size() == kAudioTracks; });
+  ASSERT_TRUE(models) << d.last.dump(1);
+  const json tracks = *findNamed(*models, "Tracks");
+
+  // Copies row `row` into the folder the chooser opens in.
+  const auto copyRow = [&](int row, const std::string& shot) {
+    EXPECT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, row)));
+    EXPECT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Copy Selected"))));
+    std::string chooser;
+    EXPECT_TRUE(desktop_test::waitFor([&] { return !(chooser = d.findWindow("^Select output folder")).empty(); }))
+        << "no folder chooser";
+    if (chooser.empty()) return;
+    d.screenshot(shot);
+    EXPECT_TRUE(d.xdo({"windowfocus", "--sync", chooser, "key", "Return"}));
+    EXPECT_TRUE(d.waitForModels([&](const json& m) {
+      return findProperty(m, "rip.status." + std::to_string(row + 1)) == "Copied";
+    })) << d.last.dump(1);
+  };
+  copyRow(0, "chooser-01-output-folder");
+  EXPECT_EQ(testing_support::filesBelow(setting), std::vector<std::string>{"Unknown Artist - Track 01.mp3"});
+
+  // "Output Folder" changed on its preference page; the chooser still
+  // opens where the user chose last.
+  PrefsPage prefs{d, ""};
+  ASSERT_TRUE(prefs.open());
+  auto state = prefs.stepTo(1, "rondel.options.output");
+  ASSERT_TRUE(state) << d.last["preferences"].dump();
+  const std::string otherSetting = testing_support::RipFixture::windowsForm(other);
+  ASSERT_TRUE(d.retype(prefs.window, prefs.field(*state, "Output Folder"), otherSetting));
+  ASSERT_TRUE(d.waitForState([&](const json& s) { return s["config"]["Output Folder"] == otherSetting; }))
+      << d.last["config"].dump();
+  // Closed, so that it no longer covers the rows.
+  ASSERT_TRUE(d.clickIn(prefs.window, middleOf(json{{"rect", (*state)["preferences"]["close"]}})));
+  ASSERT_TRUE(d.waitForState([](const json& s) { return s["preferences"]["shown"] == false; }));
+  copyRow(1, "chooser-02-last-chosen");
+  EXPECT_EQ(testing_support::filesBelow(setting),
+            (std::vector<std::string>{"Unknown Artist - Track 01.mp3", "Unknown Artist - Track 02.mp3"}));
+  EXPECT_TRUE(testing_support::filesBelow(other).empty());
+
+  d.host->signal(SIGTERM);
+  const auto code = d.host->waitExit();
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0) << d.hostSaid();
+  EXPECT_EQ(d.toolkitWarnings(), "");
+}
+
 TEST(DesktopRoad, WithoutADisplaySaysSoAndExits2) {
   testing_support::TempDir dir;
   testing_support::ScopedEnv noDisplay("DISPLAY", ":65000");

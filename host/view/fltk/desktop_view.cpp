@@ -78,6 +78,10 @@ DesktopView::DesktopView(HostSession& session, WindowHost& windows, FltkLoop& lo
         frameChanged(guid, frame, change);
       });
   loop_.setSyncHandler([this] { sync(); });
+  // FLTK's own directory chooser, not GTK's: GTK prints warnings on stderr
+  // where its user folders are missing (a fresh account, a container) and
+  // reads settings the host does not control.
+  Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
   // Before any folder was chosen, the chooser opens in "Output Folder".
   setChooserStart([this]() -> std::string {
     qom::ConfigItem* item = session_.findItem("Output Folder");

@@ -38,7 +38,7 @@ bool HeadlessWindow::open() {
       shown_ = popup.guid;
       return true;
     }
-    windows_->hide(popup.guid);
+    windows_->close(popup.guid);
   }
   return false;
 }

@@ -33,18 +33,27 @@ WindowHost::WindowHost(HostCore& host, qom::ui::EventLoop& loop)
 
 WindowHost::~WindowHost() {
   host_.setShowWindowHandler(nullptr);
-  while (!shown_.empty()) {
-    auto it = shown_.begin();
+  while (!made_.empty()) {
+    auto it = made_.begin();
     Shown s = std::move(it->second);
-    shown_.erase(it);
+    made_.erase(it);
     host_.destroyWindow(s.created);
   }
   for (const HostCore::CreatedWindow& icon : icons_) host_.destroyWindow(icon);
 }
 
 qom::ui::Container* WindowHost::show(const qom::Guid& guid) {
-  auto found = shown_.find(guid.toString());
-  if (found != shown_.end()) return found->second.frame.get();
+  auto found = made_.find(guid.toString());
+  if (found != made_.end()) {
+    qom::ui::Container* frame = found->second.frame.get();
+    if (!found->second.shown) {
+      found->second.shown = true;
+      host_.setWindowShown(guid, true);
+      tellIcons(guid, true);
+      if (listener_) listener_(guid, frame, FrameChange::Shown);
+    }
+    return frame;
+  }
   Shown s;
   s.frame = std::make_unique<qom::ui::Container>(nullptr);
   s.frame->setLoop(&loop_);
@@ -54,19 +63,35 @@ qom::ui::Container* WindowHost::show(const qom::Guid& guid) {
   s.frame->setTitle(description(guid));
   s.frame->resize(w, h);
   qom::ui::Container* frame = s.frame.get();
-  shown_.emplace(guid.toString(), std::move(s));
+  made_.emplace(guid.toString(), std::move(s));
   host_.setWindowShown(guid, true);
   tellIcons(guid, true);
-  if (listener_) listener_(guid, frame, true);
+  if (listener_) listener_(guid, frame, FrameChange::Shown);
   return frame;
 }
 
 void WindowHost::hide(const qom::Guid& guid) {
-  auto found = shown_.find(guid.toString());
-  if (found == shown_.end()) return;
+  auto found = made_.find(guid.toString());
+  if (found == made_.end() || !found->second.shown) return;
+  found->second.shown = false;
+  if (listener_) listener_(guid, found->second.frame.get(), FrameChange::Hidden);
+  host_.setWindowShown(guid, false);
+  tellIcons(guid, false);
+}
+
+void WindowHost::close(const qom::Guid& guid) { destroy(guid.toString()); }
+
+void WindowHost::closeAll() {
+  while (!made_.empty()) destroy(made_.begin()->first);
+}
+
+void WindowHost::destroy(std::string key) {
+  auto found = made_.find(key);
+  if (found == made_.end()) return;
   Shown s = std::move(found->second);
-  shown_.erase(found);
-  if (listener_) listener_(guid, s.frame.get(), false);
+  made_.erase(found);
+  const qom::Guid guid = qom::Guid::parse(key).value_or(qom::kNullGuid);
+  if (listener_) listener_(guid, s.frame.get(), FrameChange::Closed);
   host_.destroyWindow(s.created);
   host_.setWindowShown(guid, false);
   tellIcons(guid, false);
@@ -78,18 +103,24 @@ void WindowHost::showAutoPopups() {
 }
 
 qom::ui::Container* WindowHost::frame(const qom::Guid& guid) const {
-  auto found = shown_.find(guid.toString());
-  return found == shown_.end() ? nullptr : found->second.frame.get();
+  auto found = made_.find(guid.toString());
+  return found == made_.end() ? nullptr : found->second.frame.get();
 }
 
 qom::ui::Window* WindowHost::window(const qom::Guid& guid) const {
-  auto found = shown_.find(guid.toString());
-  return found == shown_.end() ? nullptr : found->second.created.window;
+  auto found = made_.find(guid.toString());
+  return found == made_.end() ? nullptr : found->second.created.window;
+}
+
+bool WindowHost::isShown(const qom::Guid& guid) const {
+  auto found = made_.find(guid.toString());
+  return found != made_.end() && found->second.shown;
 }
 
 std::vector<qom::Guid> WindowHost::shownWindows() const {
   std::vector<qom::Guid> guids;
-  for (const auto& [text, s] : shown_) guids.push_back(qom::Guid::parse(text).value_or(qom::kNullGuid));
+  for (const auto& [text, s] : made_)
+    if (s.shown) guids.push_back(qom::Guid::parse(text).value_or(qom::kNullGuid));
   return guids;
 }
 

@@ -3,7 +3,9 @@
 // any view: one root frame per shown window (the window the component's
 // creator makes fills it), and one bar holding each component's launcher
 // icon. Installs itself as the host core's show handler, so launcher clicks
-// (message 4252) show and hide windows. Window thread only.
+// (message 4252) show and hide windows. A hidden window stays alive (its
+// copy, edits and entries go on) until it is closed or the host ends.
+// Window thread only.
 #include <functional>
 #include <map>
 #include <memory>
@@ -37,19 +39,26 @@ class WindowHost {
   WindowHost(const WindowHost&) = delete;
   WindowHost& operator=(const WindowHost&) = delete;
 
-  // Shows the window with this GUID: a new frame, the window from the
-  // creator that makes it, laid out at its preferred size. Answers the
-  // frame (the existing one when already shown), or null when no creator
-  // makes such a window.
+  // Shows the window with this GUID: the hidden one again, else a new
+  // frame with the window from the creator that makes it, laid out at its
+  // preferred size. Answers the frame (the existing one when already
+  // there), or null when no creator makes such a window.
   qom::ui::Container* show(const qom::Guid& guid);
-  // Destroys the window (through its creator) and its frame.
+  // Takes the window off the screen and keeps it (and its frame) alive.
   void hide(const qom::Guid& guid);
+  // Destroys the window (through its creator) and its frame, shown or not.
+  void close(const qom::Guid& guid);
+  // Closes every window, shown or hidden.
+  void closeAll();
   // Shows every auto-popup window the components registered.
   void showAutoPopups();
 
+  // The frame and the component's window inside it, shown or hidden; null
+  // when there is none.
   qom::ui::Container* frame(const qom::Guid& guid) const;
-  // The component's window inside the frame, or null.
   qom::ui::Window* window(const qom::Guid& guid) const;
+  bool isShown(const qom::Guid& guid) const;
+  // The windows on screen (hidden ones left out).
   std::vector<qom::Guid> shownWindows() const;
   // The smallest width the shown window's contents fit in (0: no such
   // preference or no such window).
@@ -62,8 +71,10 @@ class WindowHost {
   void buildLauncherBar();
   LauncherBar& launcherBar() { return bar_; }
 
-  // The view learns of frames that appear (shown = true) and go.
-  using FrameListener = std::function<void(const qom::Guid&, qom::ui::Container* frame, bool shown)>;
+  // The view learns of frames that are shown, hidden (the frame lives on)
+  // and closed (told before the frame and its window are destroyed).
+  enum class FrameChange { Shown, Hidden, Closed };
+  using FrameListener = std::function<void(const qom::Guid&, qom::ui::Container* frame, FrameChange)>;
   void setFrameListener(FrameListener listener) { listener_ = std::move(listener); }
 
   // The size a new frame gets: the window's suggested width (at least its
@@ -74,14 +85,16 @@ class WindowHost {
   struct Shown {
     std::unique_ptr<qom::ui::Container> frame;
     HostCore::CreatedWindow created;
+    bool shown = true;
   };
+  void destroy(std::string key);  // a copy: the map entry it names goes
   void tellIcons(const qom::Guid& guid, bool shown);
 
   HostCore& host_;
   qom::ui::EventLoop& loop_;
   LauncherBar bar_;
   std::vector<HostCore::CreatedWindow> icons_;
-  std::map<std::string, Shown> shown_;  // by GUID text
+  std::map<std::string, Shown> made_;  // shown and hidden windows, by GUID text
   FrameListener listener_;
 };
 

@@ -94,6 +94,9 @@ void MainWindow::queueAndStart(const std::vector<int>& rows, const std::string& 
     setProperty(window::ripStatusProperty(job.trackNumber), "");
     setProperty(window::ripErrorProperty(job.trackNumber), "");
   }
+  // A queued row shows only what this copy reports: a job a cancel drops
+  // leaves its row empty, never an earlier copy's "Copied".
+  for (int row : rows) trackList_->setCell(row, kColumnStatus, "");
   if (!rip_.start(std::move(jobs))) return;
   updateCopyButtons();
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -177,17 +178,22 @@ struct Desktop {
     return ::testing::AssertionFailure() << "xdotool: " << r.err;
   }
 
-  // A screenshot of the whole display into build/desktop-test/NAME.png,
-  // for people to look at; without ffmpeg there is none.
-  void screenshot(const std::string& name) {
-    const std::string shots = testing_support::binDir() + "/../desktop-test";
-    std::filesystem::create_directories(shots);
-    const std::string ffmpeg = findProgram("ffmpeg");
-    if (ffmpeg.empty()) return;
-    auto shot = testing_support::runCommand({ffmpeg, "-loglevel", "error", "-y", "-f", "x11grab", "-video_size",
-                                             "1024x768", "-i", x->display(), "-frames:v", "1",
-                                             shots + "/" + name + ".png"});
-    EXPECT_EQ(shot.exitCode, 0) << shot.err;
+  // A screenshot of the whole display, for people to look at.
+  void screenshot(const std::string& name) { desktop_test::screenshot(*x, name); }
+
+  // Lines the host printed that come from the toolkits (FLTK, GTK, GLib,
+  // Xlib, fontconfig) rather than from qomhost itself.
+  std::string toolkitWarnings() const {
+    std::string found, line;
+    std::istringstream in(hostSaid());
+    while (std::getline(in, line))
+      for (const char* mark : {"Gtk-", "GLib", "Gdk-", "Xlib", "X Error", "Fontconfig", "fltk", "FLTK", "Fl_",
+                               "WARNING", "Warning", "warning", "CRITICAL"})
+        if (line.find(mark) != std::string::npos) {
+          found += line + "\n";
+          break;
+        }
+    return found;
   }
 
   json last;  // the state the last wait saw, for failure messages

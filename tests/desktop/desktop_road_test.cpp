@@ -124,6 +124,26 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   ASSERT_TRUE(models) << "the artist edit did not reach both rows: " << d.last.dump(1);
   d.screenshot("road-04-artist");
 
+  // The list's keys: Up and Down move the selection, Shift extends it from
+  // where it started; Tab reaches the list from the fields.
+  const auto selected = [&](const json& rows) {
+    return d.waitForModels([&](const json& m) { return (*findNamed(m, "Tracks"))["selected"] == rows; });
+  };
+  ASSERT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, 0)));
+  ASSERT_TRUE(selected({0}));
+  ASSERT_TRUE(d.keys({"Down"}));
+  EXPECT_TRUE(selected({1})) << d.last.dump(1);
+  ASSERT_TRUE(d.keys({"Up", "shift+Down", "shift+Down"}));
+  EXPECT_TRUE(selected({0, 1, 2})) << d.last.dump(1);
+  ASSERT_TRUE(d.keys({"Up"}));
+  EXPECT_TRUE(selected({1})) << d.last.dump(1);
+  // From the Genre field: the Preferences button, the entries, Copy
+  // Selected, Copy All (Cancel copying is off), then the list.
+  ASSERT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Genre"))));
+  ASSERT_TRUE(d.keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Down"}));
+  EXPECT_TRUE(selected({2})) << "Tab did not reach the list: " << d.last.dump(1);
+  d.screenshot("road-05-keys");
+
   // Copy All: every job ends "Copied" (the window property keeps it once
   // the rows are gone), then the disc is ejected and the poll finds none.
   const json copyAll = *findNamed(*models, "Copy All");
@@ -137,7 +157,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
       },
       std::chrono::seconds(60));
   ASSERT_TRUE(models) << "not every track copied, or no eject: " << d.last.dump(1) << "\nqomhost said: " << d.hostSaid();
-  d.screenshot("road-05-copied");
+  d.screenshot("road-06-copied");
 
   // The artists differ, so "Output Filename 3" names the files with the
   // edited texts; nothing else (no temporary file) is left in the folder.
@@ -153,6 +173,7 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   const auto code = d.host->waitExit();
   ASSERT_TRUE(code) << "qomhost did not end within 30 s of SIGTERM";
   EXPECT_EQ(*code, 0) << d.hostSaid();
+  EXPECT_EQ(d.toolkitWarnings(), "");
 }
 
 // The empty part of the preferences window's page tree, below its pages: a
@@ -296,9 +317,13 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   ASSERT_TRUE(state) << d.last["preferences"].dump();
   EXPECT_EQ(prefs.control(*state, "Use Freedb")["value"], "0");
   EXPECT_EQ(prefs.control(*state, "Freedb Server")["value"], server);
+  // "Close" takes the preferences away; the button opens them again.
+  ASSERT_TRUE(d.clickIn(prefs.window, middleOf(json{{"rect", (*state)["preferences"]["close"]}})));
+  EXPECT_TRUE(d.waitForState([](const json& s) { return s["preferences"]["shown"] == false; }))
+      << d.last["preferences"].dump();
 
   // The launcher icon tells what it is while the pointer is over it; a
-  // click hides the main window and the next shows a fresh one.
+  // click hides the main window and the next shows the same one again.
   const std::string bar = d.findWindow("^qomhost$");
   ASSERT_FALSE(bar.empty());
   const json icon = d.last["launcherBar"]["children"][0];
@@ -324,6 +349,79 @@ TEST(DesktopRoad, PreferencePageEditsSurviveARestart) {
   ASSERT_EQ(final["frames"].size(), 1u);
   EXPECT_NE(findNamed(final["frames"][0]["models"], "Tracks"), nullptr);
   EXPECT_EQ(final["config"]["Use Freedb"], "0");
+  EXPECT_EQ(d.toolkitWarnings(), "");
+}
+
+// "Select output folder." at a copy command: the chooser opens in "Output
+// Folder" at first, and after that in the folder chosen last, even when
+// "Output Folder" changed meanwhile. Return takes the folder it shows, so
+// where the file lands says where it opened.
+TEST(DesktopRoad, TheFolderChooserOpensInOutputFolderThenInTheLastChosen) {
+  REQUIRE_TOOLS("Xvfb", "xdotool");
+  Desktop d;
+  const char* source = std::getenv("RONDEL_SOURCE_DIR");
+  const std::string description = std::string(source != nullptr ? source : ".") + "/tests/e2e/road/road-disc.json";
+  auto made = runCommand({binDir() + "/mkdisc", description, "--out", d.dir.file("disc"), "--json"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  testing_support::ScopedEnv drives(
+      "CDR_CONFIG", d.dir.write("cdr.json", R"({"drives":[{"type":"image","path":")" +
+                                                json::parse(made.out)["cue"].get<std::string>() + R"("}]})"));
+  const std::string configDir = d.dir.file("config");
+  const std::string setting = d.dir.file("setting"), other = d.dir.file("other");
+  std::filesystem::create_directories(setting);
+  std::filesystem::create_directories(other);
+  for (const auto& [item, value] : std::vector<std::pair<std::string, std::string>>{
+           {"Use Freedb", "0"}, {"Use Output Folder", "0"},
+           {"Output Folder", testing_support::RipFixture::windowsForm(setting)}}) {
+    auto set = runCommand({d.qomhost, "--config-dir", configDir, "config", "set", item, value});
+    ASSERT_EQ(set.exitCode, 0) << item << ": " << set.err;
+  }
+  ASSERT_TRUE(d.startX());
+  ASSERT_TRUE(d.startHost(configDir));
+  auto models = d.waitForModels([](const json& m) { return (*findNamed(m, "Tracks"))["rows"].size() == kAudioTracks; });
+  ASSERT_TRUE(models) << d.last.dump(1);
+  const json tracks = *findNamed(*models, "Tracks");
+
+  // Copies row `row` into the folder the chooser opens in.
+  const auto copyRow = [&](int row, const std::string& shot) {
+    EXPECT_TRUE(d.clickIn(d.windowId, rowPoint(tracks, row)));
+    EXPECT_TRUE(d.clickIn(d.windowId, middleOf(*findNamed(*models, "Copy Selected"))));
+    std::string chooser;
+    EXPECT_TRUE(desktop_test::waitFor([&] { return !(chooser = d.findWindow("^Select output folder")).empty(); }))
+        << "no folder chooser";
+    if (chooser.empty()) return;
+    d.screenshot(shot);
+    EXPECT_TRUE(d.xdo({"windowfocus", "--sync", chooser, "key", "Return"}));
+    EXPECT_TRUE(d.waitForModels([&](const json& m) {
+      return findProperty(m, "rip.status." + std::to_string(row + 1)) == "Copied";
+    })) << d.last.dump(1);
+  };
+  copyRow(0, "chooser-01-output-folder");
+  EXPECT_EQ(testing_support::filesBelow(setting), std::vector<std::string>{"Unknown Artist - Track 01.mp3"});
+
+  // "Output Folder" changed on its preference page; the chooser still
+  // opens where the user chose last.
+  PrefsPage prefs{d, ""};
+  ASSERT_TRUE(prefs.open());
+  auto state = prefs.stepTo(1, "rondel.options.output");
+  ASSERT_TRUE(state) << d.last["preferences"].dump();
+  const std::string otherSetting = testing_support::RipFixture::windowsForm(other);
+  ASSERT_TRUE(d.retype(prefs.window, prefs.field(*state, "Output Folder"), otherSetting));
+  ASSERT_TRUE(d.waitForState([&](const json& s) { return s["config"]["Output Folder"] == otherSetting; }))
+      << d.last["config"].dump();
+  // Closed, so that it no longer covers the rows.
+  ASSERT_TRUE(d.clickIn(prefs.window, middleOf(json{{"rect", (*state)["preferences"]["close"]}})));
+  ASSERT_TRUE(d.waitForState([](const json& s) { return s["preferences"]["shown"] == false; }));
+  copyRow(1, "chooser-02-last-chosen");
+  EXPECT_EQ(testing_support::filesBelow(setting),
+            (std::vector<std::string>{"Unknown Artist - Track 01.mp3", "Unknown Artist - Track 02.mp3"}));
+  EXPECT_TRUE(testing_support::filesBelow(other).empty());
+
+  d.host->signal(SIGTERM);
+  const auto code = d.host->waitExit();
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0) << d.hostSaid();
+  EXPECT_EQ(d.toolkitWarnings(), "");
 }
 
 TEST(DesktopRoad, WithoutADisplaySaysSoAndExits2) {

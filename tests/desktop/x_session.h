@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -16,6 +19,7 @@
 
 #include "support/background_process.h"
 #include "support/run_command.h"
+#include "support/temp_dir.h"
 
 namespace desktop_test {
 
@@ -83,5 +87,18 @@ class XServer {
   std::unique_ptr<Process> server_;
   std::string display_;
 };
+
+// A screenshot of the whole display into build/desktop-test/NAME.png, for
+// people to look at; without ffmpeg there is none.
+inline void screenshot(const XServer& x, const std::string& name) {
+  const std::string shots = testing_support::binDir() + "/../desktop-test";
+  std::filesystem::create_directories(shots);
+  const std::string ffmpeg = findProgram("ffmpeg");
+  if (ffmpeg.empty()) return;
+  auto shot = testing_support::runCommand({ffmpeg, "-loglevel", "error", "-y", "-f", "x11grab", "-video_size",
+                                           "1024x768", "-i", x.display(), "-frames:v", "1",
+                                           shots + "/" + name + ".png"});
+  EXPECT_EQ(shot.exitCode, 0) << shot.err;
+}
 
 }  // namespace desktop_test

@@ -166,12 +166,15 @@ class MainWindowFixture {
     frame_ = windows_->show(kRondelGuid);
     return frame_ != nullptr && window() != nullptr;
   }
+  // Closes the window: its creator destroys it (a launcher click only
+  // hides it).
   void hide() {
-    windows_->hide(kRondelGuid);
+    windows_->close(kRondelGuid);
     frame_ = nullptr;
   }
 
   qomhost::HostSession& session() { return *session_; }
+  qomhost::WindowHost& windowHost() { return *windows_; }
   qomhost::HeadlessDriver& driver() { return loop_->driver; }
   RecordingLoop& loop() { return *loop_; }
   qom::ui::Container* frame() { return frame_; }

@@ -8,7 +8,9 @@
 #include <fstream>
 #include <functional>
 
+#include "lookup_fixture.h"
 #include "main_window_fixture.h"
+#include "sdk/ui/icon_button.h"
 #include "support/run_command.h"
 #include "unit/cdr/cdr_loader.h"
 
@@ -162,6 +164,9 @@ TEST(Ripping, CancelDuringTheThirdOfFiveJobsDropsTheRestWithoutEject) {
                                 R"("speed": 8, "audio": {"generator": "sine"})")}));
   ASSERT_TRUE(f.set("Eject", "1"));
   ASSERT_TRUE(f.showReady());
+  // The rows still say what an earlier copy left: queueing clears them, so
+  // the dropped jobs' rows show nothing rather than that older result.
+  for (int r = 0; r < 5; ++r) f.list().setCell(r, rondel::window::kColumnStatus, "Copied");
   ASSERT_TRUE(f.button("Copy All").userClick());
   ASSERT_TRUE(f.runUntil([&] { return f.cellStatus(2).rfind("Copying", 0) == 0; }));
   ASSERT_TRUE(f.button("Cancel copying").userClick());
@@ -169,8 +174,12 @@ TEST(Ripping, CancelDuringTheThirdOfFiveJobsDropsTheRestWithoutEject) {
   EXPECT_EQ(f.loop().statuses(1).back(), "Copied");
   EXPECT_EQ(f.loop().statuses(2).back(), "Copied");
   EXPECT_EQ(f.loop().statuses(3).back(), "Cancelled");
-  EXPECT_TRUE(f.loop().statuses(4).empty());
-  EXPECT_TRUE(f.loop().statuses(5).empty());
+  // Tracks 4 and 5 got no text of this copy (the earlier "Copied" only).
+  EXPECT_EQ(f.loop().statuses(4), Strings{"Copied"});
+  EXPECT_EQ(f.loop().statuses(5), Strings{"Copied"});
+  EXPECT_EQ(f.cellStatus(2), "Cancelled");
+  EXPECT_EQ(f.cellStatus(3), "");
+  EXPECT_EQ(f.cellStatus(4), "");
   EXPECT_TRUE(f.button("Copy All").enabled());
   EXPECT_TRUE(f.button("Copy Selected").enabled());
   // No broken file of track 3. (No eject after a cancel, and a next copy
@@ -202,4 +211,55 @@ TEST(Ripping, ACopyCommandWhileJobsRunIsIgnored_TheButtonsStayOffTillItEnds) {
   EXPECT_EQ(f.loop().statuses(1).back(), "Copied");
   EXPECT_TRUE(f.loop().statuses(2).empty());
   EXPECT_EQ(f.filesWritten(), Strings{"Unknown Artist - Track 01.mp3"});
+}
+
+// The launcher icon clicked twice while a copy runs (hide, show) brings back
+// the same window: the copy goes on to its last track, a title typed before
+// is in the row and the file name, and the disc is not looked up again.
+TEST(Ripping, HidingAndShowingTheWindowDuringACopyLosesNothing) {
+  const DiscLayout disc{{600, 150, 150}};
+  CddbServer server;
+  ASSERT_TRUE(server.running());
+  const std::string id = disc.discId();
+  server.add("rock", id, xmcdEntry(disc, id, "Band / Album", {"One", "Two", "Three"}));
+  LookupWindow w(drives({simDrive("SIM", disc.tracksJson(), R"("speed": 8, "audio": {"generator": "sine"})")}),
+                 server.address());
+  const TempDir out;
+  ASSERT_TRUE(w.setItem("Use Output Folder", "1"));
+  ASSERT_TRUE(w.setItem("Output Folder", RipFixture::windowsForm(out.path())));
+  ASSERT_TRUE(w.lookUpUntilReady());
+  ASSERT_EQ(w.list().cell(1, rondel::window::kColumnTrack), "Two");
+  const std::size_t lookups = server.requestCount();
+
+  w.list().userClickRow(1);
+  w.edit("Track").selectAll();
+  w.edit("Track").userType("Typed");
+  ASSERT_EQ(w.list().cell(1, rondel::window::kColumnTrack), "Typed");
+  qom::ui::Window* const window = w.window();
+  ASSERT_TRUE(w.button("Copy All").userClick());
+  const auto status = [&](int row) { return w.list().cell(row, rondel::window::kColumnStatus); };
+  ASSERT_TRUE(w.runUntil([&] { return status(0).rfind("Copying", 0) == 0; }));
+
+  // The component's own launcher icon, clicked as the bar's button is.
+  w.windowHost().buildLauncherBar();
+  ASSERT_EQ(w.windowHost().launcherBar().children().size(), 1u);
+  auto* icon = qom::ui::windowAs<qom::ui::IconButton>(w.windowHost().launcherBar().children()[0]);
+  ASSERT_NE(icon, nullptr);
+  qomhost::HostCore& host = w.session().host();
+  icon->onLeftPush();
+  EXPECT_FALSE(host.isWindowShown(kRondelGuid));
+  EXPECT_FALSE(icon->activated());
+  ASSERT_EQ(w.window(), window) << "hiding destroyed the window";
+  for (int t = 0; t < 3; ++t) ASSERT_TRUE(w.tick());  // the poll goes on while hidden
+  icon->onLeftPush();
+  ASSERT_EQ(w.window(), window) << "showing made a new window";
+  EXPECT_TRUE(host.isWindowShown(kRondelGuid));
+  EXPECT_TRUE(icon->activated());
+
+  ASSERT_TRUE(w.runUntil([&] { return !w.button("Cancel copying").enabled(); }));
+  EXPECT_EQ(w.column(rondel::window::kColumnStatus), (Strings{"Copied", "Copied", "Copied"}));
+  EXPECT_EQ(filesBelow(out.path()), (Strings{"Band - Album/01. One.mp3", "Band - Album/02. Typed.mp3", "Band - Album/03. Three.mp3"}));
+  EXPECT_EQ(w.list().cell(1, rondel::window::kColumnTrack), "Typed");
+  EXPECT_EQ(w.items().size(), 1u);
+  EXPECT_EQ(server.requestCount(), lookups) << server.requests();
 }

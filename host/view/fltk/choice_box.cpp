@@ -5,10 +5,13 @@
 
 #include <algorithm>
 
+#include "host/view/fltk/text_fit.h"
+
 namespace qomhost::fltk {
 
 ChoiceBox::ChoiceBox(qom::ui::DropDown* model, const SkinColors& colors)
     : Fl_Choice(0, 0, 1, 1), Bound(model) {
+  textfont(windowFont());
   textsize(12);
   callback(&ChoiceBox::onPick);
   when(FL_WHEN_RELEASE_ALWAYS);
@@ -94,8 +97,10 @@ void ChoiceBox::drawSkinned() {
   fl_push_clip(x() + dx, y() + dy, buttonX - x() - dx, innerH);
   fl_font(textfont(), textsize());
   fl_color(active_r() ? text.text : fl_inactive(text.text));
-  fl_draw(shown.c_str(), x() + dx + 3, y() + dy, buttonX - x() - dx - 3, innerH,
-          FL_ALIGN_LEFT | FL_ALIGN_CLIP, nullptr, 0);
+  const int room = buttonX - x() - dx - 3;
+  const std::string fitted = fitText(shown, room - 2);
+  showTip(fitted == shown ? std::string() : shown);
+  fl_draw(fitted.c_str(), x() + dx + 3, y() + dy, room, innerH, FL_ALIGN_LEFT | FL_ALIGN_CLIP, nullptr, 0);
   fl_pop_clip();
 }
 
@@ -115,6 +120,15 @@ void ChoiceBox::draw() {
   fl_draw(caption_.c_str(), x() + dx + 3, y() + dy, w() - 2 * dx - arrow - 3, h() - 2 * dy,
           FL_ALIGN_LEFT | FL_ALIGN_CLIP, nullptr, 0);
   fl_pop_clip();
+}
+
+void ChoiceBox::showTip(const std::string& whole) {
+  if (whole == tip_) return;
+  tip_ = whole;
+  if (tip_.empty())
+    tooltip(nullptr);
+  else
+    copy_tooltip(tip_.c_str());
 }
 
 }  // namespace qomhost::fltk

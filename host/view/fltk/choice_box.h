@@ -25,6 +25,9 @@ class ChoiceBox final : public Fl_Choice, public Bound {
   static void onPick(Fl_Widget* widget, void*);
   // The closed box in the skin's text and button parts.
   void drawSkinned();
+  // The tooltip: the whole chosen text when the box shows it cut ("": none).
+  void showTip(const std::string& whole);
+  std::string tip_;
   std::optional<PartColors> textPart_, buttonPart_;
   std::string caption_;
   std::vector<qom::ui::DropDownItem> items_;  // UTF-8 texts, the model's ids

@@ -5,7 +5,10 @@
 #include <algorithm>
 
 #include "host/view/fltk/bound.h"
+#include "host/view/fltk/folder_chooser.h"
 #include "host/view/fltk/preferences_window.h"
+#include "platform/winpath.h"
+#include "sdk/config.h"
 #include "sdk/ui/container.h"
 
 namespace qomhost::fltk {
@@ -55,7 +58,8 @@ class DesktopView::FrameWindow final : public Fl_Double_Window {
   }
   static void onClose(Fl_Widget*, void* self) {
     auto* frame = static_cast<FrameWindow*>(self);
-    // Hiding goes through the host so the launcher icon follows; the view
+    // Closing the frame only hides the window (its copy and edits go on);
+    // it goes through the host so the launcher icon follows, and the view
     // learns of it through the frame listener.
     frame->owner_.windows_.hide(frame->guid_);
   }
@@ -69,10 +73,21 @@ class DesktopView::FrameWindow final : public Fl_Double_Window {
 
 DesktopView::DesktopView(HostSession& session, WindowHost& windows, FltkLoop& loop)
     : session_(session), windows_(windows), loop_(loop), colors_(loadSkinColors(session.host())) {
-  windows_.setFrameListener([this](const qom::Guid& guid, qom::ui::Container* frame, bool shown) {
-    frameShown(guid, frame, shown);
-  });
+  windows_.setFrameListener(
+      [this](const qom::Guid& guid, qom::ui::Container* frame, WindowHost::FrameChange change) {
+        frameChanged(guid, frame, change);
+      });
   loop_.setSyncHandler([this] { sync(); });
+  // FLTK's own directory chooser, not GTK's: GTK prints warnings on stderr
+  // where its user folders are missing (a fresh account, a container) and
+  // reads settings the host does not control.
+  Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
+  // Before any folder was chosen, the chooser opens in "Output Folder".
+  setChooserStart([this]() -> std::string {
+    qom::ConfigItem* item = session_.findItem("Output Folder");
+    if (item == nullptr) return {};
+    return platform::toNativePath(item->text()).value_or("");
+  });
   session_.host().setOpenPreferencesHandler([this](const std::string& guidText) {
     if (loop_.isWindowThread())
       openPreferences(guidText);
@@ -83,6 +98,7 @@ DesktopView::DesktopView(HostSession& session, WindowHost& windows, FltkLoop& lo
 
 DesktopView::~DesktopView() {
   session_.host().setOpenPreferencesHandler(nullptr);
+  setChooserStart(nullptr);
   loop_.setSyncHandler(nullptr);
   windows_.setFrameListener(nullptr);
   preferences_.reset();
@@ -92,18 +108,31 @@ DesktopView::~DesktopView() {
   frames_.clear();
 }
 
-void DesktopView::frameShown(const qom::Guid& guid, qom::ui::Container* frame, bool shown) {
+void DesktopView::frameChanged(const qom::Guid& guid, qom::ui::Container* frame, WindowHost::FrameChange change) {
   const std::string key = guid.toString();
-  if (!shown) {
-    auto found = frames_.find(key);
-    if (found == frames_.end()) return;
-    found->second->detach();
-    // The close callback of this very window may be running.
-    Fl::delete_widget(found->second.release());
-    frames_.erase(found);
+  auto found = frames_.find(key);
+  switch (change) {
+    case WindowHost::FrameChange::Hidden:
+      // The models live on (a copy keeps running); their widgets wait in
+      // the hidden window.
+      if (found != frames_.end()) found->second->hide();
+      return;
+    case WindowHost::FrameChange::Closed:
+      if (found == frames_.end()) return;
+      found->second->detach();
+      // The close callback of this very window may be running.
+      Fl::delete_widget(found->second.release());
+      frames_.erase(found);
+      return;
+    case WindowHost::FrameChange::Shown:
+      break;
+  }
+  if (found != frames_.end()) {
+    // The same window as before, where it was.
+    found->second->show();
     return;
   }
-  if (frame == nullptr || frames_.count(key) != 0) return;
+  if (frame == nullptr) return;
   auto window = std::make_unique<FrameWindow>(*this, guid, *frame);
   // Below the launcher bar, cascading, for displays without a window
   // manager to place them.
@@ -113,9 +142,7 @@ void DesktopView::frameShown(const qom::Guid& guid, qom::ui::Container* frame, b
   frames_.emplace(key, std::move(window));
 }
 
-void DesktopView::closeAllFrames() {
-  for (const qom::Guid& guid : windows_.shownWindows()) windows_.hide(guid);
-}
+void DesktopView::closeAllFrames() { windows_.closeAll(); }
 
 void DesktopView::showLauncherBar() {
   qomhost::LauncherBar& bar = windows_.launcherBar();

@@ -27,15 +27,16 @@ class DesktopView {
  public:
   DesktopView(HostSession& session, WindowHost& windows, FltkLoop& loop);
   // Closes the preferences window and the launcher bar; the frames must
-  // have been hidden through WindowHost before (closeAllFrames).
+  // have been closed through WindowHost before (closeAllFrames).
   ~DesktopView();
   DesktopView(const DesktopView&) = delete;
   DesktopView& operator=(const DesktopView&) = delete;
 
   // Builds and shows the launcher bar window.
   void showLauncherBar();
-  // Hides every shown frame through WindowHost, so each component window
-  // is destroyed by its creator while the view lets go of it first.
+  // Closes every frame, shown or hidden, through WindowHost, so each
+  // component window is destroyed by its creator while the view lets go of
+  // it first.
   void closeAllFrames();
   // Opens the preferences window on the page with this GUID text (unknown:
   // the first page).
@@ -52,7 +53,7 @@ class DesktopView {
 
  private:
   class FrameWindow;
-  void frameShown(const qom::Guid& guid, qom::ui::Container* frame, bool shown);
+  void frameChanged(const qom::Guid& guid, qom::ui::Container* frame, WindowHost::FrameChange change);
 
   HostSession& session_;
   WindowHost& windows_;

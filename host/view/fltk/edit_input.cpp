@@ -1,9 +1,12 @@
 #include "host/view/fltk/edit_input.h"
 
 #include <FL/Fl.H>
+#include <FL/fl_draw.H>
 
 #include <algorithm>
 #include <string>
+
+#include "host/view/fltk/text_fit.h"
 
 namespace qomhost::fltk {
 
@@ -11,7 +14,8 @@ EditInput::EditInput(qom::ui::Edit* model) : Fl_Input(0, 0, 1, 1), Bound(model) 
   // A one-pixel frame and 11-pixel text leave the window's small fields
   // room for their text (the year is 30 pixels wide).
   box(FL_THIN_DOWN_BOX);
-  textsize(11);
+  textfont(windowFont());
+  textsize(kWindowTextSize);
   when(FL_WHEN_NEVER);
 }
 
@@ -69,6 +73,23 @@ void EditInput::syncFromModel() {
     position(toWidgetOffset(text, selection.second), toWidgetOffset(text, selection.first));
   }
   lastModelSelection_ = selection;
+}
+
+void EditInput::draw() {
+  Fl_Input::draw();
+  // A text wider than the field (the field scrolls while it is edited) is
+  // its tooltip, for reading it whole.
+  fl_font(textfont(), textsize());
+  const std::string text = value();
+  const bool cut = !text.empty() && fl_width(text.c_str(), static_cast<int>(text.size())) >
+                                         w() - Fl::box_dw(box()) - 6;
+  if (cut && text != tip_) {
+    tip_ = text;
+    copy_tooltip(tip_.c_str());
+  } else if (!cut && !tip_.empty()) {
+    tip_.clear();
+    tooltip(nullptr);
+  }
 }
 
 }  // namespace qomhost::fltk

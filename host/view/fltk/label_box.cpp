@@ -2,6 +2,8 @@
 
 #include <FL/fl_draw.H>
 
+#include "host/view/fltk/text_fit.h"
+
 namespace qomhost::fltk {
 
 LabelBox::LabelBox(qom::ui::Label* model, const SkinColors& colors)
@@ -31,20 +33,29 @@ void LabelBox::draw() {
     fl_color(colors_.textBarBackground);
     fl_rectf(x(), y(), w(), h());
   }
-  if (text_.empty()) return;
+  if (text_.empty()) {
+    tooltip(nullptr);
+    return;
+  }
   fl_push_clip(x(), y(), w(), h());
-  fl_font(FL_HELVETICA, pixelSize(size_));
+  fl_font(windowFont(), pixelSize(size_));
   const int left = centred_ ? x() : x() + 2;
   const int width = centred_ ? w() : w() - 2;
+  // A text too long for the label ends with "…"; the pointer shows it all.
+  shown_ = fitText(text_, width - (shadow_ ? 1 : 0));
+  if (shown_ != text_)
+    copy_tooltip(text_.c_str());
+  else
+    tooltip(nullptr);
   const Fl_Align align = (centred_ ? FL_ALIGN_CENTER : FL_ALIGN_LEFT) | FL_ALIGN_CLIP;
   // The shadow uses the darker text-bar background, which is what makes it
   // show on the window background.
   if (shadow_) {
     fl_color(colors_.textBarBackground);
-    fl_draw(text_.c_str(), left + 1, y() + 1, width, h(), align, nullptr, 0);
+    fl_draw(shown_.c_str(), left + 1, y() + 1, width, h(), align, nullptr, 0);
   }
   fl_color(filled_ ? colors_.textBarText : colors_.windowText);
-  fl_draw(text_.c_str(), left, y(), width, h(), align, nullptr, 0);
+  fl_draw(shown_.c_str(), left, y(), width, h(), align, nullptr, 0);
   fl_pop_clip();
 }
 

@@ -24,6 +24,7 @@ namespace {
 
 constexpr int kWidth = 680, kHeight = 420, kTreeWidth = 180, kMargin = 10;
 constexpr int kPageX = kTreeWidth + 2 * kMargin, kPageWidth = kWidth - kPageX - kMargin;
+constexpr int kCloseWidth = 80;
 
 }  // namespace
 
@@ -46,9 +47,12 @@ PreferencesWindow::PreferencesWindow(HostSession& session) : session_(session) {
   tree_->callback(&PreferencesWindow::onTree, this);
   page_ = new Fl_Group(kPageX, kMargin, kPageWidth, kHeight - 3 * kMargin - 20);
   page_->end();
-  status_ = new Fl_Box(kPageX, kHeight - kMargin - 20, kPageWidth, 20);
+  status_ = new Fl_Box(kPageX, kHeight - kMargin - 20, kPageWidth - kCloseWidth - kMargin, 20);
   status_->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
   status_->labelsize(12);
+  // Every change is stored as it is made: closing only takes the window away.
+  close_ = new Fl_Button(kWidth - kMargin - kCloseWidth, kHeight - kMargin - 24, kCloseWidth, 24, "Close");
+  close_->callback([](Fl_Widget*, void* window) { static_cast<Fl_Window*>(window)->hide(); }, window_.get());
   window_->end();
   buildTree();
 }
@@ -145,6 +149,7 @@ nlohmann::json PreferencesWindow::describe() const {
   return {{"shown", window_->shown() && window_->visible()},
           {"page", shownPage()},
           {"pages", std::move(pages)},
+          {"close", rectOf(close_->x(), close_->y(), close_->w(), close_->h())},
           {"controls", std::move(controls)}};
 }
 

@@ -2,8 +2,10 @@
 // The preferences window: the pages the components registered, as a tree
 // (nested by parent GUID), and for the chosen page the controls its skin
 // file describes, each bound to its configuration item. A change is written
-// to the item at once (the configuration store saves it). Window thread.
+// to the item at once (the configuration store saves it); "Close" only
+// takes the window away. Window thread.
 #include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Menu_Item.H>
@@ -76,6 +78,7 @@ class PreferencesWindow {
   // True while the folder chooser runs its own loop: the page (and the
   // binding the chooser writes to) must not be rebuilt meanwhile.
   bool browsing_ = false;
+  Fl_Button* close_ = nullptr;  // owned by window_
 };
 
 }  // namespace qomhost::fltk

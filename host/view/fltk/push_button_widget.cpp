@@ -1,10 +1,13 @@
 #include "host/view/fltk/push_button_widget.h"
 
+#include "host/view/fltk/text_fit.h"
+
 namespace qomhost::fltk {
 
 PushButtonWidget::PushButtonWidget(qom::ui::PushButton* model)
     : Fl_Button(0, 0, 1, 1), Bound(model) {
   callback(&PushButtonWidget::onClick);
+  labelfont(windowFont());
 }
 
 void PushButtonWidget::onClick(Fl_Widget* widget, void*) {

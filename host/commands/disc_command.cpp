@@ -4,12 +4,13 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "host/commands/rip_verification.h"
 #include "sdk/rondel_window.h"
 
 namespace qomhost {
 namespace {
 
-void printText(const ShownDisc& disc, const std::string& drive) {
+void printText(const ShownDisc& disc, const std::string& drive, const DiscAccurateRip& accurateRip) {
   std::cout << "Drive:  " << out(drive) << "\n"
             << "Status: " << out(disc.status) << "\n"
             << "Artist: " << out(disc.artist) << "\n"
@@ -19,6 +20,7 @@ void printText(const ShownDisc& disc, const std::string& drive) {
   if (!disc.discId.empty())
     std::cout << "Disc id: " << out(disc.discId) << "\n"
               << "Query:  " << out(disc.queryUrl) << "\n";
+  if (const std::string line = discAccurateRipLine(accurateRip); !line.empty()) std::cout << line << "\n";
   for (std::size_t i = 0; i < disc.entries.size(); ++i)
     std::cout << (i == 0 ? "Entries:" : "        ") << " " << i << "  " << out(disc.entries[i])
               << (static_cast<int>(i) == disc.entryIndex ? "  (applied)" : "") << "\n";
@@ -36,7 +38,7 @@ void printText(const ShownDisc& disc, const std::string& drive) {
   }
 }
 
-void printJson(const ShownDisc& disc, const std::string& drive) {
+void printJson(const ShownDisc& disc, const std::string& drive, const DiscAccurateRip& accurateRip) {
   nlohmann::json tracks = nlohmann::json::array();
   for (const ShownTrack& t : disc.tracks)
     tracks.push_back({{"number", t.number},
@@ -52,7 +54,8 @@ void printJson(const ShownDisc& disc, const std::string& drive) {
                         {"tracks", tracks},          {"entries", entries},
                         {"entry", jsonText(disc.entryShown)}, {"entryIndex", disc.entryIndex},
                         {"discId", jsonText(disc.discId)},
-                        {"queryUrl", jsonText(disc.queryUrl)}};
+                        {"queryUrl", jsonText(disc.queryUrl)},
+                        {"accuraterip", discAccurateRipJson(accurateRip)}};
   std::cout << doc.dump(2) << "\n";
 }
 
@@ -82,10 +85,12 @@ int discCommand(HostSession& session, const DiscOptions& options) {
               << "\")\n";
     return kExitFailed;
   }
+  const DiscAccurateRip accurateRip =
+      window.componentWindow() ? readDiscAccurateRip(*window.componentWindow()) : DiscAccurateRip{};
   if (options.json)
-    printJson(disc, drive);
+    printJson(disc, drive, accurateRip);
   else
-    printText(disc, drive);
+    printText(disc, drive, accurateRip);
   return kExitOk;
 }
 

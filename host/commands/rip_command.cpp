@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/commands/rip_progress.h"
+#include "host/commands/rip_verification.h"
 #include "host/core/folder_browser_service.h"
 #include "host/view/headless_window.h"
 #include "platform/winpath.h"
@@ -232,6 +233,7 @@ bool reportCopy(const CopyControls& controls, std::vector<RipTrack>& tracks, con
     }
     allCopied = allCopied && t.status == window::kStatusCopied;
   }
+  attachChecks(controls.owner, tracks);
   printRipResults(tracks, drive, json);
   return allCopied;
 }
@@ -272,7 +274,9 @@ int ripCommand(HostSession& session, const RipOptions& options) {
   InterruptGuard interrupts;
   if (!startCopy(controls, wanted, tracks)) return kExitFailed;
   const int interruptsSeen = watchCopy(headless, controls, tracks, options.json);
+  waitForVerdicts(headless, std::chrono::seconds(options.timeoutSeconds));
   const bool allCopied = reportCopy(controls, tracks, drive, options.json);
+  finishCopyReport(session, controls.owner, tracks, drive, options.json);
   if (interruptsSeen > 0) return kExitInterrupted;
   return allCopied ? kExitOk : kExitFailed;
 }

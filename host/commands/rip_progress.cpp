@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/commands/command_options.h"
+#include "host/commands/rip_verification.h"
 #include "sdk/rondel_window.h"
 
 namespace qomhost {
@@ -43,11 +44,13 @@ void RipProgress::show(const std::vector<RipTrack>& tracks, const std::vector<bo
 void printRipResults(const std::vector<RipTrack>& tracks, const std::string& drive, bool json) {
   if (json) {
     nlohmann::json list = nlohmann::json::array();
-    for (const RipTrack& t : tracks)
+    for (const RipTrack& t : tracks) {
       list.push_back({{"number", t.number},
                       {"title", jsonText(t.title)},
                       {"status", jsonText(t.status)},
                       {"file", t.file}});
+      if (t.check) addCheckJson(list.back(), *t.check);
+    }
     std::cout << nlohmann::json{{"drive", jsonText(drive)}, {"tracks", list}}.dump(2) << "\n";
     return;
   }
@@ -58,6 +61,7 @@ void printRipResults(const std::vector<RipTrack>& tracks, const std::string& dri
     std::cout << head << out(t.status.empty() ? std::string("Not started") : t.status);
     if (!t.file.empty()) std::cout << "  " << outNative(t.file);
     std::cout << "\n";
+    if (t.check && t.check->hasChecksums()) std::cout << "      " << checkLine(*t.check) << "\n";
   }
 }
 

@@ -2,9 +2,12 @@
 // How `qomhost rip` shows a copy: one line per track while it runs, and
 // every track's final status and file at the end.
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "host/core/track_check.h"
 
 namespace qomhost {
 
@@ -14,6 +17,7 @@ struct RipTrack {
   std::string title;   // Windows-1252
   std::string status;  // the latest status text
   std::string file;    // native path, once written
+  std::optional<TrackCheck> check;  // CRC and verdict, once copied
 };
 
 // Draws the progress: redrawn in place on a terminal, one line per change

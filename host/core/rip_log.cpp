@@ -123,7 +123,15 @@ std::string albumFolderOf(const RipLog& log) {
       shared /= *a;
     common = shared;
   }
-  return common ? common->string() : "";
+  if (!common) return "";
+  // Files of one copy all lie below its output folder, so their shared
+  // folder is never the root; if it is, they are not one copy's files, and
+  // the log goes beside the first of them instead of spreading upwards.
+  if (common->empty() || *common == common->root_path()) {
+    for (const RipLog::Track& t : log.tracks)
+      if (!t.file.empty()) return fs::path(t.file).parent_path().string();
+  }
+  return common->string();
 }
 
 std::string ripLogFileName(const RipLog& log) {

@@ -6,6 +6,7 @@
 
 #include "host/view/fltk/bound.h"
 #include "host/view/fltk/preferences_window.h"
+#include "host/view/fltk/verdict_title.h"
 #include "sdk/ui/container.h"
 
 namespace qomhost::fltk {
@@ -40,7 +41,7 @@ class DesktopView::FrameWindow final : public Fl_Double_Window {
   ModelView* view() const { return view_.get(); }
 
   void syncTitle() {
-    std::string title = toFltk(titleOf(frame_));
+    std::string title = toFltk(titleOf(frame_)) + verdictTitle(owner_.windows_.window(guid_));
     if (title == title_) return;
     title_ = std::move(title);
     label(title_.c_str());

@@ -274,7 +274,7 @@ int ripCommand(HostSession& session, const RipOptions& options) {
   InterruptGuard interrupts;
   if (!startCopy(controls, wanted, tracks)) return kExitFailed;
   const int interruptsSeen = watchCopy(headless, controls, tracks, options.json);
-  waitForVerdicts(headless, std::chrono::seconds(options.timeoutSeconds));
+  if (interruptsSeen == 0) waitForVerdicts(headless, std::chrono::seconds(options.timeoutSeconds));
   const bool allCopied = reportCopy(controls, tracks, drive, options.json);
   finishCopyReport(session, controls.owner, tracks, drive, options.json);
   if (interruptsSeen > 0) return kExitInterrupted;

@@ -17,7 +17,7 @@ struct RipTrack {
   std::string title;   // Windows-1252
   std::string status;  // the latest status text
   std::string file;    // native path, once written
-  std::optional<TrackCheck> check;  // CRC and verdict, once copied
+  std::optional<TrackCheck> check = std::nullopt;  // CRC and verdict, once copied
 };
 
 // Draws the progress: redrawn in place on a terminal, one line per change

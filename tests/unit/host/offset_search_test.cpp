@@ -41,7 +41,9 @@ verify::Response databaseOf(const MadeDisc& disc, std::uint8_t confidence) {
     const std::int16_t* first = disc.samples.data() + t.startLba * kSamples * 2;
     verify::TrackChecksums sums(static_cast<std::uint32_t>(t.sectors * kSamples), t.firstAudio, t.lastAudio);
     sums.add(first, static_cast<std::size_t>(t.sectors * kSamples * 4));
-    response.tracks.push_back({confidence, sums.accurateRipV2(), verify::sector450Checksum(first + 450 * kSamples * 2)});
+    // A track too short for sector 450 has the checksum of its last sector.
+    const std::int64_t sector = std::min<std::int64_t>(450, t.sectors - 1);
+    response.tracks.push_back({confidence, sums.accurateRipV2(), verify::sector450Checksum(first + sector * kSamples * 2)});
   }
   return response;
 }

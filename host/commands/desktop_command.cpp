@@ -63,9 +63,9 @@ class SignalPipe {
   struct sigaction saved_[3] {};
 };
 
-// Every half second: the copies' logs, and the titles when a verdict
+// Five times a second: the copies' logs, and the titles when a verdict
 // changed.
-constexpr double kCopyWatchSeconds = 0.5;
+constexpr double kCopyWatchSeconds = 0.2;
 
 struct CopyWatch {
   DesktopCopyLog log;

@@ -1,15 +1,19 @@
 #pragma once
 // The desktop's rip log: watches each shown component window with a track
-// list for a copy (its cancel button enabled while one runs) and, once the
-// copy has ended and the AccurateRip lookup is no longer pending, writes
-// the copy's log beside its files, as `qomhost rip` does. Polled from a
-// timer on the window thread.
+// list for a copy (its cancel button enabled while one runs, the tracks'
+// status properties moving, which also shows a copy that began and ended
+// between two polls) and, once the copy has ended and the AccurateRip
+// lookup is no longer pending, writes the copy's log beside its files, as
+// `qomhost rip` does. The status properties outlive the rows, which go
+// when "Eject" takes the disc out at the end. Polled from a timer on the
+// window thread.
 #include <chrono>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "host/core/host_session.h"
+#include "host/view/rip_report.h"
 #include "host/view/window_host.h"
 
 namespace qomhost {
@@ -29,12 +33,14 @@ class DesktopCopyLog {
  private:
   using Clock = std::chrono::steady_clock;
   struct Watch {
-    bool copying = false;
-    bool logPending = false;
+    bool active = false;      // a copy runs, or its statuses still move
+    bool logPending = false;  // a copy ended; its log is not written yet
     Clock::time_point endedAt;
-    std::map<std::uint32_t, std::string> startStatus;  // each row's status when the copy began
-    std::map<std::uint32_t, bool> inCopy;              // rows whose status moved during the copy
-    std::string checks;                                // the verdicts last seen
+    std::map<std::uint32_t, std::string> titles;     // as the rows showed them
+    std::map<std::uint32_t, std::string> lastStatus;  // each track's status property at the last poll
+    std::vector<std::uint32_t> inCopy;               // tracks whose status moved in this copy
+    DiscAccurateRip disc;                            // the disc's identity during the copy
+    std::string checks;                              // the verdicts last seen
   };
 
   HostSession& session_;

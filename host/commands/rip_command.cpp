@@ -272,11 +272,12 @@ int ripCommand(HostSession& session, const RipOptions& options) {
   if (!selectTracks(shown, wanted, tracks)) return kExitUsage;
 
   InterruptGuard interrupts;
+  const DiscAccurateRip disc = controls.owner ? readDiscAccurateRip(*controls.owner) : DiscAccurateRip{};
   if (!startCopy(controls, wanted, tracks)) return kExitFailed;
   const int interruptsSeen = watchCopy(headless, controls, tracks, options.json);
   if (interruptsSeen == 0) waitForVerdicts(headless, std::chrono::seconds(options.timeoutSeconds));
   const bool allCopied = reportCopy(controls, tracks, drive, options.json);
-  finishCopyReport(session, controls.owner, tracks, drive, options.json);
+  finishCopyReport(session, controls.owner, tracks, drive, options.json, disc);
   if (interruptsSeen > 0) return kExitInterrupted;
   return allCopied ? kExitOk : kExitFailed;
 }

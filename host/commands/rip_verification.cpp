@@ -49,11 +49,11 @@ void waitForVerdicts(HeadlessWindow& window, std::chrono::milliseconds timeout) 
 }
 
 std::string writeCopyLog(HostSession& session, const qom::ui::Window& owner, const std::string& drive,
-                         const std::vector<CopiedTrack>& tracks) {
+                         const DiscAccurateRip& disc, const std::vector<CopiedTrack>& tracks) {
   const bool anyFile = std::any_of(tracks.begin(), tracks.end(), [](const CopiedTrack& t) { return !t.file.empty(); });
   if (!anyFile) return "";
   std::string problem;
-  const std::string path = writeRipLog(collectRipLog(session, owner, drive, tracks), problem);
+  const std::string path = writeRipLog(collectRipLog(session, owner, drive, disc, tracks), problem);
   if (path.empty()) std::cerr << "qomhost: no rip log: " << outNative(problem) << "\n";
   return path;
 }
@@ -64,7 +64,7 @@ void attachChecks(const qom::ui::Window* owner, std::vector<RipTrack>& tracks) {
 }
 
 void finishCopyReport(HostSession& session, const qom::ui::Window* owner, const std::vector<RipTrack>& tracks,
-                      const std::string& drive, bool json) {
+                      const std::string& drive, bool json, const DiscAccurateRip& before) {
   std::vector<TrackCheck> checks;
   std::vector<CopiedTrack> copied;
   for (const RipTrack& t : tracks) {
@@ -73,7 +73,7 @@ void finishCopyReport(HostSession& session, const qom::ui::Window* owner, const 
   }
   if (!json && !checks.empty()) std::cout << summaryLine(checks) << "\n";
   if (owner == nullptr) return;
-  const std::string log = writeCopyLog(session, *owner, drive, copied);
+  const std::string log = writeCopyLog(session, *owner, drive, latestDiscAccurateRip(*owner, before), copied);
   if (log.empty()) return;
   (json ? std::cerr : std::cout) << (json ? "qomhost: rip log " : "Log:    ") << outNative(log) << "\n";
 }

@@ -41,13 +41,14 @@ void waitForVerdicts(HeadlessWindow& window, std::chrono::milliseconds timeout);
 // Writes the rip log of the copy beside its files. Answers the log's path,
 // or "" after a note on stderr (nothing copied, or it could not be written).
 std::string writeCopyLog(HostSession& session, const qom::ui::Window& owner, const std::string& drive,
-                         const std::vector<CopiedTrack>& tracks);
+                         const DiscAccurateRip& disc, const std::vector<CopiedTrack>& tracks);
 
 // The rip command's part: each track's checks read from the window before
 // the report, and after it the summary line (text) and the rip log.
+// `before`: the disc's identity as the copy began.
 struct RipTrack;
 void attachChecks(const qom::ui::Window* owner, std::vector<RipTrack>& tracks);
 void finishCopyReport(HostSession& session, const qom::ui::Window* owner, const std::vector<RipTrack>& tracks,
-                      const std::string& drive, bool json);
+                      const std::string& drive, bool json, const DiscAccurateRip& before);
 
 }  // namespace qomhost

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/unique_fd.h"
+#include "sdk/rondel_window.h"
 
 #ifndef QOMHOST_VERSION
 #define QOMHOST_VERSION "unknown"
@@ -83,6 +84,7 @@ std::string renderRipLog(const RipLog& log) {
   out << "\n\n";
 
   std::vector<TrackCheck> checks;
+  std::size_t copied = 0;
   bool notAccurate = false;
   for (const RipLog::Track& t : log.tracks) {
     char head[32];
@@ -90,6 +92,7 @@ std::string renderRipLog(const RipLog& log) {
     out << head << "  " << oneLine(t.title) << "\n"
         << "  File:        " << orDash(t.file) << "\n"
         << "  Status:      " << orDash(t.status) << "\n";
+    if (t.status == rondel::window::kStatusCopied) ++copied;
     if (t.check.hasChecksums()) {
       out << "  Copy CRC:    " << t.check.crc32 << "\n"
           << "  AccurateRip: v1 " << orDash(t.check.accurateRipV1) << ", v2 "
@@ -101,7 +104,7 @@ std::string renderRipLog(const RipLog& log) {
     out << "\n";
   }
   out << "Summary: " << log.tracks.size() << (log.tracks.size() == 1 ? " track, " : " tracks, ")
-      << checks.size() << " copied; " << verdictSummary(checks) << "\n";
+      << copied << " copied; " << verdictSummary(checks) << "\n";
   if (notAccurate && !log.identity.offset)
     out << "The drive's read offset is not set, so no track of this drive can verify:\n"
            "find and save it with \"qomhost offset find --save\", then copy the disc again.\n";

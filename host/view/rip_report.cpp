@@ -26,8 +26,13 @@ DiscAccurateRip readDiscAccurateRip(const qom::ui::Window& owner) {
   return disc;
 }
 
+DiscAccurateRip latestDiscAccurateRip(const qom::ui::Window& owner, const DiscAccurateRip& before) {
+  DiscAccurateRip now = readDiscAccurateRip(owner);
+  return now.id1.empty() ? before : now;
+}
+
 RipLog collectRipLog(HostSession& session, const qom::ui::Window& owner, const std::string& drive,
-                     const std::vector<CopiedTrack>& tracks) {
+                     const DiscAccurateRip& disc, const std::vector<CopiedTrack>& tracks) {
   RipLog log;
   log.date = logDate();
   log.drive = platform::cp1252ToUtf8(drive);
@@ -38,7 +43,6 @@ RipLog collectRipLog(HostSession& session, const qom::ui::Window& owner, const s
   };
   log.resync = item("Resync") == "1";
   log.format = platform::cp1252ToUtf8(item("Format"));
-  const DiscAccurateRip disc = readDiscAccurateRip(owner);
   log.id1 = disc.id1;
   log.id2 = disc.id2;
   log.freedb = disc.freedb;

@@ -24,6 +24,9 @@ struct DiscAccurateRip {
 
 TrackCheck readTrackCheck(const qom::ui::Window& owner, std::uint32_t track);
 DiscAccurateRip readDiscAccurateRip(const qom::ui::Window& owner);
+// What the window shows now, or `before` when it shows no disc any more (a
+// copy with "Eject" on ends with the disc out and its ids gone).
+DiscAccurateRip latestDiscAccurateRip(const qom::ui::Window& owner, const DiscAccurateRip& before);
 
 // One track of a copy: its number, title (Windows-1252, as the list shows
 // it), final status text and native file path.
@@ -32,9 +35,10 @@ struct CopiedTrack {
   std::string title, status, file;
 };
 
-// The rip log of a copy from `owner`'s drive `drive` (Windows-1252): the
-// drive asked who it is, "Resync" and "Format" from the session.
+// The rip log of a copy of `disc` from `owner`'s drive `drive`
+// (Windows-1252): the drive asked who it is, "Resync" and "Format" from the
+// session, each copied track's checks from the window.
 RipLog collectRipLog(HostSession& session, const qom::ui::Window& owner, const std::string& drive,
-                     const std::vector<CopiedTrack>& tracks);
+                     const DiscAccurateRip& disc, const std::vector<CopiedTrack>& tracks);
 
 }  // namespace qomhost

@@ -64,7 +64,7 @@ std::string verdictSummary(const std::vector<TrackCheck>& checks) {
   };
   const std::size_t n = checks.size(), accurate = with("accurate"), wrong = with("not_accurate");
   const auto tracks = [](std::size_t k) { return std::to_string(k) + (k == 1 ? " track" : " tracks"); };
-  if (n == 0) return "No tracks copied";
+  if (n == 0) return "Not checked against AccurateRip";
   if (accurate == n) return n == 1 ? "The track is accurate" : "All " + tracks(n) + " accurate";
   if (accurate + wrong > 0) {
     std::string text = std::to_string(accurate) + " of " + tracks(n) + " accurate";

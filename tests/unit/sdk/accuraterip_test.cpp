@@ -1,0 +1,185 @@
+// The copy checksums against an independent computation, the disc identity
+// of real published tables of contents, and the strict database-file reader.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sdk/verify/accuraterip.h"
+#include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using verify::DiscIds;
+using verify::Response;
+using verify::Status;
+using verify::TocEntry;
+
+// Python's zlib and plain integer arithmetic: a second implementation of the
+// published definitions, so the two must agree sample for sample.
+constexpr const char* kIndependentChecksums = R"PY(
+import sys, zlib
+data = open(sys.argv[1], 'rb').read()
+first, last = sys.argv[2] == '1', sys.argv[3] == '1'
+n = len(data) // 4
+lo, hi = (2940 if first else 1), (n - 2940 if last else n)
+v1 = v2 = 0
+for i in range(n):
+    pos = i + 1
+    if lo <= pos <= hi:
+        p = int.from_bytes(data[4*i:4*i+4], 'little') * pos
+        v1 = (v1 + (p & 0xffffffff)) & 0xffffffff
+        v2 = (v2 + (p & 0xffffffff) + (p >> 32)) & 0xffffffff
+print('%08x %08x %08x' % (zlib.crc32(data) & 0xffffffff, v1, v2))
+)PY";
+
+std::string madeAudio(std::uint32_t sectors, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(sectors * 2352, '\0');
+  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+TEST(TrackChecksums, AgreeWithAnIndependentComputationForEveryTrackPositionAndSplit) {
+  REQUIRE_TOOLS("python3");
+  testing_support::TempDir dir;
+  const std::string script = dir.path() + "/checksums.py", audio = dir.path() + "/track.raw";
+  std::ofstream(script) << kIndependentChecksums;
+  struct Case {
+    std::uint32_t sectors;
+    bool first, last;
+  };
+  // A middle track, a first and a last one, a last track shorter than the
+  // 10 sectors the two skipped ends add up to, and a one-track disc of that
+  // size, where the skipped ends overlap.
+  const std::vector<Case> cases = {{12, false, false}, {12, true, false}, {12, false, true},
+                                   {7, false, true},   {9, true, true},   {3, true, false}};
+  unsigned seed = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.sectors) + " sectors, first " + std::to_string(c.first) + ", last " +
+                 std::to_string(c.last));
+    const std::string bytes = madeAudio(c.sectors, seed++);
+    std::ofstream(audio, std::ios::binary) << bytes;
+    const auto result = testing_support::runCommand(
+        {testing_support::findProgram("python3"), script, audio, c.first ? "1" : "0", c.last ? "1" : "0"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string expected = result.out;
+    while (!expected.empty() && expected.back() == '\n') expected.pop_back();
+
+    // Whole, then in awkward pieces that split samples across calls.
+    for (std::size_t piece : {bytes.size(), std::size_t{1}, std::size_t{3}, std::size_t{4095}}) {
+      verify::TrackChecksums sums(c.sectors * 588, c.first, c.last);
+      for (std::size_t at = 0; at < bytes.size(); at += piece)
+        sums.add(bytes.data() + at, std::min(piece, bytes.size() - at));
+      EXPECT_EQ(verify::hex8(sums.crc32()) + " " + verify::hex8(sums.accurateRipV1()) + " " +
+                    verify::hex8(sums.accurateRipV2()),
+                expected)
+          << "pieces of " << piece;
+      EXPECT_EQ(sums.samples(), c.sectors * 588u);
+    }
+  }
+  // Silence sums to zero; the CRC of nothing is zlib's starting value.
+  verify::TrackChecksums empty(0, true, true);
+  EXPECT_EQ(empty.crc32(), 0u);
+  EXPECT_EQ(empty.accurateRipV1(), 0u);
+
+  // The sector-450 checksum is the v1 sum of one sector with positions 1..588.
+  const std::string sector = madeAudio(1, 99);
+  verify::TrackChecksums oneSector(588, false, false);
+  oneSector.add(sector.data(), sector.size());
+  EXPECT_EQ(verify::sector450ChecksumOfBytes(reinterpret_cast<const unsigned char*>(sector.data())),
+            oneSector.accurateRipV1());
+  std::vector<std::int16_t> samples(2 * 588);
+  std::memcpy(samples.data(), sector.data(), sector.size());
+  EXPECT_EQ(verify::sector450Checksum(samples.data()), oneSector.accurateRipV1());
+}
+
+std::vector<Response> oneResponse(const DiscIds& disc, std::uint8_t confidence) {
+  Response r{disc.id1, disc.id2, disc.freedb, {}};
+  for (std::uint32_t t = 0; t < disc.audioTracks; ++t)
+    r.tracks.push_back({confidence, 0x1000u + t, 0x2000u + t});
+  return {r};
+}
+
+TEST(AccurateRipFile, IsReadWholeOrRefusedAndGivesVerdicts) {
+  const DiscIds disc = verify::discIds({{1, 0, true}, {2, 1000, true}, {3, 2500, true}}, 4000);
+  ASSERT_EQ(disc.audioTracks, 3u);
+  std::vector<Response> pressings = oneResponse(disc, 12);
+  Response second = pressings[0];
+  for (auto& t : second.tracks) t.checksum += 0x100, t.confidence = 2;
+  second.tracks[1].checksum = 0xABCDu;  // a v1 checksum of track 2
+  pressings.push_back(second);
+  const std::string file = verify::databaseFile(pressings);
+  ASSERT_EQ(file.size(), 2u * (13 + 9 * 3));
+
+  std::vector<Response> read;
+  std::string problem;
+  ASSERT_TRUE(verify::parseDatabaseFile(file, disc, read, &problem)) << problem;
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[1].tracks[2].checksum, 0x1102u);
+  EXPECT_EQ(read[0].tracks[2].sector450, 0x2002u);
+
+  // Verdicts: the best match's confidence, the total over pressings.
+  auto v = verify::verdictFor(read, 0, 0, 0x1000);
+  EXPECT_EQ(verify::verdictText(v), "accurate 12 14 v2");
+  v = verify::verdictFor(read, 1, 0xABCD, 0x5555);
+  EXPECT_EQ(verify::verdictText(v), "accurate 2 14 v1");
+  v = verify::verdictFor(read, 2, 1, 2);
+  EXPECT_EQ(verify::verdictText(v), "not_accurate 0 14");
+  EXPECT_EQ(verify::verdictText(verify::verdictFor({}, 0, 1, 2)), "not_found");
+  EXPECT_STREQ(verify::statusName(Status::NotChecked), "not_checked");
+  for (const char* text : {"accurate 12 14 v2", "accurate 2 14 v1", "not_accurate 0 14", "not_found", "not_checked"}) {
+    verify::Verdict back;
+    ASSERT_TRUE(verify::parseVerdictText(text, back)) << text;
+    EXPECT_EQ(verify::verdictText(back), text);
+  }
+  for (const char* text : {"", "accurate", "accurate 15 14 v2", "accurate 0 14 v2", "accurate 1 2 v3",
+                           "accurate 1 2 v2 x", "not_accurate 3 4", "maybe 1 2 v1", "accurate -1 2 v2"}) {
+    verify::Verdict back;
+    EXPECT_FALSE(verify::parseVerdictText(text, back)) << text;
+  }
+
+  // Refused, never half read.
+  DiscIds other = disc;
+  other.id2 += 1;
+  std::string html = "<html><body>404</body></html>";
+  html.resize(file.size(), ' ');
+  const std::vector<std::pair<std::string, std::string>> refusals = {
+      {"empty", ""},
+      {"truncated", file.substr(0, file.size() - 1)},
+      {"trailing byte", file + "x"},
+      {"HTML", html},
+      {"oversized", std::string(40 * (64 * 1024 / 40 + 1), '\x03')},
+      {"another disc", verify::databaseFile(oneResponse(other, 1)) + file}};
+  for (const auto& [name, body] : refusals) {
+    std::vector<Response> out(1);
+    std::string why;
+    EXPECT_FALSE(verify::parseDatabaseFile(body, disc, out, &why)) << name;
+    EXPECT_TRUE(out.empty()) << name;
+    EXPECT_FALSE(why.empty()) << name;
+  }
+  // The right ids under another track count.
+  std::string wrongCount = file;
+  wrongCount[40] = 2;
+  EXPECT_FALSE(verify::parseDatabaseFile(wrongCount, disc, read, &problem));
+
+  // Window texts: hex both ways.
+  std::string bytes;
+  ASSERT_TRUE(verify::parseHexBytes(verify::hexBytes(file), bytes));
+  EXPECT_EQ(bytes, file);
+  EXPECT_FALSE(verify::parseHexBytes("abc", bytes));
+  EXPECT_FALSE(verify::parseHexBytes("zz", bytes));
+  std::uint32_t value = 0;
+  EXPECT_TRUE(verify::parseHex8("00ABcdef", value));
+  EXPECT_EQ(value, 0xabcdefu);
+  EXPECT_FALSE(verify::parseHex8("abcdef", value));
+  EXPECT_FALSE(verify::parseHex8("abcdefgh", value));
+}
+
+}  // namespace

@@ -63,7 +63,7 @@ bool DesktopCopyLog::poll() {
       watch.endedAt = Clock::now();
     }
 
-    const bool lookupDone = owner->property(window::kAccurateRipLookupProperty) != "pending";
+    const bool lookupDone = owner->property(window::kAccurateRipLookupProperty) != rondel::window::kLookupPending;
     if (!watch.logPending || (!lookupDone && Clock::now() - watch.endedAt < lookupWait_)) continue;
     watch.logPending = false;
     watch.disc = latestDiscAccurateRip(*owner, watch.disc);

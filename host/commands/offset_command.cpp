@@ -27,31 +27,6 @@ struct ReadDisc {
   DiscAccurateRip accurateRip;
 };
 
-// The database body from its published hex; nothing for anything that is
-// not pairs of lower-case hex digits.
-std::optional<std::string> fromHex(const std::string& hex) {
-  if (hex.size() % 2 != 0) return std::nullopt;
-  std::string body;
-  body.reserve(hex.size() / 2);
-  const auto digit = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
-    if (hi < 0 || lo < 0) return std::nullopt;
-    body.push_back(static_cast<char>(hi * 16 + lo));
-  }
-  return body;
-}
-
-std::string hex8(std::uint32_t v) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", v);
-  return text;
-}
-
 // Step 1: the window reads the disc and its database file. Answers the
 // exit code to end with, or nothing to go on.
 std::optional<int> readDisc(HostSession& session, const OffsetOptions& options, int chosen, ReadDisc& disc) {
@@ -69,18 +44,18 @@ std::optional<int> readDisc(HostSession& session, const OffsetOptions& options, 
   }
   const qom::ui::Window* owner = headless.componentWindow();
   if (owner == nullptr) return kExitFailed;
-  headless.driver().runUntil([&] { return owner->property(window::kAccurateRipLookupProperty) != "pending"; },
+  headless.driver().runUntil([&] { return owner->property(window::kAccurateRipLookupProperty) != window::kLookupPending; },
                              std::chrono::seconds(options.timeoutSeconds));
   disc.accurateRip = readDiscAccurateRip(*owner);
   const DiscAccurateRip& ar = disc.accurateRip;
-  if (ar.lookup == "found") return std::nullopt;
-  if (ar.lookup == "not_found") {
+  if (ar.lookup == window::kLookupFound) return std::nullopt;
+  if (ar.lookup == window::kLookupNotFound) {
     std::cerr << "qomhost: this disc is not in the AccurateRip database (" << out(ar.path)
               << "); measure with a disc that is\n";
-  } else if (ar.lookup == "off" || ar.lookup.empty()) {
+  } else if (ar.lookup == window::kLookupOff || ar.lookup.empty()) {
     std::cerr << "qomhost: the AccurateRip lookup is off; it runs with \"Use Freedb\" on (qomhost config set "
                  "\"Use Freedb\" 1) and RONDEL_ACCURATERIP_URL not set to \"\"\n";
-  } else if (ar.lookup == "pending") {
+  } else if (ar.lookup == window::kLookupPending) {
     std::cerr << "qomhost: the AccurateRip lookup did not finish within " << options.timeoutSeconds << " s\n";
   } else {
     std::cerr << "qomhost: the AccurateRip lookup failed: " << out(ar.error) << "\n";
@@ -160,13 +135,14 @@ int offsetFind(HostSession& session, const OffsetOptions& options) {
   }
   const verify::DiscIds ids = verify::discIds(toc, leadOut);
   const DiscAccurateRip& ar = disc.accurateRip;
-  if (hex8(ids.id1) != ar.id1 || hex8(ids.id2) != ar.id2 || hex8(ids.freedb) != ar.freedb) {
+  if (verify::hex8(ids.id1) != ar.id1 || verify::hex8(ids.id2) != ar.id2 || verify::hex8(ids.freedb) != ar.freedb) {
     std::cerr << "qomhost: the disc in the drive is no longer the one the window read\n";
     return kExitFailed;
   }
   std::vector<verify::Response> responses;
-  const std::optional<std::string> body = fromHex(ar.fileHex);
-  if (!body || !verify::parseDatabaseFile(*body, ids, responses, &problem) || responses.empty()) {
+  std::string body;
+  if (!verify::parseHexBytes(ar.fileHex, body) || !verify::parseDatabaseFile(body, ids, responses, &problem) ||
+      responses.empty()) {
     std::cerr << "qomhost: the AccurateRip file the component published is not usable"
               << (problem.empty() ? "" : ": " + problem) << "\n";
     return kExitFailed;

@@ -45,7 +45,7 @@ void waitForVerdicts(HeadlessWindow& window, std::chrono::milliseconds timeout) 
   const qom::ui::Window* owner = window.componentWindow();
   if (owner == nullptr) return;
   window.driver().runUntil(
-      [&] { return owner->property(rondel::window::kAccurateRipLookupProperty) != "pending"; }, timeout);
+      [&] { return owner->property(rondel::window::kAccurateRipLookupProperty) != rondel::window::kLookupPending; }, timeout);
 }
 
 std::string writeCopyLog(HostSession& session, const qom::ui::Window& owner, const std::string& drive,

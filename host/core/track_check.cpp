@@ -1,7 +1,8 @@
 #include "host/core/track_check.h"
 
 #include <algorithm>
-#include <sstream>
+
+#include "sdk/verify/accuraterip.h"
 
 namespace qomhost {
 namespace {
@@ -9,15 +10,6 @@ namespace {
 std::string hex8(const std::string& text) {
   if (text.size() != 8 || text.find_first_not_of("0123456789abcdef") != std::string::npos) return "";
   return text;
-}
-
-// A decimal count of at most 6 digits (a response holds one byte of
-// confidence; a few hundred pressings at most).
-bool count(const std::string& text, unsigned& value) {
-  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  value = static_cast<unsigned>(std::stoul(text));
-  return true;
 }
 
 }  // namespace
@@ -28,23 +20,13 @@ TrackCheck parseTrackCheck(const std::string& crc32, const std::string& v1, cons
   check.crc32 = hex8(crc32);
   check.accurateRipV1 = hex8(v1);
   check.accurateRipV2 = hex8(v2);
-  std::istringstream in(verdict);
-  std::vector<std::string> words;
-  for (std::string w; words.size() < 5 && in >> w;) words.push_back(w);
-  unsigned confidence = 0, total = 0;
-  if (words.size() == 4 && words[0] == "accurate" && (words[3] == "v1" || words[3] == "v2") &&
-      count(words[1], confidence) && count(words[2], total) && confidence > 0 && confidence <= total) {
-    check.status = "accurate";
-    check.confidence = confidence;
-    check.total = total;
-    check.v2 = words[3] == "v2";
-  } else if (words.size() == 3 && words[0] == "not_accurate" && count(words[1], confidence) &&
-             count(words[2], total)) {
-    check.status = "not_accurate";
-    check.total = total;
-  } else if (words.size() == 1 && words[0] == "not_found") {
-    check.status = "not_found";
-  }
+  // The component's own format, read with its own reader.
+  verify::Verdict parsed;
+  if (!verify::parseVerdictText(verdict, parsed)) return check;
+  check.status = verify::statusName(parsed.status);
+  check.confidence = parsed.confidence;
+  check.total = parsed.total;
+  check.v2 = parsed.v2;
   return check;
 }
 

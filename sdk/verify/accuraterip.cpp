@@ -88,6 +88,7 @@ std::uint32_t sector450Checksum(const std::int16_t* samples) {
 }
 
 std::string DiscIds::path() const {
+  if (audioTracks == 0) return {};
   char text[96];
   std::snprintf(text, sizeof text, "%x/%x/%x/dBAR-%03u-%08x-%08x-%08x.bin", id1 & 0xF, (id1 >> 4) & 0xF,
                 (id1 >> 8) & 0xF, static_cast<unsigned>(std::min<std::uint32_t>(audioTracks, 999)), id1, id2,
@@ -106,16 +107,8 @@ std::uint32_t freedbDiscId(const std::vector<TocEntry>& tracks, std::uint32_t le
   return ((n % 255) << 24) | ((playing & 0xFFFF) << 8) | (static_cast<std::uint32_t>(tracks.size()) & 0xFF);
 }
 
-std::uint32_t audioLeadout(const std::vector<TocEntry>& tracks, std::uint32_t leadoutLba) {
-  const bool anyAudio = std::any_of(tracks.begin(), tracks.end(), [](const TocEntry& t) { return t.audio; });
-  if (tracks.size() >= 2 && anyAudio && !tracks.back().audio && tracks.back().startLba >= kSessionGapSectors)
-    return tracks.back().startLba - kSessionGapSectors;
-  return leadoutLba;
-}
-
 DiscIds discIds(const std::vector<TocEntry>& tracks, std::uint32_t leadoutLba) {
   DiscIds ids;
-  const std::uint32_t leadout = audioLeadout(tracks, leadoutLba);
   for (const TocEntry& track : tracks) {
     if (!track.audio) continue;
     ++ids.audioTracks;
@@ -123,8 +116,8 @@ DiscIds discIds(const std::vector<TocEntry>& tracks, std::uint32_t leadoutLba) {
     ids.id2 += std::max<std::uint32_t>(track.startLba, 1) * ids.audioTracks;
   }
   if (ids.audioTracks == 0) return {};
-  ids.id1 += leadout;
-  ids.id2 += leadout * (ids.audioTracks + 1);
+  ids.id1 += leadoutLba;
+  ids.id2 += leadoutLba * (ids.audioTracks + 1);
   ids.freedb = freedbDiscId(tracks, leadoutLba);
   return ids;
 }
@@ -197,6 +190,9 @@ Verdict verdictFor(const std::vector<Response>& responses, unsigned trackIndex, 
     if (trackIndex >= response.tracks.size()) continue;
     const TrackEntry& entry = response.tracks[trackIndex];
     verdict.total += entry.confidence;
+    // Confidence 0 is the database's filler (a track too short to check,
+    // the data track of a mixed-mode disc): it confirms nothing.
+    if (entry.confidence == 0) continue;
     // A pressing's entry holds one checksum, v1 or v2; a v2 match wins a tie.
     const bool isV2 = entry.checksum == v2, isV1 = entry.checksum == v1;
     if (!isV1 && !isV2) continue;

@@ -21,9 +21,6 @@ namespace verify {
 constexpr std::uint32_t kBytesPerSample = 4;
 constexpr std::uint32_t kSamplesPerSector = 588;
 constexpr std::uint32_t kSkippedSamples = 5 * kSamplesPerSector;  // 2940
-// The gap the Enhanced CD layout leaves between the audio session's lead-out
-// and the data session's first track.
-constexpr std::uint32_t kSessionGapSectors = 11400;
 
 // Streaming CRC-32 (zlib's polynomial) and AccurateRip v1/v2 of one track's
 // bytes, fed in any split, odd byte counts included. Bytes past the track's
@@ -74,7 +71,7 @@ struct DiscIds {
   std::uint32_t id1 = 0, id2 = 0, freedb = 0;
   std::uint32_t audioTracks = 0;
   // "x/y/z/dBAR-NNN-id1-id2-freedb.bin": the last three hex digits of id1,
-  // last first, then the file name; lower-case hex.
+  // last first, then the file name; lower-case hex. "" without audio.
   std::string path() const;
   // "id1-id2-freedb", 8 hex digits each.
   std::string text() const;
@@ -84,15 +81,14 @@ struct DiscIds {
 // data too, and the lead-out is the disc's own.
 std::uint32_t freedbDiscId(const std::vector<TocEntry>& tracks, std::uint32_t leadoutLba);
 
-// The AccurateRip identity. Only audio tracks count. When the last track is
-// data after audio (an Enhanced CD) the audio session ends 11 400 sectors
-// before it, and that is the lead-out id1 and id2 use. Entries must be in
+// The AccurateRip identity. Only audio tracks count for id1, id2 and the
+// track count, so a data track first (mixed mode) shifts nothing. The
+// lead-out is the disc's own on an Enhanced CD too (audio, then a data track
+// in a second session): the database names such discs after it, not after
+// the end of the audio session (the data track's start less 11 400
+// sectors), which would ask for a file it does not hold. Entries must be in
 // disc order; a table without an audio track gives all-zero ids.
 DiscIds discIds(const std::vector<TocEntry>& tracks, std::uint32_t leadoutLba);
-
-// The audio lead-out discIds uses (the data track's start less the session
-// gap on an Enhanced CD, else the disc's lead-out).
-std::uint32_t audioLeadout(const std::vector<TocEntry>& tracks, std::uint32_t leadoutLba);
 
 // One pressing's answer in the database file.
 struct TrackEntry {

@@ -2,7 +2,9 @@
 // of real published tables of contents, and the strict database-file reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -133,6 +135,10 @@ TEST(AccurateRipFile, IsReadWholeOrRefusedAndGivesVerdicts) {
   v = verify::verdictFor(read, 2, 1, 2);
   EXPECT_EQ(verify::verdictText(v), "not_accurate 0 14");
   EXPECT_EQ(verify::verdictText(verify::verdictFor({}, 0, 1, 2)), "not_found");
+  // A filler entry of confidence 0 matches nothing, even a checksum of 0.
+  std::vector<Response> filler = read;
+  for (auto& r : filler) r.tracks[0] = {0, 0, 0};
+  EXPECT_EQ(verify::verdictText(verify::verdictFor(filler, 0, 0, 0)), "not_accurate 0 0");
   EXPECT_STREQ(verify::statusName(Status::NotChecked), "not_checked");
   for (const char* text : {"accurate 12 14 v2", "accurate 2 14 v1", "not_accurate 0 14", "not_found", "not_checked"}) {
     verify::Verdict back;
@@ -180,6 +186,62 @@ TEST(AccurateRipFile, IsReadWholeOrRefusedAndGivesVerdicts) {
   EXPECT_EQ(value, 0xabcdefu);
   EXPECT_FALSE(verify::parseHex8("abcdef", value));
   EXPECT_FALSE(verify::parseHex8("abcdefgh", value));
+}
+
+}  // namespace
+
+namespace {
+
+// Tracks from published start sectors (LBA from 0); `data` lists the track
+// numbers that hold data.
+std::vector<TocEntry> toc(const std::vector<std::uint32_t>& starts, const std::vector<std::uint32_t>& data = {}) {
+  std::vector<TocEntry> tracks;
+  for (std::uint32_t i = 0; i < starts.size(); ++i)
+    tracks.push_back({i + 1, starts[i], std::find(data.begin(), data.end(), i + 1) == data.end()});
+  return tracks;
+}
+
+std::string fingerprint(const DiscIds& ids) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%03u-", ids.audioTracks);
+  return text + ids.text();
+}
+
+TEST(DiscIds, MatchThePublishedIdsOfRealDiscs) {
+  // A plain four-track disc (the CDTOC "4+96+2D2B+6256+B327+D84A").
+  DiscIds ids = verify::discIds(toc({0, 11413, 25024, 45713}), 55220);
+  EXPECT_EQ(fingerprint(ids), "004-0002189a-00087f33-1f02e004");
+  EXPECT_EQ(ids.path(), "a/9/8/dBAR-004-0002189a-00087f33-1f02e004.bin");
+
+  // A pre-gap before track 1: it starts at sector 20, not 0 (an EAC log's
+  // table of contents, lead-out after its last end sector 232431).
+  ids = verify::discIds(toc({20, 27995, 55030, 73782, 88725, 115730, 140640, 156397, 181252}), 232432);
+  EXPECT_EQ(fingerprint(ids), "009-00105b83-0077b665-8b0c1b09");
+  EXPECT_EQ(ids.path(), "3/8/b/dBAR-009-00105b83-0077b665-8b0c1b09.bin");
+
+  // An Enhanced CD (Recoil, "Liquid"): ten audio tracks, then a data track
+  // in a second session; the database names it after the disc's lead-out,
+  // with the data track counted only in the freedb id.
+  ids = verify::discIds(toc({0, 12617, 40337, 63075, 93260, 117965, 151715, 184190, 215110, 247305, 281585}, {11}),
+                        333651);
+  EXPECT_EQ(fingerprint(ids), "010-00164419-00b9f6e2-9e11600b");
+  EXPECT_EQ(ids.path(), "9/1/4/dBAR-010-00164419-00b9f6e2-9e11600b.bin");
+
+  // Mixed mode, data first ("Mortal Kombat Trilogy"): 28 audio tracks after
+  // the game's data track, which counts for the freedb id only.
+  const std::vector<std::uint32_t> mixed = {
+      0,      66578,  76352,  85813,  93610,  103898, 115916, 124593, 134056, 142766,
+      151702, 160570, 169275, 178581, 188309, 196561, 206204, 214695, 223536, 225596,
+      226234, 232518, 239297, 239781, 244839, 254114, 259916, 261072, 261524};
+  ids = verify::discIds(toc(mixed, {1}), 261826);
+  EXPECT_EQ(fingerprint(ids), "028-00517a54-05a845d2-af0da31d");
+  EXPECT_EQ(ids.path(), "4/5/a/dBAR-028-00517a54-05a845d2-af0da31d.bin");
+
+  // No audio at all: no ids and no path; hostile numbers only wrap.
+  EXPECT_EQ(verify::discIds(toc({0}, {1}), 1000).path(), "");
+  EXPECT_EQ(verify::discIds({}, 0).audioTracks, 0u);
+  ids = verify::discIds(toc({0xFFFFFFF0u, 5, 0xFFFFFFFFu}), 3);
+  EXPECT_EQ(ids.audioTracks, 3u);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ constexpr std::uint32_t kSectorBytes = 2352;
 constexpr std::uint32_t kReadSectors = 26;          // one read at most, as the drive backend reads
 constexpr std::uint32_t kCheckedSector = 450;       // the sector the database keeps a checksum of
 constexpr std::int64_t kSkippedSamples = verify::kSkippedSamples;  // left out at the disc's start and end
+constexpr std::uint32_t kSessionGap = 11400;  // between an Enhanced CD's audio and data sessions
 
 enum class Read { Ok, Edge, Failed };
 
@@ -78,11 +79,10 @@ std::vector<SearchTrack> searchTracks(const std::vector<verify::TocEntry>& toc, 
   std::vector<SearchTrack> tracks;
   for (std::size_t i = 0; i < toc.size(); ++i) {
     if (!toc[i].audio) continue;
-    // The last audio track ends at the audio session's lead-out (an
-    // Enhanced CD's data session starts a gap later), the others where the
-    // next track starts.
+    // An audio track ends where the next starts; the last one before an
+    // Enhanced CD's data session ends a session gap earlier.
     std::uint32_t end = i + 1 < toc.size() ? toc[i + 1].startLba : leadOut;
-    if (i + 2 == toc.size() && !toc[i + 1].audio) end = verify::audioLeadout(toc, leadOut);
+    if (i + 2 == toc.size() && !toc[i + 1].audio && end >= toc[i].startLba + kSessionGap) end -= kSessionGap;
     if (end <= toc[i].startLba) continue;
     tracks.push_back({toc[i].number, toc[i].startLba, end - toc[i].startLba, false, false});
   }

@@ -109,10 +109,11 @@ TEST_F(AccurateRipRoad, NotAccurateThenOffsetFindSaveThenAccurate) {
   const auto disc = run({"disc", "--json", "--timeout", "20"});
   ASSERT_EQ(disc.exitCode, 0) << disc.err;
   const json ids = json::parse(disc.out)["accuraterip"];
-  const std::string path = ids["path"];
-  EXPECT_EQ(path, std::string(1, ids["id1"].get<std::string>()[7]) + "/" + ids["id1"].get<std::string>()[6] +
-                      "/" + ids["id1"].get<std::string>()[5] + "/dBAR-003-" + ids["id1"].get<std::string>() + "-" +
+  const std::string id1 = ids["id1"], path = ids["path"];
+  ASSERT_EQ(id1.size(), 8u) << disc.out;
+  EXPECT_EQ(path, std::string{id1[7], '/', id1[6], '/', id1[5]} + "/dBAR-003-" + id1 + "-" +
                       ids["id2"].get<std::string>() + "-" + ids["freedb"].get<std::string>() + ".bin");
+  EXPECT_EQ(ids["lookup"], "found");
   EXPECT_TRUE(fs::exists(dir.file("ar/" + path))) << "mkdisc wrote the file the disc looks up";
 
   // Without the offset nothing verifies, and the log says why.
@@ -131,7 +132,7 @@ TEST_F(AccurateRipRoad, NotAccurateThenOffsetFindSaveThenAccurate) {
                            "Summary: 3 tracks, 3 copied; 0 of 3 tracks accurate, 3 not accurate\n",
                            "qomhost offset find --save"})
     EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
-  EXPECT_NE(log.find(ids["id1"].get<std::string>() + " " + ids["id2"].get<std::string>()), std::string::npos);
+  EXPECT_NE(log.find(id1 + " " + ids["id2"].get<std::string>()), std::string::npos);
   EXPECT_NE(log.find("  Copy CRC:    " + tracks[0]["crc32"].get<std::string>() + "\n"), std::string::npos);
 
   // The search finds the offset and stores it for cdr.dll.

@@ -31,6 +31,9 @@ class RipSessionListener {
   // The file a job wrote, as the encoder named it (Windows form); only for
   // a job that ends "Copied". Worker thread.
   virtual void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) = 0;
+  // A job's checksums, before its status says "Copied"; only for a job that
+  // ends so. Worker thread.
+  virtual void trackChecked(std::uint32_t trackNumber, const TrackChecks& checks) = 0;
   // The copy has ended: every job ran, or it was cancelled. On the thread
   // that ended it (the last worker's, or start()'s). Never after close().
   virtual void copyEnded() = 0;
@@ -69,6 +72,9 @@ class RipSession final : private RipOwner {
   void setTrackStatus(std::uint32_t trackNumber, const char* text) override;
   bool cancelRequested() const override { return cancel_.load(); }
   void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
+  void trackChecked(std::uint32_t trackNumber, const TrackChecks& checks) override {
+    listener_.trackChecked(trackNumber, checks);
+  }
   bool pathWrittenBefore(const std::string& windowsPath) override;
   void ripWorkerEnded() override;
 

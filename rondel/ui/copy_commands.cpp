@@ -92,6 +92,7 @@ void MainWindow::queueAndStart(const std::vector<int>& rows, const std::string& 
   for (const RipJob& job : jobs) {
     setProperty(window::ripFileProperty(job.trackNumber), "");
     setProperty(window::ripStatusProperty(job.trackNumber), "");
+    clearTrackChecks(job.trackNumber);
   }
   if (!rip_.start(std::move(jobs))) return;
   updateCopyButtons();

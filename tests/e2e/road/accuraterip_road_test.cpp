@@ -111,8 +111,9 @@ TEST_F(AccurateRipRoad, NotAccurateThenOffsetFindSaveThenAccurate) {
   const json ids = json::parse(disc.out)["accuraterip"];
   const std::string id1 = ids["id1"], path = ids["path"];
   ASSERT_EQ(id1.size(), 8u) << disc.out;
-  EXPECT_EQ(path, std::string{id1[7], '/', id1[6], '/', id1[5]} + "/dBAR-003-" + id1 + "-" +
-                      ids["id2"].get<std::string>() + "-" + ids["freedb"].get<std::string>() + ".bin");
+  const std::string folders = {id1[7], '/', id1[6], '/', id1[5]};
+  EXPECT_EQ(path, folders + "/dBAR-003-" + id1 + "-" + ids["id2"].get<std::string>() + "-" +
+                      ids["freedb"].get<std::string>() + ".bin");
   EXPECT_EQ(ids["lookup"], "found");
   EXPECT_TRUE(fs::exists(dir.file("ar/" + path))) << "mkdisc wrote the file the disc looks up";
 

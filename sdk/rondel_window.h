@@ -123,5 +123,34 @@ inline std::string ripFileProperty(std::uint32_t track) { return "rip.file." + s
 // when the track is queued again.
 inline std::string ripErrorProperty(std::uint32_t track) { return "rip.error." + std::to_string(track); }
 
+// What tells whether a copy is right (AccurateRip and the copy's CRC). All
+// checksums and ids are 8 lower-case hex digits.
+// The disc's AccurateRip ids and database path, set when its table of
+// contents is read (lookup on or off); "" with no disc.
+constexpr const char* kAccurateRipId1Property = "accuraterip.id1";
+constexpr const char* kAccurateRipId2Property = "accuraterip.id2";
+constexpr const char* kAccurateRipFreedbProperty = "accuraterip.freedb";
+constexpr const char* kAccurateRipPathProperty = "accuraterip.path";
+// The database lookup: "" (no disc), "off", "pending", "found",
+// "not_found", "failed"; the reason when "failed"; and, when "found", the
+// validated database file as lower-case hex ("" otherwise).
+constexpr const char* kAccurateRipLookupProperty = "accuraterip.lookup";
+constexpr const char* kAccurateRipErrorProperty = "accuraterip.error";
+constexpr const char* kAccurateRipFileProperty = "accuraterip.file";
+constexpr const char* kLookupOff = "off";
+constexpr const char* kLookupPending = "pending";
+constexpr const char* kLookupFound = "found";
+constexpr const char* kLookupNotFound = "not_found";
+constexpr const char* kLookupFailed = "failed";
+// A track's copy CRC-32 and AccurateRip v1/v2 checksums: set before its row
+// says "Copied", cleared when the row is queued, never set for a cancelled
+// or failed track. Its verdict ("accurate C T v2", "not_accurate 0 T",
+// "not_found", "not_checked"), set with them and updated when the lookup
+// ends after the track was copied.
+inline std::string ripCrc32Property(std::uint32_t track) { return "rip.crc32." + std::to_string(track); }
+inline std::string ripAccurateRipV1Property(std::uint32_t track) { return "rip.arv1." + std::to_string(track); }
+inline std::string ripAccurateRipV2Property(std::uint32_t track) { return "rip.arv2." + std::to_string(track); }
+inline std::string ripVerdictProperty(std::uint32_t track) { return "rip.accuraterip." + std::to_string(track); }
+
 }  // namespace window
 }  // namespace rondel

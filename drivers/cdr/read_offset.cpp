@@ -1,15 +1,13 @@
 #include "drivers/cdr/read_offset.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "platform/small_file.h"
+#include "drivers/cdr/offsets_file.h"
 
 namespace cdr {
 namespace {
@@ -17,7 +15,6 @@ namespace {
 using nlohmann::json;
 
 constexpr std::int64_t kFrameBytes = 4;  // one stereo sample
-constexpr std::size_t kMaxOffsetsFileBytes = std::size_t{1} << 20;
 
 class OffsetDrive final : public Drive {
  public:
@@ -79,15 +76,6 @@ class OffsetDrive final : public Drive {
   std::vector<std::uint8_t> buffer_;  // the sectors read; its room is reused
 };
 
-std::string offsetsFilePath() {
-  if (const char* path = std::getenv("CDR_OFFSETS"); path && *path) return path;
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
-    return std::string(config) + "/cdr/offsets.json";
-  if (const char* home = std::getenv("HOME"); home && *home)
-    return std::string(home) + "/.config/cdr/offsets.json";
-  return "";
-}
-
 }  // namespace
 
 std::unique_ptr<Drive> withReadOffset(std::unique_ptr<Drive> drive, std::int32_t offset) {
@@ -109,23 +97,14 @@ std::optional<std::int32_t> offsetField(const json& entry) {
 std::int32_t offsetFromFile(const std::string& vendorModel, const Warn& warn) {
   const std::string path = offsetsFilePath();
   if (path.empty() || vendorModel.empty()) return 0;
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return 0;  // no file: nothing set, not worth a line
-  // Regular files only, opened without blocking: a FIFO here would hang
-  // the drive's first use.
-  const platform::SmallFile file = platform::readSmallFile(path, kMaxOffsetsFileBytes);
-  if (!file.ok) {
-    warn("offsets file " + path + " " + file.problem + ", not read");
+  std::string problem;
+  const std::optional<json> offsets = readOffsetsFile(path, problem);
+  if (!offsets) {
+    warn("offsets file " + path + " " + problem + ", not read");
     return 0;
   }
-  const std::string& text = file.text;
-  const json offsets = json::parse(text, nullptr, false, true);
-  if (!offsets.is_object()) {
-    warn("offsets file " + path + ": not a JSON object of \"VENDOR MODEL\": samples");
-    return 0;
-  }
-  const auto it = offsets.find(vendorModel);
-  if (it == offsets.end()) return 0;
+  const auto it = offsets->find(vendorModel);
+  if (it == offsets->end()) return 0;
   try {
     return offsetField(json{{"offset", *it}}).value_or(0);
   } catch (const ConfigError& e) {

@@ -12,12 +12,10 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "drivers/cdr/config.h"
+#include "drivers/cdr/offsets_file.h"
 #include "drivers/cdr/drive.h"
 
 namespace cdr {
-
-// Ten sectors' worth either way; published corrections stay far below.
-constexpr std::int32_t kMaxReadOffset = 5880;
 
 // drive itself for offset 0; otherwise a drive whose reads deliver, for
 // sample s of the disc, what drive delivers when asked for s + offset.

@@ -9,6 +9,7 @@
 #include "host/commands/desktop_command.h"
 #include "host/commands/disc_command.h"
 #include "host/commands/drives_command.h"
+#include "host/commands/offset_command.h"
 #include "host/commands/rip_command.h"
 #include "host/core/host_session.h"
 
@@ -85,6 +86,18 @@ int runCommandLine(int argc, char** argv) {
   rip->add_option("--output", ripOptions.output,
                   "Folder for the files, when \"Use Output Folder\" is 0");
 
+  OffsetOptions offsetOptions;
+  auto* offset = app.add_subcommand("offset", "The drive's read offset");
+  offset->require_subcommand(1);
+  auto* offsetFindCommand = offset->add_subcommand(
+      "find", "Find the drive's read offset with a disc that is in the AccurateRip database");
+  offsetFindCommand->add_option("--drive", offsetOptions.drive, "Drive index or exact name (becomes \"Device\")");
+  offsetFindCommand->add_flag("--save", offsetOptions.save,
+                              "Store it in the offsets file, for every later rip from this drive model");
+  offsetFindCommand->add_option("--timeout", offsetOptions.timeoutSeconds,
+                                "Seconds to wait for the drive and the lookup")
+      ->check(CLI::Range(1, 3600));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -105,6 +118,7 @@ int runCommandLine(int argc, char** argv) {
   if (drives->parsed()) return listDrives(session);
   if (disc->parsed()) return discCommand(session, discOptions);
   if (rip->parsed()) return ripCommand(session, ripOptions);
+  if (offsetFindCommand->parsed()) return offsetFind(session, offsetOptions);
   if (config->got_subcommand("list")) return configList(session);
   if (get->parsed()) return configGet(session, key);
   if (set->parsed()) return configSet(session, key, value);

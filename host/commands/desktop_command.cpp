@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 
+#include "host/commands/desktop_copy_log.h"
 #include "host/view/fltk/desktop_view.h"
 #include "host/view/fltk/fltk_loop.h"
 #include "host/view/fltk/folder_chooser.h"
@@ -60,6 +61,20 @@ class SignalPipe {
  private:
   static int index(int number) { return number == SIGTERM ? 0 : number == SIGINT ? 1 : 2; }
   struct sigaction saved_[3] {};
+};
+
+// Five times a second: the copies' logs, and the titles when a verdict
+// changed.
+constexpr double kCopyWatchSeconds = 0.2;
+
+struct CopyWatch {
+  DesktopCopyLog log;
+  fltk::DesktopView& view;
+  static void onTimeout(void* self) {
+    auto* watch = static_cast<CopyWatch*>(self);
+    if (watch->log.poll()) watch->view.sync();
+    Fl::repeat_timeout(kCopyWatchSeconds, &CopyWatch::onTimeout, self);
+  }
 };
 
 struct Desktop {
@@ -184,7 +199,10 @@ int runDesktop(const HostSession::Options& sessionOptions, const DesktopOptions&
       w->size(std::max(options.width, windows.minimumWidth(guid)), options.height);
     }
 
+    CopyWatch copyWatch{DesktopCopyLog(session, windows), view};
+    Fl::add_timeout(kCopyWatchSeconds, &CopyWatch::onTimeout, &copyWatch);
     loop.run();
+    Fl::remove_timeout(&CopyWatch::onTimeout, &copyWatch);
 
     loop.runPending();
     desktop.writeState();

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/commands/interrupts.h"
-
+#include "host/commands/rip_verification.h"
 #include "sdk/rondel_window.h"
 
 namespace qomhost {
@@ -34,7 +34,8 @@ DiscExtras readExtras(const HeadlessWindow& headless, const ShownDisc& disc) {
   return extras;
 }
 
-void printText(const ShownDisc& disc, const DiscExtras& extras, const std::string& drive) {
+void printText(const ShownDisc& disc, const DiscExtras& extras, const std::string& drive,
+               const DiscAccurateRip& accurateRip) {
   std::cout << "Drive:  " << out(drive) << "\n"
             << "Status: " << out(disc.status) << "\n"
             << "Artist: " << out(disc.artist) << "\n"
@@ -45,6 +46,7 @@ void printText(const ShownDisc& disc, const DiscExtras& extras, const std::strin
     std::cout << "Disc id: " << out(disc.discId) << "\n"
               << "Query:  " << out(disc.queryUrl) << "\n";
   if (!extras.lookupError.empty()) std::cout << "Lookup failed: " << out(extras.lookupError) << "\n";
+  if (const std::string line = discAccurateRipLine(accurateRip); !line.empty()) std::cout << line << "\n";
   for (std::size_t i = 0; i < disc.entries.size(); ++i)
     std::cout << (i == 0 ? "Entries:" : "        ") << " " << i << "  " << out(disc.entries[i])
               << (static_cast<int>(i) == disc.entryIndex ? "  (applied)" : "") << "\n";
@@ -62,7 +64,8 @@ void printText(const ShownDisc& disc, const DiscExtras& extras, const std::strin
   }
 }
 
-void printJson(const ShownDisc& disc, const DiscExtras& extras, const std::string& drive) {
+void printJson(const ShownDisc& disc, const DiscExtras& extras, const std::string& drive,
+               const DiscAccurateRip& accurateRip) {
   nlohmann::json tracks = nlohmann::json::array();
   for (const ShownTrack& t : disc.tracks) {
     nlohmann::json track = {{"number", t.number},
@@ -83,7 +86,8 @@ void printJson(const ShownDisc& disc, const DiscExtras& extras, const std::strin
                         {"tracks", tracks},          {"entries", entries},
                         {"entry", jsonText(disc.entryShown)}, {"entryIndex", disc.entryIndex},
                         {"discId", jsonText(disc.discId)},
-                        {"queryUrl", jsonText(disc.queryUrl)}};
+                        {"queryUrl", jsonText(disc.queryUrl)},
+                        {"accuraterip", discAccurateRipJson(accurateRip)}};
   doc["lookup_error"] =
       extras.lookupError.empty() ? nlohmann::json() : nlohmann::json(jsonText(extras.lookupError));
   std::cout << doc.dump(2) << "\n";
@@ -104,14 +108,16 @@ int discCommand(HostSession& session, const DiscOptions& options) {
   if (auto exit = openDisc(headless, options, settled)) return *exit;
   const ShownDisc disc = headless.read();
   const DiscExtras extras = readExtras(headless, disc);
+  const DiscAccurateRip accurateRip =
+      headless.componentWindow() ? readDiscAccurateRip(*headless.componentWindow()) : DiscAccurateRip{};
   std::string drive;
   if (interruptCount() > 0) {
     // What is known so far, as asked for.
     driveInUse(session, disc, -1, drive);
     if (options.json)
-      printJson(disc, extras, drive);
+      printJson(disc, extras, drive, accurateRip);
     else
-      printText(disc, extras, drive);
+      printText(disc, extras, drive, accurateRip);
     return kExitInterrupted;
   }
   if (!driveInUse(session, disc, chosen, drive)) return kExitFailed;
@@ -131,9 +137,9 @@ int discCommand(HostSession& session, const DiscOptions& options) {
     return kExitFailed;
   }
   if (options.json)
-    printJson(disc, extras, drive);
+    printJson(disc, extras, drive, accurateRip);
   else
-    printText(disc, extras, drive);
+    printText(disc, extras, drive, accurateRip);
   return kExitOk;
 }
 

@@ -13,6 +13,7 @@
 #include "host/commands/output_folder.h"
 #include "host/commands/rip_progress.h"
 #include "host/commands/track_list.h"
+#include "host/commands/rip_verification.h"
 #include "host/core/folder_browser_service.h"
 #include "host/view/headless_window.h"
 #include "platform/winpath.h"
@@ -223,6 +224,7 @@ bool reportCopy(const CopyControls& controls, std::vector<RipTrack>& tracks, con
     }
     allCopied = allCopied && t.status == window::kStatusCopied;
   }
+  attachChecks(controls.owner, tracks);
   printRipResults(tracks, drive, json);
   return allCopied;
 }
@@ -277,9 +279,12 @@ int ripCommand(HostSession& session, const RipOptions& options) {
   std::vector<RipTrack> tracks;
   if (!selectTracks(shown, wanted, tracks)) return kExitUsage;
 
+  const DiscAccurateRip disc = controls.owner ? readDiscAccurateRip(*controls.owner) : DiscAccurateRip{};
   if (!startCopy(controls, wanted, tracks)) return kExitFailed;
   const int interruptsSeen = watchCopy(headless, controls, tracks, options.json);
+  if (interruptsSeen == 0) waitForVerdicts(headless, std::chrono::seconds(options.timeoutSeconds));
   const bool allCopied = reportCopy(controls, tracks, drive, options.json);
+  finishCopyReport(session, controls.owner, tracks, drive, options.json, disc);
   if (interruptsSeen > 0) return kExitInterrupted;
   return allCopied ? kExitOk : kExitFailed;
 }

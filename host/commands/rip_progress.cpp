@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/commands/command_options.h"
+#include "host/commands/rip_verification.h"
 #include "sdk/rondel_window.h"
 
 namespace qomhost {
@@ -75,12 +76,14 @@ void RipProgress::show(const std::vector<RipTrack>& tracks, const std::vector<bo
 void printRipResults(const std::vector<RipTrack>& tracks, const std::string& drive, bool json) {
   if (json) {
     nlohmann::json list = nlohmann::json::array();
-    for (const RipTrack& t : tracks)
+    for (const RipTrack& t : tracks) {
       list.push_back({{"number", t.number},
                       {"title", jsonText(t.title)},
                       {"status", jsonText(t.status)},
                       {"file", t.file},
                       {"error", t.error.empty() ? nlohmann::json() : nlohmann::json(t.error)}});
+      if (t.check) addCheckJson(list.back(), *t.check);
+    }
     std::cout << nlohmann::json{{"drive", jsonText(drive)}, {"tracks", list}}.dump(2) << "\n";
     return;
   }
@@ -92,6 +95,7 @@ void printRipResults(const std::vector<RipTrack>& tracks, const std::string& dri
     if (!t.file.empty()) std::cout << "  " << outNative(t.file);
     if (!t.error.empty()) std::cout << "  " << outNative(t.error);
     std::cout << "\n";
+    if (t.check && t.check->hasChecksums()) std::cout << "      " << checkLine(*t.check) << "\n";
   }
 }
 

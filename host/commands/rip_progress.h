@@ -4,9 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "host/core/track_check.h"
 
 namespace qomhost {
 
@@ -17,6 +20,7 @@ struct RipTrack {
   std::string status;  // the latest status text
   std::string file;    // native path, once written
   std::string error;   // why the job failed, when the encoder said (UTF-8)
+  std::optional<TrackCheck> check = std::nullopt;  // CRC and verdict, once copied
 };
 
 // Draws the progress: redrawn in place on a terminal, each line cut to the

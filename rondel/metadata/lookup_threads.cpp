@@ -5,14 +5,17 @@
 namespace rondel {
 
 void LookupThreads::start(std::unique_ptr<LookupStart> start) {
+  auto job = std::make_shared<std::unique_ptr<LookupStart>>(std::move(start));
+  run([job] { lookupThread(std::move(*job)); });
+}
+
+void LookupThreads::run(std::function<void()> body) {
   reap();
   auto finished = std::make_shared<std::atomic<bool>>(false);
-  std::thread thread(
-      [finished](std::unique_ptr<LookupStart> job) {
-        lookupThread(std::move(job));
-        finished->store(true);
-      },
-      std::move(start));
+  std::thread thread([finished, body = std::move(body)] {
+    body();
+    finished->store(true);
+  });
   threads_.push_back({std::move(thread), std::move(finished)});
 }
 

@@ -6,6 +6,7 @@
 //
 // Window thread only.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -24,6 +25,8 @@ class LookupThreads {
   // Runs lookupThread(start) on a new thread. The caller has already asked
   // any earlier lookup to stop (its owner answers lookupStopRequested).
   void start(std::unique_ptr<LookupStart> start);
+  // Runs `body` on a new thread kept the same way (the AccurateRip lookup).
+  void run(std::function<void()> body);
   // Joins the threads that have finished; never waits for a running one.
   void reap();
   // Joins every thread. The owner must have asked them all to stop.

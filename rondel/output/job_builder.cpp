@@ -8,6 +8,7 @@
 #include "platform/winpath.h"
 #include "rondel/output/id3_tags.h"
 #include "rondel/output/output_naming.h"
+#include "rondel/rip/disc_checks.h"
 #include "rondel/rip/format_table.h"
 
 namespace rondel {
@@ -47,6 +48,10 @@ RipJob buildRipJob(const RipJobSource& row, const RipJobSettings& settings, cons
     job.startSector = entry.startSector;
     job.sectorCount = entry.lengthSectors;
     job.readableEndSector = readableEndOf(toc, row.trackNumber);
+    const AudioPlace place = audioPlaceOf(toc, row.trackNumber);
+    job.audioIndex = place.index;
+    job.firstAudioTrack = place.first;
+    job.lastAudioTrack = place.last;
   }
   job.discToc = toc;
   job.album = row.album;

@@ -49,6 +49,11 @@ struct RipJob {
   // this one (a data track or the lead-out follows). start + count when the
   // table of contents says nothing better.
   std::uint32_t readableEndSector = 0;
+  // The track's place among the disc's audio tracks, for its checksums
+  // (the first and the last leave out five sectors) and its verdict.
+  std::uint32_t audioIndex = 0;
+  bool firstAudioTrack = false;
+  bool lastAudioTrack = false;
 };
 
 }  // namespace rondel

@@ -33,6 +33,9 @@ class RipSessionListener {
   virtual void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) = 0;
   // Why a job failed, when its encoder library said (UTF-8). Worker thread.
   virtual void trackFailureReason(std::uint32_t /*trackNumber*/, const std::string& /*reason*/) {}
+  // A job's checksums, before its status says "Copied"; only for a job that
+  // ends so. Worker thread.
+  virtual void trackChecked(std::uint32_t trackNumber, const TrackChecks& checks) = 0;
   // The copy has ended: every job ran, or it was cancelled. On the thread
   // that ended it (the last worker's, or start()'s). Never after close().
   virtual void copyEnded() = 0;
@@ -73,6 +76,9 @@ class RipSession final : private RipOwner {
   void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
   void trackFailureReason(std::uint32_t trackNumber, const std::string& reason) override {
     listener_.trackFailureReason(trackNumber, reason);
+  }
+  void trackChecked(std::uint32_t trackNumber, const TrackChecks& checks) override {
+    listener_.trackChecked(trackNumber, checks);
   }
   bool pathWrittenBefore(const std::string& windowsPath) override;
   void ripWorkerEnded() override;

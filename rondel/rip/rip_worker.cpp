@@ -1,5 +1,6 @@
 #include "rondel/rip/rip_worker.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "rondel/rip/encoder_calls.h"
 #include "rondel/rip/output_folders.h"
 #include "rondel/rip/output_paths.h"
+#include "sdk/verify/accuraterip.h"
 
 namespace rondel {
 namespace {
@@ -96,7 +98,8 @@ std::string unusedPath(const RipWorkerContext& job) {
 
 // Runs the job up to its final status, which it returns. By then the reader
 // has ended and the stream is closed (both are this function's locals).
-const char* runJob(const RipWorkerContext& job) {
+// `sums` sees every byte handed to the encoder, in order.
+const char* runJob(const RipWorkerContext& job, verify::TrackChecksums& sums) {
   RipOwner& owner = *job.owner;
   owner.setTrackStatus(job.trackNumber, window::copyingStatus(0).c_str());
   CdDrive* drive = driveAt(job.deviceIndex);
@@ -149,6 +152,9 @@ const char* runJob(const RipWorkerContext& job) {
       stopReader(reader);
       return kStatusReadFailed;
     }
+    // Before the encoder: it may change the bytes it is handed, and the
+    // checksums are of the audio, whatever the format.
+    sums.add(block->data(), block->dataBytes);
     if (ACDICompress(job.encoderIndex, block->data(), block->dataBytes, stream.handle()) != 0) {
       stream.close(0, nullptr);
       stopReader(reader);
@@ -187,13 +193,21 @@ void RipWorker(std::unique_ptr<RipWorkerContext> context) {
   context.reset();
   RipOwner& owner = *job.owner;
   const char* status;
+  const std::uint64_t samples = std::uint64_t{job.sectorCount} * verify::kSamplesPerSector;
+  verify::TrackChecksums sums(static_cast<std::uint32_t>(std::min<std::uint64_t>(samples, UINT32_MAX)),
+                              job.firstAudioTrack, job.lastAudioTrack);
   try {
-    status = runJob(job);
+    status = runJob(job, sums);
   } catch (...) {
     // Only allocation can throw in there; the reader and the stream have
     // unwound (ended and abandoned), so the job ends as a failed read.
     status = kStatusReadFailed;
   }
+  // The checksums are ready when the row says "Copied"; a job that ended
+  // otherwise has none.
+  if (status == kStatusCopied)
+    owner.trackChecked(job.trackNumber,
+                       {job.audioIndex, sums.crc32(), sums.accurateRipV1(), sums.accurateRipV2()});
   owner.setTrackStatus(job.trackNumber, status);
   platform::debugLog("rip", "track %u ended \"%s\": %s", job.trackNumber, status,
                      job.outputPath.c_str());

@@ -13,6 +13,14 @@
 
 namespace rondel {
 
+// A copied track's checksums over every sample handed to the encoder
+// (CRC-32 of the bytes, AccurateRip v1 and v2), with its place among the
+// disc's audio tracks.
+struct TrackChecks {
+  std::uint32_t audioIndex = 0;
+  std::uint32_t crc32 = 0, accurateRipV1 = 0, accurateRipV2 = 0;
+};
+
 // What a rip worker needs of the session that started it (RipSession).
 // Every method is called on the worker thread.
 class RipOwner {
@@ -28,6 +36,9 @@ class RipOwner {
   // Why the job failed, beside its status, when the encoder library said
   // (UTF-8, "cannot create PATH: REASON"); only for a failed job.
   virtual void trackFailureReason(std::uint32_t /*trackNumber*/, const std::string& /*reason*/) {}
+  // The track's checksums; called only for a job that ends "Copied", before
+  // its status says so.
+  virtual void trackChecked(std::uint32_t trackNumber, const TrackChecks& checks) = 0;
   // True when an earlier job of this copy wrote a file at this output path
   // (Windows form, without extension): the worker then numbers its own
   // name rather than overwrite that file.

@@ -93,6 +93,7 @@ void MainWindow::queueAndStart(const std::vector<int>& rows, const std::string& 
     setProperty(window::ripFileProperty(job.trackNumber), "");
     setProperty(window::ripStatusProperty(job.trackNumber), "");
     setProperty(window::ripErrorProperty(job.trackNumber), "");
+    clearTrackChecks(job.trackNumber);
   }
   // A queued row shows only what this copy reports: a job a cancel drops
   // leaves its row empty, never an earlier copy's "Copied".

@@ -101,6 +101,7 @@ void MainWindow::discReady() {
   // stay off until that copy ends.
   updateCopyButtons();
   supersedeLookups();
+  resetAccurateRip(true);
   trackList_->deleteAll();
   fillTrackList();
 }
@@ -109,6 +110,7 @@ void MainWindow::discGone() {
   // The disc's lookup ends with it: nothing it finds may reach the
   // drop-down of a window that shows no disc.
   supersedeLookups();
+  resetAccurateRip(false);
   discPresent_.store(0);
   updateCopyButtons();
   trackList_->deleteAll();

@@ -33,6 +33,7 @@ void MainWindow::supersedeLookups() {
 
 void MainWindow::startLookup() {
   // The caller has superseded every earlier lookup (supersedeLookups).
+  startAccurateRipLookup();
   if (!settings_.useFreedb()) {
     setStatus(window::kStatusReady);
     return;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "rondel/metadata/accuraterip_lookup.h"
 #include "rondel/metadata/freedb_entry.h"
 #include "rondel/metadata/lookup_threads.h"
 #include "rondel/rip/rip_session.h"
@@ -128,8 +129,18 @@ class MainWindow final : public qom::ui::Container, private RipSessionListener, 
   void trackStatus(std::uint32_t trackNumber, const std::string& text) override;
   void trackFileWritten(std::uint32_t trackNumber, const std::string& windowsPath) override;
   void trackFailureReason(std::uint32_t trackNumber, const std::string& reason) override;
+  void trackChecked(std::uint32_t trackNumber, const TrackChecks& checks) override;
   void copyEnded() override;
   bool ejectWhenFinished() override;
+  // Copy checks (track_checks.cpp): the disc's AccurateRip ids for the disc
+  // shown (or none), the AccurateRip lookup beside the freedb one, its end,
+  // and a queued row's checksums cleared.
+  void resetAccurateRip(bool discShown);
+  void startAccurateRipLookup();
+  void accurateRipEnded(std::uint64_t generation, AccurateRipResult result);
+  void clearTrackChecks(std::uint32_t trackNumber);
+  std::string verdictTextLocked(const TrackChecks& checks) const;
+  void setAccurateRipLookupLocked(const std::string& state, const std::string& error, const std::string& file);
 
   const WindowSettings& settings_;
 
@@ -177,6 +188,15 @@ class MainWindow final : public qom::ui::Container, private RipSessionListener, 
   LookupThreads lookups_;
   std::atomic<bool> lookupStop_{false};
   std::atomic<std::uint64_t> lookupGeneration_{0};
+  // The copy checks, under checksMutex_ (window, worker and lookup
+  // threads): the disc's AccurateRip identity, the lookup's state
+  // (accuraterip.lookup) and the responses it found, and the checksums of
+  // the tracks copied since the disc came, by track number.
+  mutable std::mutex checksMutex_;
+  verify::DiscIds accurateRipDisc_;
+  std::string accurateRipLookup_;
+  std::vector<verify::Response> accurateRipResponses_;
+  std::map<std::uint32_t, TrackChecks> copiedChecks_;
   // The copies: declared after the controls, so it goes (closed, its worker
   // joined) before them; destruction closes it first anyway.
   RipSession rip_{*this};

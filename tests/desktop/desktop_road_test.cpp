@@ -13,6 +13,7 @@
 
 #include "desktop/desktop_fixture.h"
 #include "integration/lookup_fixture.h"
+#include "support/background_process.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -160,11 +161,24 @@ TEST(DesktopRoad, LookupPickEditCopyAllAndEject) {
   d.screenshot("road-06-copied");
 
   // The artists differ, so "Output Filename 3" names the files with the
-  // edited texts; nothing else (no temporary file) is left in the folder.
+  // edited texts; nothing else (no temporary file) is left in the folder
+  // but the copy's log, which the desktop writes once the copy has ended,
+  // with the edited title and the drive.
   const std::vector<std::string> expected{
       "Second Album/01. Guest Star - Second Song 1.mp3", "Second Album/02. Second Band - Edited Title.mp3",
       "Second Album/03. Guest Star - Second Song 3.mp3"};
-  ASSERT_EQ(testing_support::filesBelow(out), expected);
+  std::vector<std::string> logs;
+  ASSERT_TRUE(testing_support::waitUntil([&] {
+    logs.clear();
+    testing_support::filesBelowButRipLogs(out, &logs);
+    return !logs.empty();
+  })) << "no rip log; qomhost said: " << d.hostSaid();
+  ASSERT_EQ(testing_support::filesBelowButRipLogs(out), expected);
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(std::filesystem::path(logs[0]).parent_path(), "Second Album");
+  const std::string log = testing_support::readFile(out + "/" + logs[0]);
+  EXPECT_NE(log.find("Track  2  Edited Title\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Summary: 3 tracks, "), std::string::npos) << log;
   // (What the files hold is read back by tests/e2e/road, whose window takes
   // the same edits headless.)
 

@@ -54,6 +54,19 @@ inline std::vector<std::string> filesBelow(const std::string& root) {
   return files;
 }
 
+// filesBelow without the rip logs qomhost writes beside a copy ("Rip log
+// *.txt" in the album folder); `logs` receives those.
+inline std::vector<std::string> filesBelowButRipLogs(const std::string& root, std::vector<std::string>* logs = nullptr) {
+  std::vector<std::string> files;
+  for (std::string& f : filesBelow(root)) {
+    const std::string name = std::filesystem::path(f).filename().string();
+    const bool log = name.rfind("Rip log", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0;
+    if (!log) files.push_back(std::move(f));
+    else if (logs != nullptr) logs->push_back(std::move(f));
+  }
+  return files;
+}
+
 // Folder of the build's runtime files (build/bin).
 inline std::string binDir() {
   const char* dir = std::getenv("RONDEL_BIN_DIR");

@@ -1,5 +1,6 @@
 #include "tools/cddb-server/http_reply.h"
 
+#include "tools/cddb-server/accuraterip_files.h"
 #include "tools/cddb-server/cddb_commands.h"
 
 namespace cddb_server {
@@ -16,6 +17,20 @@ HttpReply plain(int status, const char* reason) {
 
 bool isScriptPath(std::string_view path) {
   return path == "/~cddb/cddb.cgi" || path == "/%7Ecddb/cddb.cgi" || path == "/%7ecddb/cddb.cgi";
+}
+
+// A database file from the --accuraterip folder; 404 for any other name,
+// a missing file or one that is refused.
+HttpReply accurateRipReply(std::string_view method, std::string_view path, const Options& options) {
+  if (method != "GET" && method != "HEAD") return plain(405, "Method Not Allowed");
+  const auto name = accurateRipFileName(path);
+  if (!name || options.accurateRipRoot.empty()) return plain(404, "Not Found");
+  auto bytes = loadAccurateRipFile(options.accurateRipRoot, *name);
+  if (!bytes) return plain(404, "Not Found");
+  HttpReply reply;
+  reply.contentType = "application/octet-stream";
+  reply.body = std::move(*bytes);
+  return reply;
 }
 
 }  // namespace
@@ -36,6 +51,7 @@ HttpReply replyFor(std::string_view method, std::string_view target, const Optio
   const std::string_view path = target.substr(0, question);
   const std::string_view form =
       question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+  if (path.substr(0, kAccurateRipPrefix.size()) == kAccurateRipPrefix) return accurateRipReply(method, path, options);
   if (!isScriptPath(path)) return plain(404, "Not Found");
   if (method != "GET" && method != "HEAD") return plain(405, "Method Not Allowed");
   if (const auto entry = readTarget(form))

@@ -13,9 +13,12 @@ const char kUsage[] =
     "                   [--scan-limit N] [--head-timeout MS] [--max-connections N]\n"
     "                   [--delay MS] [--close-before-reply] [--redirect URL]\n"
     "                   [--never-close] [--slow] [--fail-read CATEG/DISCID]...\n"
+    "                   [--accuraterip DIR]\n"
     "Serves the freedb-format folder DIR (category/discid files) at\n"
     "http://HOST:PORT/~cddb/cddb.cgi. HOST:PORT defaults to 127.0.0.1:8880;\n"
-    "port 0 picks a free one. Prints \"listening on HOST:PORT\" when ready.\n";
+    "port 0 picks a free one. Prints \"listening on HOST:PORT\" when ready.\n"
+    "With --accuraterip DIR also the AccurateRip database files under DIR\n"
+    "(x/y/z/dBAR-....bin) at http://HOST:PORT/accuraterip/x/y/z/dBAR-....bin.\n";
 
 namespace {
 
@@ -100,11 +103,15 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     }
     if (name != "--root" && name != "--listen" && name != "--log" && name != "--delay" &&
         name != "--redirect" && name != "--fail-read" && name != "--fuzzy-seconds" &&
-        name != "--scan-limit" && name != "--head-timeout" && name != "--max-connections")
+        name != "--scan-limit" && name != "--head-timeout" && name != "--max-connections" &&
+        name != "--accuraterip")
       return fail("unknown option " + name);
     if (!takeValue()) return fail(name + " needs a value");
     if (name == "--root") {
       o.root = value;
+    } else if (name == "--accuraterip") {
+      if (value.empty()) return fail("--accuraterip needs a folder");
+      o.accurateRipRoot = value;
     } else if (name == "--listen") {
       if (!parseListen(value, o)) return fail("--listen wants IPv4-ADDRESS:PORT, got " + value);
     } else if (name == "--log") {
@@ -141,6 +148,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   if (o.root.empty()) return fail("--root DIR is required");
   std::error_code ec;
   if (!std::filesystem::is_directory(o.root, ec)) return fail("--root " + o.root + " is not a folder");
+  if (!o.accurateRipRoot.empty() && !std::filesystem::is_directory(o.accurateRipRoot, ec))
+    return fail("--accuraterip " + o.accurateRipRoot + " is not a folder");
   return parsed;
 }
 

@@ -9,6 +9,7 @@ namespace cddb_server {
 
 struct Options {
   std::string root;                      // --root DIR (required)
+  std::string accurateRipRoot;           // --accuraterip DIR; empty: no database files
   std::string host = "127.0.0.1";        // --listen HOST:PORT
   int port = 8880;                       // 0: the system picks a free port
   std::string logFile;                   // --log FILE; empty: stdout

@@ -9,6 +9,7 @@
 
 #include "platform/codepage.h"
 #include "platform/small_file.h"
+#include "tools/mkdisc/accuraterip_file.h"
 #include "tools/mkdisc/alignment_check.h"
 #include "tools/mkdisc/atomic_file.h"
 #include "tools/mkdisc/description.h"
@@ -29,6 +30,8 @@ struct Options {
   std::string description;
   std::string outDir;
   std::string freedbDir;
+  std::string accurateRipDir;
+  unsigned accurateRipConfidence = 5;
   std::optional<std::uint64_t> seed;
   std::optional<std::string> name;
   bool json = false;
@@ -95,11 +98,29 @@ std::string length(std::uint32_t sectors) {
   return text;
 }
 
+// Writes ARDIR/x/y/z/dBAR-....bin, the database file of the disc's audio
+// at read offset 0; its path, or nothing with why.
+std::optional<fs::path> writeAccurateRip(const mkdisc::Disc& disc, const mkdisc::DiscLayout& layout,
+                                         const Options& options, std::string& why) {
+  const std::string relative = mkdisc::accurateRipIds(layout).path();
+  if (relative.empty()) {
+    why = "--accuraterip: the disc has no audio track";
+    return std::nullopt;
+  }
+  const fs::path file = fs::path(options.accurateRipDir) / relative;
+  if (!ensureFolder(file.parent_path(), why)) return std::nullopt;
+  const auto confidence = static_cast<std::uint8_t>(options.accurateRipConfidence);
+  if (!writeText(file, mkdisc::makeAccurateRipFile(disc, layout, confidence), why)) return std::nullopt;
+  return file;
+}
+
 void printHuman(const mkdisc::Disc& disc, const mkdisc::DiscLayout& layout, const std::string& id,
-                const fs::path& cue, const fs::path& bin, const std::optional<fs::path>& entry) {
+                const fs::path& cue, const fs::path& bin, const std::optional<fs::path>& entry,
+                const std::optional<fs::path>& accurateRip) {
   std::cout << "wrote " << bin.string() << " (" << layout.leadout << " sectors)\n";
   std::cout << "wrote " << cue.string() << "\n";
   if (entry) std::cout << "wrote " << entry->string() << "\n";
+  if (accurateRip) std::cout << "wrote " << accurateRip->string() << "\n";
   std::cout << "disc id " << id << ", category " << disc.category << ", " << layout.tracks.size()
             << " tracks, lead-out " << layout.leadout << " (" << length(layout.leadout) << ")\n";
   std::cout << "  #  type     start   length  offset  title\n";
@@ -113,8 +134,10 @@ void printHuman(const mkdisc::Disc& disc, const mkdisc::DiscLayout& layout, cons
 }
 
 void printJson(const mkdisc::Disc& disc, const mkdisc::DiscLayout& layout, const std::string& id,
-               const fs::path& cue, const fs::path& bin, const std::optional<fs::path>& entry) {
+               const fs::path& cue, const fs::path& bin, const std::optional<fs::path>& entry,
+               const std::optional<fs::path>& accurateRip) {
   nlohmann::json out;
+  out["accuraterip"] = accurateRip ? nlohmann::json(accurateRip->string()) : nlohmann::json(nullptr);
   out["cue"] = cue.string();
   out["bin"] = bin.string();
   out["entry"] = entry ? nlohmann::json(entry->string()) : nlohmann::json(nullptr);
@@ -181,10 +204,16 @@ int run(const Options& options) {
     if (!writeText(*entry, mkdisc::makeEntry(disc, layout, id), why)) return error(kExitFailed, why);
   }
 
+  std::optional<fs::path> accurateRip;
+  if (!options.accurateRipDir.empty()) {
+    accurateRip = writeAccurateRip(disc, layout, options, why);
+    if (!accurateRip) return error(kExitFailed, why);
+  }
+
   if (options.json)
-    printJson(disc, layout, id, cue, bin, entry);
+    printJson(disc, layout, id, cue, bin, entry, accurateRip);
   else
-    printHuman(disc, layout, id, cue, bin, entry);
+    printHuman(disc, layout, id, cue, bin, entry, accurateRip);
   return 0;
 }
 
@@ -198,6 +227,11 @@ int main(int argc, char** argv) {
       ->required();
   app.add_option("--out", options.outDir, "Folder for BASE.cue and BASE.bin")->required();
   app.add_option("--freedb", options.freedbDir, "freedb-format folder for the entry");
+  app.add_option("--accuraterip", options.accurateRipDir,
+                 "Folder for the disc's AccurateRip database file (x/y/z/dBAR-....bin)");
+  app.add_option("--accuraterip-confidence", options.accurateRipConfidence,
+                 "Confidence of each track in that file (1-255, default 5)")
+      ->check(CLI::Range(1u, 255u));
   app.add_option("--seed", options.seed, "Seed for noise and data (overrides the description's)");
   app.add_option("--name", options.name, "BASE of the file names (default: the description's name)");
   app.add_flag("--json", options.json, "Print what was written as JSON");

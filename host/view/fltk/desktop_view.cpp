@@ -9,6 +9,7 @@
 #include "host/view/fltk/preferences_window.h"
 #include "platform/winpath.h"
 #include "sdk/config.h"
+#include "host/view/fltk/verdict_title.h"
 #include "sdk/ui/container.h"
 
 namespace qomhost::fltk {
@@ -43,7 +44,7 @@ class DesktopView::FrameWindow final : public Fl_Double_Window {
   ModelView* view() const { return view_.get(); }
 
   void syncTitle() {
-    std::string title = toFltk(titleOf(frame_));
+    std::string title = toFltk(titleOf(frame_)) + verdictTitle(owner_.windows_.window(guid_));
     if (title == title_) return;
     title_ = std::move(title);
     label(title_.c_str());

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "tools/cddb-server/accuraterip_files.h"
 #include "tools/cddb-server/cddb_commands.h"
 #include "tools/cddb-server/entry_store.h"
 #include "tools/cddb-server/http_reply.h"
@@ -212,6 +213,51 @@ TEST(CddbHttpReply, RoutesAndAppliesFaultModes) {
   EXPECT_EQ(decodeForm("cmd=a+b%2Fc%zz%4&cmd=second&=x&k")["cmd"], "a b/c%zz%4");
 }
 
+// Database files: only names of the database's own layout, only regular
+// files that are no links and lie under no linked folder, at most 64 KiB.
+TEST(CddbHttpReply, ServesAccurateRipFilesOfTheLayoutOnly) {
+  testing_support::TempDir dir;
+  const std::string name = "e/4/c/dBAR-003-00000c4e-00002905-12001503.bin";
+  std::filesystem::create_directories(dir.file("ar/e/4/c"));
+  dir.write("ar/" + name, std::string("\x03\0binary", 9));
+  MemoryStore store;
+  Options options;
+  options.accurateRipRoot = dir.file("ar");
+  HttpReply found = replyFor("GET", "/accuraterip/" + name, options, store);
+  EXPECT_EQ(found.status, 200);
+  EXPECT_EQ(found.contentType, "application/octet-stream");
+  EXPECT_EQ(found.body, std::string("\x03\0binary", 9));
+  EXPECT_EQ(replyFor("GET", "http://127.0.0.1:1/accuraterip/" + name, options, store).status, 200);
+  EXPECT_EQ(replyFor("POST", "/accuraterip/" + name, options, store).status, 405);
+
+  for (const std::string bad :
+       {"e/4/c/dBAR-003-00000c4e-00002905-12001504.bin",  // absent
+        "c/4/e/dBAR-003-00000c4e-00002905-12001503.bin",  // folders not id1's digits
+        "e/4/c/dBAR-003-00000C4E-00002905-12001503.bin",  // upper case
+        "e/4/c/dBAR-03-000000c4e-00002905-12001503.bin", "e/4/c/../../../../etc/passwd.bin",
+        "e/4/c/dBAR-003-00000c4e-00002905-12001503.bin/", "e/4/c/dBAR-003-00000c4e-00002905-12001503.bi"})
+    EXPECT_EQ(replyFor("GET", "/accuraterip/" + bad, options, store).status, 404) << bad;
+  EXPECT_FALSE(accurateRipFileName("/accuraterip/e/4/c/dBAR-003-00000c4e-00002905-1200150\n.bin"));
+
+  // A linked file, a linked folder, a FIFO and an oversized file: refused.
+  const std::string other = "f/4/c/dBAR-003-00000c4f-00002905-12001503.bin";
+  std::filesystem::create_directories(dir.file("ar/f/4"));
+  std::filesystem::create_directory_symlink(dir.file("ar/e/4/c"), dir.file("ar/f/4/c"));
+  EXPECT_EQ(replyFor("GET", "/accuraterip/" + std::string("f/4/c/") + name.substr(6), options, store).status, 404);
+  std::filesystem::create_directories(dir.file("ar/0/0/0"));
+  std::filesystem::create_symlink(dir.file("ar/" + name), dir.file("ar/0/0/0/dBAR-003-00000000-00002905-12001503.bin"));
+  EXPECT_FALSE(loadAccurateRipFile(options.accurateRipRoot, "0/0/0/dBAR-003-00000000-00002905-12001503.bin"));
+  ASSERT_EQ(::mkfifo(dir.file("ar/0/0/0/dBAR-003-00000000-00002905-12001504.bin").c_str(), 0600), 0);
+  EXPECT_FALSE(loadAccurateRipFile(options.accurateRipRoot, "0/0/0/dBAR-003-00000000-00002905-12001504.bin"));
+  dir.write("ar/0/0/0/dBAR-003-00000000-00002905-12001505.bin", std::string(kMaxAccurateRipFileBytes + 1, 'x'));
+  EXPECT_FALSE(loadAccurateRipFile(options.accurateRipRoot, "0/0/0/dBAR-003-00000000-00002905-12001505.bin"));
+  dir.write("ar/0/0/0/dBAR-003-00000000-00002905-12001506.bin", std::string(kMaxAccurateRipFileBytes, 'x'));
+  EXPECT_TRUE(loadAccurateRipFile(options.accurateRipRoot, "0/0/0/dBAR-003-00000000-00002905-12001506.bin"));
+  // Without --accuraterip nothing is served.
+  options.accurateRipRoot.clear();
+  EXPECT_EQ(replyFor("GET", "/accuraterip/" + name, options, store).status, 404);
+}
+
 TEST(CddbOptions, RefusesBadCommandLines) {
   testing_support::TempDir root;
   const ParsedOptions good = parseOptions({"--root", root.path(), "--listen", "127.0.0.1:0", "--slow",
@@ -221,12 +267,14 @@ TEST(CddbOptions, RefusesBadCommandLines) {
   EXPECT_TRUE(good.options.rawSocketMode());
   EXPECT_EQ(good.options.failReads.count("rock/0701000a"), 1u);
   EXPECT_EQ(good.options.delayMs, 250);
+  EXPECT_EQ(parseOptions({"--root", root.path(), "--accuraterip", root.path()}).options.accurateRipRoot, root.path());
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
            {}, {"--root", root.file("missing")}, {"--root", root.path(), "--listen", "127.0.0.1:65536"},
            {"--root", root.path(), "--listen", "host:80"}, {"--root", root.path(), "--delay", "-1"},
            {"--root", root.path(), "--redirect", "http://x/\r\nSet-Cookie: a"},
            {"--root", root.path(), "--fail-read", "../x/07010002"}, {"--root", root.path(), "--bogus"},
-           {"--root"}})
+           {"--root"}, {"--root", root.path(), "--accuraterip", root.file("missing")},
+           {"--root", root.path(), "--accuraterip="}})
     EXPECT_NE(parseOptions(bad).error, "");
 }
 

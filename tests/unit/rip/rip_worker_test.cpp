@@ -19,6 +19,7 @@
 
 #include "rondel/output/job_builder.h"
 #include "rondel/rip/rip_worker.h"
+#include "sdk/verify/accuraterip.h"
 #include "sim_disc.h"
 #include "support/run_command.h"
 
@@ -40,10 +41,16 @@ class RecordingOwner : public rondel::RipOwner {
   void trackFileWritten(std::uint32_t track, const std::string& path) override {
     events.push_back("file " + path + (track == track_ ? "" : " (wrong track)"));
   }
+  void trackChecked(std::uint32_t, const rondel::TrackChecks& c) override {
+    checks.push_back(c);
+    checkedAfterEvents = events.size();
+  }
   void ripWorkerEnded() override { events.push_back("ended"); }
   bool pathWrittenBefore(const std::string& path) override { return written.count(path) > 0; }
 
   Events events;
+  std::vector<rondel::TrackChecks> checks;
+  std::size_t checkedAfterEvents = 0;  // events heard before the checks came
   // The paths an earlier job of the copy wrote (Windows form).
   std::set<std::string> written;
   // Cancel is clicked right after this many polls (so while the worker
@@ -62,6 +69,7 @@ struct Job {
   std::string name = "01 Title";
   bool tagFields = true;
   std::uint32_t readableEnd = 0;  // 0: the track's end
+  bool firstAudio = false, lastAudio = false;
 };
 
 class RipWorkerTest : public ::testing::Test {
@@ -78,6 +86,9 @@ class RipWorkerTest : public ::testing::Test {
     context->sectorCount = j.count;
     context->readableEndSector = j.readableEnd;
     context->resync = j.resync;
+    context->audioIndex = 3;
+    context->firstAudioTrack = j.firstAudio;
+    context->lastAudioTrack = j.lastAudio;
     context->encoderIndex = j.encoder;
     context->encoderSetting = 8;
     context->deviceIndex = 0;
@@ -95,9 +106,30 @@ class RipWorkerTest : public ::testing::Test {
       context->comment = "ripped";
       rondel::addJobTags(*context);
     }
+    o.checks.clear();
     std::thread worker(rondel::RipWorker, std::move(context));
     worker.join();
+    lastChecks = o.checks;
+    checkedBefore = !o.checks.empty() && o.checkedAfterEvents < o.events.size() ? o.events[o.checkedAfterEvents] : "";
     return o.events;
+  }
+
+  // The checks the last job's owner heard, and the status that came right
+  // after them.
+  std::vector<rondel::TrackChecks> lastChecks;
+  std::string checkedBefore;
+
+  // The library's checksums of `bytes` for a track of that length.
+  static std::string checksumsOf(const std::vector<std::uint8_t>& bytes, bool first, bool last) {
+    verify::TrackChecksums sums(static_cast<std::uint32_t>(bytes.size() / 4), first, last);
+    sums.add(bytes.data(), bytes.size());
+    return verify::hex8(sums.crc32()) + " " + verify::hex8(sums.accurateRipV1()) + " " +
+           verify::hex8(sums.accurateRipV2());
+  }
+  std::string lastChecksText() const {
+    if (lastChecks.size() != 1) return "<" + std::to_string(lastChecks.size()) + " checks>";
+    const rondel::TrackChecks& c = lastChecks[0];
+    return verify::hex8(c.crc32) + " " + verify::hex8(c.accurateRipV1) + " " + verify::hex8(c.accurateRipV2);
   }
 
   static std::string nativeOut(const SimDisc& disc, const std::string& name) {
@@ -146,6 +178,21 @@ TEST_F(RipWorkerTest, HundredSectorTrack_ProgressSteps_BitExactFile_Id3v1OnlyFor
   EXPECT_EQ(file.back(), 17) << "genre Rock";
   file.resize(100 * kSector);
   EXPECT_TRUE(file == counterBytes(300, 100));
+  // Every sample the encoder got went into the checksums, which came just
+  // before "Copied"; the track's place decides what the AccurateRip sums
+  // leave out.
+  EXPECT_EQ(lastChecksText(), checksumsOf(counterBytes(300, 100), false, false));
+  EXPECT_EQ(checkedBefore, "Copied");
+  EXPECT_EQ(lastChecks[0].audioIndex, 3u);
+  Job last{300, 100, true, 2, "04 Last"};
+  last.lastAudio = true;
+  ASSERT_EQ(finalStatus(rip(disc, last)), "Copied");
+  EXPECT_EQ(lastChecksText(), checksumsOf(counterBytes(300, 100), false, true));
+  EXPECT_NE(lastChecksText(), checksumsOf(counterBytes(300, 100), false, false));
+  Job first{0, 9, false, 2, "05 First"};
+  first.firstAudio = first.lastAudio = true;  // shorter than the ten sectors both ends leave out
+  ASSERT_EQ(finalStatus(rip(disc, first)), "Copied");
+  EXPECT_EQ(lastChecksText(), checksumsOf(counterBytes(0, 9), true, true));
 
   // Ogg (through the ID3v2 opening as well) and WAV files get no ID3v1 tag.
   for (std::uint32_t encoder : {1u, 2u}) {
@@ -413,6 +460,7 @@ TEST_F(RipWorkerTest, Failures_EachEndsWithItsStatusThenTheOwnerOnce_AndTheNextJ
   // cannot publish its file at the finished close.
   EXPECT_EQ(rip(disc, {300, 100, false, 0, "a"}), endedWith(rondel::kStatusInitCompressFailed));
   EXPECT_FALSE(std::filesystem::exists(nativeOut(disc, "a.mp3")));
+  EXPECT_TRUE(lastChecks.empty()) << "a failed track has no checksums";
 
   Events events = rip(disc, {300, 100, false, 1, "b"});
   EXPECT_EQ(events, (Events{"Copying 0%...", "Copying 12%...", "Copying 24%...",
@@ -426,6 +474,7 @@ TEST_F(RipWorkerTest, Failures_EachEndsWithItsStatusThenTheOwnerOnce_AndTheNextJ
   EXPECT_EQ(finalStatus(events), rondel::kStatusCompressFailed);
   EXPECT_EQ(events.back(), "ended");
   EXPECT_FALSE(std::filesystem::exists(nativeOut(disc, "c.wav")));
+  EXPECT_TRUE(lastChecks.empty()) << "read whole but not published: no checksums";
 
   // A range past 32 bits cannot be read: the reader does not start.
   EXPECT_EQ(rip(disc, {0xFFFFFFF0u, 0x20, false, 1, "d"}),
@@ -453,6 +502,7 @@ TEST_F(RipWorkerTest, Cancel_WhileWaiting_TheArrivingBlockIsCompressed_ALastBloc
     EXPECT_EQ(rip(disc, {300, 100, true, 2, "a"}, &owner),
               (Events{"Copying 0%...", "Copying 12%...", rondel::kStatusCancelled, "ended"}));
     EXPECT_FALSE(std::filesystem::exists(nativeOut(disc, "a.wav")));
+    EXPECT_TRUE(lastChecks.empty()) << "a cancelled track has no checksums";
   }
   {
     RecordingOwner owner(7);

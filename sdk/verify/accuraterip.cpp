@@ -45,9 +45,8 @@ void TrackChecksums::addSample(std::uint32_t word) {
   // multiplier is its place in the track whatever was left out before it.
   if (position_ < firstCounted_ || position_ > lastCounted_) return;
   const std::uint64_t product = std::uint64_t{word} * position_;
-  const auto low = static_cast<std::uint32_t>(product);
-  v1_ += low;
-  v2_ += low + static_cast<std::uint32_t>(product >> 32);
+  v1_ += static_cast<std::uint32_t>(product);
+  high_ += static_cast<std::uint32_t>(product >> 32);
 }
 
 void TrackChecksums::add(const void* bytes, std::size_t count) {
@@ -67,7 +66,25 @@ void TrackChecksums::add(const void* bytes, std::size_t count) {
       partialBytes_ = 0;
     }
   }
-  for (; i + kBytesPerSample <= count; i += kBytesPerSample) addSample(littleEndian32(p + i));
+  // The whole samples: only the positions that count are visited, without
+  // a test per sample, so the loop stays a plain sum (the rip's hot path).
+  const std::size_t whole = (count - i) / kBytesPerSample;
+  const std::uint64_t firstPosition = position_ + 1, lastPosition = position_ + whole;
+  const std::uint64_t from = std::max<std::uint64_t>(firstPosition, firstCounted_);
+  const std::uint64_t to = std::min<std::uint64_t>(lastPosition, lastCounted_);
+  if (whole > 0 && from <= to) {
+    const unsigned char* at = p + i + (from - firstPosition) * kBytesPerSample;
+    std::uint32_t low = 0, high = 0;
+    for (std::uint64_t position = from; position <= to; ++position, at += kBytesPerSample) {
+      const std::uint64_t product = std::uint64_t{littleEndian32(at)} * position;
+      low += static_cast<std::uint32_t>(product);
+      high += static_cast<std::uint32_t>(product >> 32);
+    }
+    v1_ += low;
+    high_ += high;
+  }
+  position_ += whole;
+  i += whole * kBytesPerSample;
   for (; i < count; ++i) partial_ |= std::uint32_t{p[i]} << (8 * partialBytes_++);
 }
 

@@ -33,6 +33,8 @@ names:
   ar-html       200 OK with an HTML page
   ar-held       Content-Length of a whole response, half of it, then silence
                 with the connection kept open
+  ar-trickle    Content-Length of a whole response, then one byte every
+                0.2 s, past any deadline
 
 Only the loopback address is used; every loop ends when the client goes or
 the process is stopped.
@@ -195,6 +197,12 @@ def serve_accuraterip(out, mode, ids):
     elif mode == "ar-held":
         out.send(binary(one[:len(one) // 2], len(one)))
         out.hold()
+    elif mode == "ar-trickle":
+        data = binary(one * 100)
+        for i in range(len(data)):
+            out.send(data[i:i + 1])
+            if stopping.wait(0.2):
+                return
 
 
 def serve(conn, mode, matches):

@@ -258,7 +258,9 @@ bool parseVerdictText(const std::string& text, Verdict& verdict) {
     int used = 0;
     const int fields =
         std::sscanf(text.c_str(), "%15s %u %u%n %3s%n", name, &confidence, &total, &used, version, &used);
-    if (fields < 3 || static_cast<std::size_t>(used) != text.size() || total > 100000 || confidence > total)
+    // The most a file can give: 64 KiB of one-track responses, each 255.
+    constexpr unsigned kMostTotal = 255 * (kMaxDatabaseFileBytes / (kHeaderBytes + kTrackBytes));
+    if (fields < 3 || static_cast<std::size_t>(used) != text.size() || total > kMostTotal || confidence > total)
       return false;
     const std::string kind = name, v = fields == 4 ? version : "";
     if (kind == "accurate" && (v == "v1" || v == "v2") && confidence > 0) {

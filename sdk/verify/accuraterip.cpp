@@ -33,8 +33,7 @@ constexpr std::size_t kTrackBytes = 9;
 }  // namespace
 
 TrackChecksums::TrackChecksums(std::uint32_t totalSamples, bool firstAudio, bool lastAudio)
-    : total_(totalSamples),
-      firstCounted_(firstAudio ? kSkippedSamples : 1),
+    : firstCounted_(firstAudio ? kSkippedSamples : 1),
       lastCounted_(lastAudio ? (totalSamples > kSkippedSamples ? totalSamples - kSkippedSamples : 0)
                              : totalSamples),
       crc_(static_cast<std::uint32_t>(::crc32(0L, Z_NULL, 0))) {}

@@ -42,7 +42,6 @@ class TrackChecksums {
  private:
   void addSample(std::uint32_t word);
 
-  std::uint32_t total_;
   std::uint32_t firstCounted_;  // 1-based position of the first counted sample
   std::uint32_t lastCounted_;   // 1-based position of the last counted sample (0: none)
   std::uint32_t crc_;

@@ -7,6 +7,9 @@
 // lookup's end on its own thread. All of them meet under checksMutex_,
 // which guards the lookup's state and the copied tracks' checksums, and
 // write only window properties (safe from any thread).
+#include <memory>
+#include <system_error>
+
 #include "rondel/metadata/accuraterip_lookup.h"
 #include "rondel/rip/disc_checks.h"
 #include "rondel/ui/main_window.h"

@@ -33,8 +33,7 @@ constexpr std::size_t kTrackBytes = 9;
 }  // namespace
 
 TrackChecksums::TrackChecksums(std::uint32_t totalSamples, bool firstAudio, bool lastAudio)
-    : total_(totalSamples),
-      firstCounted_(firstAudio ? kSkippedSamples : 1),
+    : firstCounted_(firstAudio ? kSkippedSamples : 1),
       lastCounted_(lastAudio ? (totalSamples > kSkippedSamples ? totalSamples - kSkippedSamples : 0)
                              : totalSamples),
       crc_(static_cast<std::uint32_t>(::crc32(0L, Z_NULL, 0))) {}
@@ -45,9 +44,8 @@ void TrackChecksums::addSample(std::uint32_t word) {
   // multiplier is its place in the track whatever was left out before it.
   if (position_ < firstCounted_ || position_ > lastCounted_) return;
   const std::uint64_t product = std::uint64_t{word} * position_;
-  const auto low = static_cast<std::uint32_t>(product);
-  v1_ += low;
-  v2_ += low + static_cast<std::uint32_t>(product >> 32);
+  v1_ += static_cast<std::uint32_t>(product);
+  high_ += static_cast<std::uint32_t>(product >> 32);
 }
 
 void TrackChecksums::add(const void* bytes, std::size_t count) {
@@ -67,7 +65,25 @@ void TrackChecksums::add(const void* bytes, std::size_t count) {
       partialBytes_ = 0;
     }
   }
-  for (; i + kBytesPerSample <= count; i += kBytesPerSample) addSample(littleEndian32(p + i));
+  // The whole samples: only the positions that count are visited, without
+  // a test per sample, so the loop stays a plain sum (the rip's hot path).
+  const std::size_t whole = (count - i) / kBytesPerSample;
+  const std::uint64_t firstPosition = position_ + 1, lastPosition = position_ + whole;
+  const std::uint64_t from = std::max<std::uint64_t>(firstPosition, firstCounted_);
+  const std::uint64_t to = std::min<std::uint64_t>(lastPosition, lastCounted_);
+  if (whole > 0 && from <= to) {
+    const unsigned char* at = p + i + (from - firstPosition) * kBytesPerSample;
+    std::uint32_t low = 0, high = 0;
+    for (std::uint64_t position = from; position <= to; ++position, at += kBytesPerSample) {
+      const std::uint64_t product = std::uint64_t{littleEndian32(at)} * position;
+      low += static_cast<std::uint32_t>(product);
+      high += static_cast<std::uint32_t>(product >> 32);
+    }
+    v1_ += low;
+    high_ += high;
+  }
+  position_ += whole;
+  i += whole * kBytesPerSample;
   for (; i < count; ++i) partial_ |= std::uint32_t{p[i]} << (8 * partialBytes_++);
 }
 
@@ -241,7 +257,9 @@ bool parseVerdictText(const std::string& text, Verdict& verdict) {
     int used = 0;
     const int fields =
         std::sscanf(text.c_str(), "%15s %u %u%n %3s%n", name, &confidence, &total, &used, version, &used);
-    if (fields < 3 || static_cast<std::size_t>(used) != text.size() || total > 100000 || confidence > total)
+    // The most a file can give: 64 KiB of one-track responses, each 255.
+    constexpr unsigned kMostTotal = 255 * (kMaxDatabaseFileBytes / (kHeaderBytes + kTrackBytes));
+    if (fields < 3 || static_cast<std::size_t>(used) != text.size() || total > kMostTotal || confidence > total)
       return false;
     const std::string kind = name, v = fields == 4 ? version : "";
     if (kind == "accurate" && (v == "v1" || v == "v2") && confidence > 0) {

@@ -35,18 +35,18 @@ class TrackChecksums {
 
   std::uint32_t crc32() const { return crc_; }
   std::uint32_t accurateRipV1() const { return v1_; }
-  std::uint32_t accurateRipV2() const { return v2_; }
+  std::uint32_t accurateRipV2() const { return v1_ + high_; }
   // Samples seen so far (a partial one at the end not counted).
   std::uint64_t samples() const { return position_; }
 
  private:
   void addSample(std::uint32_t word);
 
-  std::uint32_t total_;
   std::uint32_t firstCounted_;  // 1-based position of the first counted sample
   std::uint32_t lastCounted_;   // 1-based position of the last counted sample (0: none)
   std::uint32_t crc_;
-  std::uint32_t v1_ = 0, v2_ = 0;
+  std::uint32_t v1_ = 0;    // the products' low halves, summed
+  std::uint32_t high_ = 0;  // their high halves (v2 is both)
   std::uint64_t position_ = 0;  // samples seen
   std::uint32_t partial_ = 0;   // bytes of a sample split across calls
   unsigned partialBytes_ = 0;

@@ -24,6 +24,18 @@ runs until SIGTERM or SIGINT. Modes:
   control-titles  a well-formed match and entry whose titles hold bells and
                 terminal escapes (ESC [31m, ESC ]0;... BEL, the C1 OSC 0x9D)
 
+AccurateRip database files (GET /accuraterip/x/y/z/dBAR-NNN-id1-id2-id3.bin;
+the CDDB script then answers "202 No match"), built from the ids the path
+names:
+  ar-truncated  one response less its last byte
+  ar-oversized  70 KiB of well-formed responses, more than any file holds
+  ar-wrong-ids  a well-formed response of another disc (id2 + 1)
+  ar-html       200 OK with an HTML page
+  ar-held       Content-Length of a whole response, half of it, then silence
+                with the connection kept open
+  ar-trickle    Content-Length of a whole response, then one byte every
+                0.2 s, past any deadline
+
 Only the loopback address is used; every loop ends when the client goes or
 the process is stopped.
 """
@@ -145,6 +157,54 @@ def match_list(code_line, count, disc_id):
     return "\r\n".join(lines) + "\r\n.\r\n"
 
 
+def accuraterip_ids(request_line):
+    """(track count, id1, id2, freedb id) named by a database file's path."""
+    parts = request_line.split(" ")
+    name = (parts[1] if len(parts) > 1 else "").rsplit("/", 1)[-1]
+    fields = name[:-4].split("-") if name.endswith(".bin") else []
+    if len(fields) != 5 or fields[0] != "dBAR":
+        return None
+    try:
+        return int(fields[1]), int(fields[2], 16), int(fields[3], 16), int(fields[4], 16)
+    except ValueError:
+        return None
+
+
+def accuraterip_response(count, id1, id2, freedb):
+    body = bytes([count]) + id1.to_bytes(4, "little") + id2.to_bytes(4, "little") + freedb.to_bytes(4, "little")
+    for track in range(count):
+        body += bytes([7]) + (0x1000 + track).to_bytes(4, "little") + (0x2000 + track).to_bytes(4, "little")
+    return body
+
+
+def binary(body, length=None):
+    head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: %d\r\n\r\n" % (
+        len(body) if length is None else length)
+    return head.encode("latin-1") + body
+
+
+def serve_accuraterip(out, mode, ids):
+    count, id1, id2, freedb = ids
+    one = accuraterip_response(count, id1, id2, freedb)
+    if mode == "ar-truncated":
+        out.send(binary(one[:-1]))
+    elif mode == "ar-oversized":
+        out.send(binary(one * (70 * 1024 // len(one) + 1)))
+    elif mode == "ar-wrong-ids":
+        out.send(binary(accuraterip_response(count, id1, (id2 + 1) & 0xFFFFFFFF, freedb)))
+    elif mode == "ar-html":
+        out.send(plain("<html><head><title>Moved</title></head><body>Try again later</body></html>\r\n"))
+    elif mode == "ar-held":
+        out.send(binary(one[:len(one) // 2], len(one)))
+        out.hold()
+    elif mode == "ar-trickle":
+        data = binary(one * 100)
+        for i in range(len(data)):
+            out.send(data[i:i + 1])
+            if stopping.wait(0.2):
+                return
+
+
 def serve(conn, mode, matches):
     started = time.monotonic()
     out = Sender(conn)
@@ -159,7 +219,14 @@ def serve(conn, mode, matches):
         disc_id = words[2] if is_query and len(words) > 2 else "00000000"
         category, read_id = (words[2], words[3]) if is_read and len(words) > 3 else ("rock", "00000000")
 
-        if mode == "nul-flood":
+        if mode.startswith("ar-"):
+            ids = accuraterip_ids(line)
+            words = ["accuraterip"] if ids else words
+            if ids:
+                serve_accuraterip(out, mode, ids)
+            else:
+                out.send(plain("202 No match for disc ID %s.\r\n" % disc_id))
+        elif mode == "nul-flood":
             out.send(b"HTTP/1.0 200 OK\r\n\r\n")
             block = b"\0" * 65536
             while True:

@@ -8,6 +8,7 @@
 #include <functional>
 #include <utility>
 
+#include "rondel/metadata/accuraterip_lookup.h"
 #include "rondel/metadata/lookup_thread.h"
 #include "rondel/net/http_get_request.h"
 #include "unit/net/raw_peer.h"
@@ -71,6 +72,36 @@ TEST(FetchText, BodyOnlyForAReplyTheServerEndsByClosing) {
                   smallHead),
             "");
   EXPECT_EQ(fetch(Peer("HTTP/1.0 200 OK\r\nX: y\r\n\r\nbody", false), smallHead), "body");
+}
+
+// The AccurateRip file: binary bodies whole (NULs kept), 404 as "not in the
+// database", any other failure as failed, 64 KiB of body and no more.
+TEST(FetchDatabaseFile, BinaryBodiesWholeNotFoundAndTheCap) {
+  using Outcome = AccurateRipResult::Outcome;
+  const auto get = [](const Peer& peer) {
+    HttpGetRequest request(nullptr, 16384, nullptr);
+    return fetchDatabaseFile(request, peer.base() + "/accuraterip/x.bin", shortLimits(), [] { return false; },
+                             std::chrono::steady_clock::now() + std::chrono::seconds(10));
+  };
+  const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n";
+  const std::string binary("\x02\0\0\x01\xff", 5);
+  AccurateRipResult r = get(Peer(head + binary, false));
+  EXPECT_EQ(r.outcome, Outcome::Found);
+  EXPECT_EQ(r.body, binary);
+  r = get(Peer(head + std::string(64 * 1024, '\0'), false));
+  EXPECT_EQ(r.outcome, Outcome::Found);
+  EXPECT_EQ(r.body.size(), 64u * 1024);
+  r = get(Peer(head + std::string(64 * 1024 + 1, '\0'), false));
+  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_NE(r.error, "");
+  EXPECT_EQ(get(Peer("HTTP/1.0 404 Not Found\r\n\r\nmissing", false)).outcome, Outcome::NotFound);
+  r = get(Peer("HTTP/1.0 500 Internal Server Error\r\n\r\n", false));
+  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_NE(r.error.find("500"), std::string::npos) << r.error;
+  EXPECT_EQ(get(Peer("", false)).outcome, Outcome::Failed);
+  EXPECT_EQ(get(Peer("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", false)).outcome, Outcome::Failed);
+  // Held open with nothing more: the silence bound ends it.
+  EXPECT_EQ(get(Peer(head + "ab", true)).outcome, Outcome::Failed);
 }
 
 TEST(FetchText, EndsWithinItsBounds) {

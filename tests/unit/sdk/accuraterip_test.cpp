@@ -135,6 +135,18 @@ TEST(AccurateRipFile, IsReadWholeOrRefusedAndGivesVerdicts) {
   v = verify::verdictFor(read, 2, 1, 2);
   EXPECT_EQ(verify::verdictText(v), "not_accurate 0 14");
   EXPECT_EQ(verify::verdictText(verify::verdictFor({}, 0, 1, 2)), "not_found");
+  // The largest total a file can give (64 KiB of one-track responses, each
+  // of confidence 255) still reads back from its text.
+  {
+    const DiscIds one = verify::discIds({{1, 0, true}}, 1000);
+    std::vector<Response> many(verify::kMaxDatabaseFileBytes / (13 + 9), oneResponse(one, 255)[0]);
+    std::vector<Response> parsed;
+    ASSERT_TRUE(verify::parseDatabaseFile(verify::databaseFile(many), one, parsed, &problem)) << problem;
+    const verify::Verdict most = verify::verdictFor(parsed, 0, 0, 0x1000);
+    verify::Verdict back;
+    EXPECT_TRUE(verify::parseVerdictText(verify::verdictText(most), back)) << verify::verdictText(most);
+    EXPECT_EQ(back.total, most.total);
+  }
   // A filler entry of confidence 0 matches nothing, even a checksum of 0.
   std::vector<Response> filler = read;
   for (auto& r : filler) r.tracks[0] = {0, 0, 0};

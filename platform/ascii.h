@@ -25,4 +25,18 @@ inline std::string asciiLowered(std::string_view text) {
   return out;
 }
 
+// A drive's INQUIRY field (vendor, model, revision) as shown: up to its
+// first NUL, controls and non-ASCII bytes as "?", surrounding blanks gone.
+inline std::string inquiryField(std::string_view field) {
+  std::string out;
+  for (char c : field) {
+    if (c == '\0') break;
+    const auto u = static_cast<unsigned char>(c);
+    out += (u < 0x20 || u >= 0x7f) ? '?' : c;
+  }
+  const auto first = out.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return out.substr(first, out.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace platform

@@ -2,6 +2,10 @@
 // A file descriptor closed when its owner goes. Not shared between threads.
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
+#include <string_view>
+
 #include <utility>
 
 namespace platform {
@@ -31,5 +35,18 @@ class UniqueFd {
  private:
   int fd_ = -1;
 };
+
+// Writes all of `text` to `fd`, again after an interrupted or short write;
+// false on the first error (errno tells which).
+inline bool writeAll(int fd, std::string_view text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 }  // namespace platform

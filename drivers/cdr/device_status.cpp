@@ -1,6 +1,7 @@
 #include "drivers/cdr/device_status.h"
 
 #include "drivers/cdr/drive.h"
+#include "platform/ascii.h"
 
 namespace cdr {
 namespace {
@@ -12,18 +13,6 @@ constexpr std::uint8_t kAscqBecomingReady = 0x01;
 constexpr std::uint8_t kAscqOperationInProgress = 0x07;
 constexpr std::uint8_t kAscNoMedium = 0x3A;
 constexpr std::uint8_t kAscNotSelfConfigured = 0x3E;
-
-std::string cleanField(std::string_view field) {
-  std::string out;
-  for (char c : field) {
-    if (c == '\0') break;
-    const auto u = static_cast<unsigned char>(c);
-    out += (u < 0x20 || u >= 0x7f) ? '?' : c;
-  }
-  const auto first = out.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return out.substr(first, out.find_last_not_of(' ') - first + 1);
-}
 
 }  // namespace
 
@@ -64,8 +53,8 @@ std::int32_t readinessFromDrive(bool unitReady, const Sense& sense, Tray tray) {
 }
 
 std::string vendorAndModel(std::string_view vendor, std::string_view model) {
-  std::string name = cleanField(vendor);
-  const std::string m = cleanField(model);
+  std::string name = platform::inquiryField(vendor);
+  const std::string m = platform::inquiryField(model);
   if (!m.empty()) name += (name.empty() ? "" : " ") + m;
   return name;
 }

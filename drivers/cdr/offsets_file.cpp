@@ -16,17 +16,6 @@ namespace {
 
 constexpr std::size_t kMaxOffsetsFileBytes = std::size_t{1} << 20;
 
-bool writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string offsetsFilePath() {
@@ -69,7 +58,7 @@ std::string saveOffset(const std::string& path, const std::string& vendorModel, 
   std::string temporary = path + ".XXXXXX";
   platform::UniqueFd fd(::mkstemp(temporary.data()));
   if (!fd.valid()) return "cannot write beside " + path + ": " + std::strerror(errno);
-  const bool written = writeAll(fd.get(), offsets->dump(2) + "\n") && ::fsync(fd.get()) == 0;
+  const bool written = platform::writeAll(fd.get(), offsets->dump(2) + "\n") && ::fsync(fd.get()) == 0;
   const int writeError = errno;
   fd.reset();
   if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {

@@ -8,23 +8,10 @@
 #include <string_view>
 
 #include "drivers/cdr/offsets_file.h"
+#include "platform/ascii.h"
 
 namespace qomhost {
 namespace {
-
-// An inquiry field as cdr.dll cleans it: controls and non-ASCII become
-// "?", surrounding blanks go.
-std::string cleanField(std::string_view field) {
-  std::string out;
-  for (char c : field) {
-    if (c == '\0') break;
-    const auto u = static_cast<unsigned char>(c);
-    out += (u < 0x20 || u >= 0x7f) ? '?' : c;
-  }
-  const auto first = out.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return out.substr(first, out.find_last_not_of(' ') - first + 1);
-}
 
 struct CdioClose {
   void operator()(CdIo_t* cdio) const { cdio_destroy(cdio); }
@@ -53,8 +40,8 @@ DriveIdentity identifyDrive(const std::string& name) {
   std::unique_ptr<CdIo_t, CdioClose> cdio(cdio_open(identity.path.c_str(), DRIVER_LINUX));
   cdio_hwinfo_t info{};
   if (cdio && cdio_get_hwinfo(cdio.get(), &info)) {
-    identity.vendor = cleanField({info.psz_vendor, strnlen(info.psz_vendor, sizeof info.psz_vendor)});
-    identity.model = cleanField({info.psz_model, strnlen(info.psz_model, sizeof info.psz_model)});
+    identity.vendor = platform::inquiryField({info.psz_vendor, strnlen(info.psz_vendor, sizeof info.psz_vendor)});
+    identity.model = platform::inquiryField({info.psz_model, strnlen(info.psz_model, sizeof info.psz_model)});
   }
   const std::string key = identity.vendorModel();
   const std::string file = cdr::offsetsFilePath();

@@ -44,17 +44,6 @@ std::string offsetText(const DriveIdentity& identity) {
   return "not set (0)";
 }
 
-bool writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string logDate() {
@@ -156,7 +145,7 @@ std::string writeRipLog(const RipLog& log, std::string& problem) {
     return "";
   }
   ::fchmod(fd.get(), 0644);
-  const bool written = writeAll(fd.get(), renderRipLog(log)) && ::fsync(fd.get()) == 0;
+  const bool written = platform::writeAll(fd.get(), renderRipLog(log)) && ::fsync(fd.get()) == 0;
   const int writeError = errno;
   fd.reset();
   if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {

@@ -249,6 +249,35 @@ TEST(DiscIds, MatchThePublishedIdsOfRealDiscs) {
   EXPECT_EQ(fingerprint(ids), "028-00517a54-05a845d2-af0da31d");
   EXPECT_EQ(ids.path(), "4/5/a/dBAR-028-00517a54-05a845d2-af0da31d.bin");
 
+  // More discs from published rip logs: their starts, lead-out and the ids
+  // the logs name (The Bends starts track 1 at sector 33; an empty id pair
+  // marks a log that names only the freedb id: a hidden track before track
+  // 1 at sector 50, and an Enhanced CD whose data track starts at 229400).
+  struct Published {
+    std::vector<std::uint32_t> starts, data;
+    std::uint32_t leadout;
+    const char* ids;
+  };
+  const std::vector<Published> published = {
+      {{0, 60967, 94967, 119297, 143007}, {}, 199235, "005-00096c01-002aa3e5-430a6005"},
+      {{0, 24914, 43461, 60740, 82940, 99850, 114907, 135408}, {}, 149173, "008-000adae1-00473706-5407c408"},
+      {{33, 19473, 37938, 57253, 79055, 93230, 110723, 128280, 149013, 164668, 183195, 199918}, {}, 218848,
+       "012-0015ff5b-00cc3c27-b00b650c"},
+      {{0, 30547, 54185, 72047, 91077, 108860, 140050, 160995, 180085, 245190}, {}, 265267,
+       "010-001492cf-00a6013f-810dd00a"},
+      {{0, 24896, 53483, 67821, 82944, 97584, 132195, 150060, 180245, 210216, 239444, 268724, 292200}, {}, 323853,
+       "013-00206791-01486a82-a710de0d"},
+      {{50, 21157, 39902, 55767, 73797, 92935, 106552, 125790, 142035, 164217, 183960, 206810, 228335}, {}, 230372,
+       "c10bff0d"},
+      {{0, 14864, 33163, 48873, 65452, 81166, 102231, 116144, 133670, 151143, 168802, 190037, 203766, 229400},
+       {14}, 261578, "ab0d9f0e"},
+  };
+  for (const Published& disc : published) {
+    ids = verify::discIds(toc(disc.starts, disc.data), disc.leadout);
+    const std::string expected = disc.ids;
+    EXPECT_EQ(expected.size() == 8 ? verify::hex8(ids.freedb) : fingerprint(ids), expected);
+  }
+
   // No audio at all: no ids and no path; hostile numbers only wrap.
   EXPECT_EQ(verify::discIds(toc({0}, {1}), 1000).path(), "");
   EXPECT_EQ(verify::discIds({}, 0).audioTracks, 0u);

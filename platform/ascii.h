@@ -19,6 +19,14 @@ constexpr bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The value of a hexadecimal digit, either case; -1 for any other character.
+constexpr int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 inline std::string asciiLowered(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = asciiLower(c);

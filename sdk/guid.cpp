@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/ascii.h"
+
 namespace qom {
 
 bool Guid::isNull() const { return *this == kNullGuid; }
@@ -15,15 +17,6 @@ std::string Guid::toString() const {
   return text;
 }
 
-namespace {
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-}  // namespace
-
 std::optional<Guid> Guid::parse(std::string_view text) {
   // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}: 38 characters, 32 hex digits.
   if (text.size() != 38 || text.front() != '{' || text.back() != '}') return std::nullopt;
@@ -35,7 +28,7 @@ std::optional<Guid> Guid::parse(std::string_view text) {
       ++i;
       continue;
     }
-    int hi = hexValue(text[i]), lo = hexValue(text[i + 1]);
+    int hi = platform::hexDigitValue(text[i]), lo = platform::hexDigitValue(text[i + 1]);
     if (hi < 0 || lo < 0 || n >= 16) return std::nullopt;
     bytes[n++] = static_cast<std::uint8_t>(hi * 16 + lo);
     i += 2;

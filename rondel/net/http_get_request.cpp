@@ -35,13 +35,6 @@ std::string_view trimBlanks(std::string_view text) {
   return text;
 }
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 HttpGetRequest::HttpGetRequest(NameResolver* resolver, int receiveBufferSize, const char* proxy) {
@@ -389,9 +382,9 @@ int HttpGetRequest::decodeChunks(bool closed) {
         if (got == 0) return 0;
         // chunk-size = 1*HEXDIG, then blanks and ";extensions" at will.
         std::size_t i = 0, size = 0;
-        for (; i < line.size() && hexDigit(line[i]) >= 0; ++i) {
+        for (; i < line.size() && platform::hexDigitValue(line[i]) >= 0; ++i) {
           if (i >= kMaxLengthDigits) break;
-          size = size * 16 + static_cast<std::size_t>(hexDigit(line[i]));
+          size = size * 16 + static_cast<std::size_t>(platform::hexDigitValue(line[i]));
         }
         std::size_t rest = i;
         while (rest < line.size() && isBlank(line[rest])) ++rest;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/ascii.h"
+
 namespace verify {
 namespace {
 
@@ -283,20 +285,11 @@ std::string hex8(std::uint32_t value) {
   return text;
 }
 
-namespace {
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-}  // namespace
-
 bool parseHex8(const std::string& text, std::uint32_t& value) {
   if (text.size() != 8) return false;
   std::uint32_t v = 0;
   for (char c : text) {
-    const int d = hexDigit(c);
+    const int d = platform::hexDigitValue(c);
     if (d < 0) return false;
     v = v << 4 | static_cast<std::uint32_t>(d);
   }
@@ -321,7 +314,7 @@ bool parseHexBytes(const std::string& text, std::string& out) {
   std::string bytes;
   bytes.reserve(text.size() / 2);
   for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int high = hexDigit(text[i]), low = hexDigit(text[i + 1]);
+    const int high = platform::hexDigitValue(text[i]), low = platform::hexDigitValue(text[i + 1]);
     if (high < 0 || low < 0) return false;
     bytes.push_back(static_cast<char>(high << 4 | low));
   }

@@ -30,21 +30,14 @@ struct Match {
   std::string title;  // in the reply's character set
 };
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string decodeComponent(std::string_view s) {
   std::string out;
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '+') {
       out += ' ';
-    } else if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 && hexValue(s[i + 2]) >= 0) {
-      out += static_cast<char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2]));
+    } else if (s[i] == '%' && i + 2 < s.size() && platform::hexDigitValue(s[i + 1]) >= 0 && platform::hexDigitValue(s[i + 2]) >= 0) {
+      out += static_cast<char>(platform::hexDigitValue(s[i + 1]) * 16 + platform::hexDigitValue(s[i + 2]));
       i += 2;
     } else {
       out += s[i];

@@ -78,6 +78,15 @@ const char* commandName(std::uint8_t op) {
   }
 }
 
+// A count of frames as the CD-ROM ioctls' minute/second/frame address.
+cdrom_msf0 msfOf(std::uint32_t frames) {
+  cdrom_msf0 msf{};
+  msf.minute = static_cast<std::uint8_t>(frames / (60 * 75));
+  msf.second = static_cast<std::uint8_t>(frames / 75 % 60);
+  msf.frame = static_cast<std::uint8_t>(frames % 75);
+  return msf;
+}
+
 }  // namespace
 
 std::string Drive::load(const std::string& scriptPath) {
@@ -538,10 +547,7 @@ long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
       entry->cdte_ctrl = dataTrack ? CDROM_DATA_TRACK : 0;
       entry->cdte_datamode = dataTrack ? 1 : 0;
       if (entry->cdte_format == CDROM_MSF) {
-        const std::uint32_t f = lba + 150;
-        entry->cdte_addr.msf.minute = static_cast<std::uint8_t>(f / (60 * 75));
-        entry->cdte_addr.msf.second = static_cast<std::uint8_t>(f / 75 % 60);
-        entry->cdte_addr.msf.frame = static_cast<std::uint8_t>(f % 75);
+        entry->cdte_addr.msf = msfOf(lba + 150);
       } else {
         entry->cdte_format = CDROM_LBA;
         entry->cdte_addr.lba = static_cast<int>(lba);
@@ -557,10 +563,7 @@ long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
       const std::uint32_t lba = multi ? disc_.tracks[disc_.lastSessionFirstTrack()].start : 0;
       session->xa_flag = multi ? 1 : 0;
       if (session->addr_format == CDROM_MSF) {
-        const std::uint32_t f = lba + 150;
-        session->addr.msf.minute = static_cast<std::uint8_t>(f / (60 * 75));
-        session->addr.msf.second = static_cast<std::uint8_t>(f / 75 % 60);
-        session->addr.msf.frame = static_cast<std::uint8_t>(f % 75);
+        session->addr.msf = msfOf(lba + 150);
       } else {
         session->addr_format = CDROM_LBA;
         session->addr.lba = static_cast<int>(lba);
@@ -584,13 +587,8 @@ long Drive::ioctl(unsigned long request, void* argument, milliseconds& wait) {
       q->cdsc_trk = at.track;
       q->cdsc_ind = at.index;
       if (q->cdsc_format == CDROM_MSF) {
-        const auto msf = [](std::uint32_t f, cdrom_msf0& out) {
-          out.minute = static_cast<std::uint8_t>(f / (60 * 75));
-          out.second = static_cast<std::uint8_t>(f / 75 % 60);
-          out.frame = static_cast<std::uint8_t>(f % 75);
-        };
-        msf(at.absolute + 150, q->cdsc_absaddr.msf);
-        msf(static_cast<std::uint32_t>(at.relative < 0 ? -at.relative : at.relative), q->cdsc_reladdr.msf);
+        q->cdsc_absaddr.msf = msfOf(at.absolute + 150);
+        q->cdsc_reladdr.msf = msfOf(static_cast<std::uint32_t>(at.relative < 0 ? -at.relative : at.relative));
       } else {
         q->cdsc_format = CDROM_LBA;
         q->cdsc_absaddr.lba = static_cast<int>(at.absolute);

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/background_process.h"
+#include "e2e/road/private_host.h"
 #include "support/preload.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
@@ -27,17 +28,7 @@ class AccurateRipRoad : public ::testing::Test {
  protected:
   void SetUp() override {
     const fs::path programs = testing_support::binDir();
-    const fs::path own = dir.file("bin");
-    fs::create_directory(own);
-    // The component loads cdr.dll and the encoders from the folder of the
-    // executable as /proc/self/exe names it: a hard link, not a symlink.
-    std::error_code ec;
-    fs::create_hard_link(programs / "qomhost", own / "qomhost", ec);
-    if (ec) fs::copy_file(programs / "qomhost", own / "qomhost");
-    fs::create_directory_symlink(programs / "qoms", own / "qoms");
-    for (const char* file : {"cdr.dll", "ogg.dll", "pcm.dll"}) fs::create_symlink(programs / file, own / file);
-    fs::create_symlink(programs / "testencoders/record/lame.dll", own / "lame.dll");
-    host = (own / "qomhost").string();
+    host = road_test::privateQomhost(dir.file("bin"));
 
     const char* source = std::getenv("RONDEL_SOURCE_DIR");
     ASSERT_NE(source, nullptr) << "ctest sets RONDEL_SOURCE_DIR";

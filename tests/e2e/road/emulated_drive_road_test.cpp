@@ -12,6 +12,7 @@
 #include <optional>
 #include <nlohmann/json.hpp>
 
+#include "e2e/road/private_host.h"
 #include "support/preload.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
@@ -28,18 +29,7 @@ constexpr std::size_t kSector = 2352;
 class EmulatedRoad : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The component loads cdr.dll and the encoders from the folder of the
-    // executable as /proc/self/exe names it: a hard link, not a symlink.
-    const fs::path programs = testing_support::binDir();
-    fs::create_directory(dir.file("bin"));
-    const fs::path own = dir.file("bin");
-    std::error_code ec;
-    fs::create_hard_link(programs / "qomhost", own / "qomhost", ec);
-    if (ec) fs::copy_file(programs / "qomhost", own / "qomhost");
-    fs::create_directory_symlink(programs / "qoms", own / "qoms");
-    for (const char* file : {"cdr.dll", "ogg.dll", "pcm.dll"}) fs::create_symlink(programs / file, own / file);
-    fs::create_symlink(programs / "testencoders/record/lame.dll", own / "lame.dll");
-    host = (own / "qomhost").string();
+    host = road_test::privateQomhost(dir.file("bin"));
 
     cdr_test::writeThreeTrackImage(dir.path(), "disc");  // counter audio: 0-99, 100-199, data
     // A fourth track makes a track after the faulty one: the image's three
